@@ -1,0 +1,88 @@
+#include "text/stringmanipulation.h"
+
+#include <cstdint>
+#include <fstream>
+
+namespace {
+
+const char* const separators = "/\\";
+const char* const whiteSpace = " \t\n\v\f\r";
+
+// Position of the extension dot, or npos when the file part has none.
+std::string::size_type extensionDot(const std::string& path) {
+    const auto dot = path.find_last_of('.');
+    if (dot == std::string::npos) return dot;
+    const auto separator = path.find_last_of(separators);
+    if (separator != std::string::npos && separator > dot) return std::string::npos;
+    return dot;
+}
+
+std::string stem(const std::string& path) { return path.substr(0, extensionDot(path)); }
+
+std::string tail(const std::string& path) {
+    const auto dot = extensionDot(path);
+    return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
+} // namespace
+
+std::string getPath(const std::string& path) {
+    const auto separator = path.find_last_of(separators);
+    return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+
+std::string getFileName(const std::string& path) {
+    const auto separator = path.find_last_of(separators);
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+std::string removeExtension(const std::string& path) { return stem(path); }
+
+std::string addToFileName(const std::string& path, const std::string& addition) {
+    return stem(path) + addition + tail(path);
+}
+
+std::string addToFileNameNewExtension(const std::string& path, const std::string& newEnding) {
+    return stem(path) + newEnding;
+}
+
+std::string replacePath(const std::string& path, const std::string& newFolder) {
+    return newFolder + getFileName(path);
+}
+
+std::string replaceExtension(const std::string& path, const std::string& newExtension) {
+    return stem(path) + "." + newExtension;
+}
+
+std::string extractPartBetweenQuotes(const std::string& text) {
+    const auto first = text.find('"');
+    if (first == std::string::npos) return std::string();
+    const auto second = text.find('"', first + 1);
+    if (second == std::string::npos) return text.substr(first + 1);
+    return text.substr(first + 1, second - first - 1);
+}
+
+std::string getLastCharacters(const std::string& text, int count) {
+    // A negative count reads as a huge unsigned one and so returns the whole text.
+    const auto wanted = static_cast<std::uint64_t>(static_cast<std::int64_t>(count));
+    if (wanted > text.size()) return text;
+    return text.substr(text.size() - wanted);
+}
+
+std::string removeEnclosingWhiteSpaces(const std::string& text) {
+    const auto first = text.find_first_not_of(whiteSpace);
+    if (first == std::string::npos) return text;
+    const auto last = text.find_last_not_of(whiteSpace);
+    return text.substr(first, last - first + 1);
+}
+
+bool hasExtension(const std::string& path, const std::string& extension) {
+    const std::string ending = "." + extension;
+    if (path.size() < ending.size()) return false;
+    return path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+bool fileExists(const std::string& path) {
+    std::ifstream file(path);
+    return file.good();
+}

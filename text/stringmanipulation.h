@@ -1,0 +1,20 @@
+#pragma once
+// Path and string helpers shared by the job list, the conversion run and the FMR/STC code.
+// They work on the text alone (byte by byte, case-sensitive); only fileExists touches the disk.
+// Both '/' and '\' are folder separators. The extension dot is the last dot of the file part:
+// a dot in a folder name is never taken for one.
+
+#include <string>
+
+std::string getPath(const std::string& path);
+std::string getFileName(const std::string& path);
+std::string removeExtension(const std::string& path);
+std::string addToFileName(const std::string& path, const std::string& addition);
+std::string addToFileNameNewExtension(const std::string& path, const std::string& newEnding);
+std::string replacePath(const std::string& path, const std::string& newFolder);
+std::string replaceExtension(const std::string& path, const std::string& newExtension);
+std::string extractPartBetweenQuotes(const std::string& text);
+std::string getLastCharacters(const std::string& text, int count);
+std::string removeEnclosingWhiteSpaces(const std::string& text);
+bool hasExtension(const std::string& path, const std::string& extension);
+bool fileExists(const std::string& path);
