@@ -1,0 +1,71 @@
+#include "plugin/conversionrun.h"
+
+#include "plugin/logtexts.h"
+#include "plugin/tarnlog.h"
+#include "text/stringmanipulation.h"
+
+#include <exception>
+#include <stdexcept>
+
+namespace {
+
+bool canOpen(const std::string& name) { return !name.empty() && fileExists(name); }
+
+void logConversionFailure(const ConversionJob& job, const char* reason) {
+    logger.clear();
+    logger << logtexts::conversionFailed << job.roiName << ": " << reason << std::flush;
+}
+
+} // namespace
+
+bool jobFilesPresent(const ConversionJob& job) {
+    return canOpen(job.roiName) && canOpen(job.fmrName) && canOpen(job.iaTrfName) &&
+           canOpen(job.faTrfName) && canOpen(job.acpcTrfName) &&
+           (job.talName.empty() || canOpen(job.talName));
+}
+
+void reportMissingFiles(const ConversionJob& job) {
+    logger << logtexts::notEnoughFiles << job.roiName << std::flush;
+    const struct {
+        const char* text;
+        const std::string& name;
+    } files[] = {
+        {logtexts::roiMissing, job.roiName},       {logtexts::fmrMissing, job.fmrName},
+        {logtexts::iaTrfMissing, job.iaTrfName},   {logtexts::faTrfMissing, job.faTrfName},
+        {logtexts::acpcTrfMissing, job.acpcTrfName},
+    };
+    for (const auto& file : files)
+        if (!canOpen(file.name)) logger << file.text << file.name << std::flush;
+    if (!job.talName.empty() && !canOpen(job.talName))
+        logger << logtexts::talMissing << job.talName << std::flush;
+}
+
+std::string voiFileName(const ConversionJob& job) {
+    return addToFileNameNewExtension(job.roiName, job.talName.empty() ? "_ACPC_.voi" : "_TAL_.voi");
+}
+
+void convertJob(const ConversionJob&) {
+    throw std::runtime_error("conversion is not available yet");
+}
+
+void runConversion(const ConversionJob& job) {
+    // A failing job must neither end the run nor reach the host: it is logged, naming the ROI
+    // file, and the next job follows.
+    try {
+        if (!jobFilesPresent(job)) {
+            reportMissingFiles(job);
+            return;
+        }
+        convertJob(job);
+    } catch (const std::exception& e) {
+        try {
+            logConversionFailure(job, e.what());
+        } catch (...) {
+        }
+    } catch (...) {
+        try {
+            logConversionFailure(job, "unknown error");
+        } catch (...) {
+        }
+    }
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The job list: a text file whose first line is put in front of every name, followed subject
+// after subject by the files of each job, an ROI line opening each job.
+
+#include "plugin/conversionrun.h"
+
+#include <functional>
+#include <istream>
+
+enum class JobListEnd {
+    Finished,    // the list was read to its end (or to a read error)
+    LineTooLong, // reading stopped at a line far longer than any file name
+};
+
+// Lines longer than this cannot name a file; reading stops there instead of growing without bound.
+constexpr std::size_t maxJobListLineLength = 65536;
+
+// Cuts the list into jobs and hands each to runJob as soon as it is complete, before reading on.
+// Reading starts at the stream's current position; nothing is written to the log here.
+JobListEnd readJobList(std::istream& list, const std::function<void(const ConversionJob&)>& runJob);
+
+// The whole run of execute: asks the host's file chooser for the list, opens it (a message box
+// when it cannot be opened) and runs every job through runConversion.
+void runJobList();

@@ -1,0 +1,33 @@
+#pragma once
+// Texts the plug-in writes to the host log or shows in message boxes. The command-line host
+// counts outcomes from the same constants, so both sides always agree.
+
+namespace logtexts {
+
+constexpr const char* displayName = "Vocelle";
+constexpr const char* running = ">  Running...";
+constexpr const char* finished = ">  Plugin finished!\n";
+constexpr const char* hostTooOld =
+    "Can not execute this plugin - Corvane version 2.8 or higher required.";
+
+constexpr const char* chooserTitle = "Choose a TXT file to read";
+constexpr const char* chooserFilter = "Text file (*.txt)";
+constexpr const char* listUnreadable = " Error: Can not read this text file!";
+// Followed by the job list's path: a line too long for any file name stopped reading there.
+constexpr const char* listLineTooLong = "!!!! Job list has a line too long to be a file name, reading stopped: ";
+
+// Followed by the ROI name.
+constexpr const char* converted = "Converted ";
+constexpr const char* notEnoughFiles = "!!!! Not enough files could be loaded to convert ";
+// Followed by the ROI name, ": " and the reason.
+constexpr const char* conversionFailed = "!!!! Could not convert ";
+
+// Followed by the name as the job holds it.
+constexpr const char* roiMissing = "ROI could not be loaded: ";
+constexpr const char* fmrMissing = "FMR could not be loaded: ";
+constexpr const char* iaTrfMissing = "IA.trf could not be loaded: ";
+constexpr const char* faTrfMissing = "FA.trf could not be loaded: ";
+constexpr const char* acpcTrfMissing = "ACPC.trf could not be loaded: ";
+constexpr const char* talMissing = "TAL could not be loaded: ";
+
+} // namespace logtexts
