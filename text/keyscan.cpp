@@ -1,5 +1,7 @@
 #include "text/keyscan.h"
 
+#include <stdexcept>
+
 HeaderKey yesNoKey(std::string key, Line<bool>& line) {
     return {std::move(key), [&line](std::istream& in, const std::string& k) { readYesNo(line, in, k); }};
 }
@@ -28,4 +30,10 @@ bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey)
         if (!endKey.empty() && word == endKey) return true;
     }
     return false;
+}
+
+std::ifstream openForReading(const std::string& path) {
+    std::ifstream in(path);
+    if (!in.is_open()) throw std::runtime_error("Failed opening for reading: " + path);
+    return in;
 }

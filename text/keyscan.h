@@ -15,6 +15,7 @@
 
 #include "text/line.h"
 
+#include <fstream>
 #include <functional>
 #include <istream>
 #include <string>
@@ -49,3 +50,6 @@ bool dispatchKey(std::istream& in, const std::string& word, const KeyTable& keys
 // dispatched. Returns false when the stream stops first. With an empty `endKey` the scan runs to
 // the end of the stream. The end key's own value may have failed to parse: check the stream.
 bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey = std::string());
+
+// Opens a document as a text stream; throws std::runtime_error "Failed opening for reading: " + path.
+std::ifstream openForReading(const std::string& path);

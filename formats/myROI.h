@@ -1,0 +1,72 @@
+#pragma once
+// Regions of interest drawn on the slices of a functional run.
+//
+// File layout (white-space separated; keys in any order before the key that ends their block):
+//   FileVersion:          int   format version (-1 after reading a file without it)
+//   SaveVoxelsInROIs:     int   kept and written back only
+//   SaveSortedVoxelList:  int   kept and written back only
+//   SaveROIMaxPSC:        int   kept and written back only
+//   NrOfTCPlots:          int   number of region blocks; ends the header
+//   then per region:
+//     NrOfTCs:, FromSlice:, Left:, Right:, Top:, Bottom:   int, optional, kept only
+//     NrOfVoxels:         int   number of voxel triples that follow; ends the block's header
+//     column row slice    one triple per voxel, in the functional slice grid
+//
+// Reading stops quietly at the end of the file or at the first value that does not parse: a
+// region block cut off before NrOfVoxels is dropped with all later ones, and a voxel list keeps
+// only its complete triples (NrOfVoxels then gives the number kept).
+
+#include "text/line.h"
+
+#include <glm/vec3.hpp>
+
+#include <istream>
+#include <ostream>
+#include <string>
+#include <vector>
+
+class single_ROI {
+public:
+    single_ROI() = default;
+    single_ROI(const single_ROI&) = default;
+    single_ROI& operator=(const single_ROI&) = default;
+    single_ROI(single_ROI&&) = default;
+    single_ROI& operator=(single_ROI&&) = default;
+
+    Line<int> NrOfTCs;
+    Line<int> FromSlice;
+    Line<int> Left;
+    Line<int> Right;
+    Line<int> Top;
+    Line<int> Bottom;
+    Line<int> NrOfVoxels;
+    std::vector<glm::tvec3<int>> voxels;  // (column, row, slice) in file order
+};
+
+class ROI {
+public:
+    // Empty document: no lines set, FileVersion's value 5, no regions; prints nothing.
+    ROI();
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    explicit ROI(const std::string& fileName);
+    // Reads an already opened document; fileName is only remembered for Save.
+    explicit ROI(std::istream& in, const std::string& fileName = std::string());
+
+    // withVoxels false replaces each voxel list by "  Skipping coordinate list".
+    void PrintTo(std::ostream& out, bool withVoxels) const;
+    // Replaces fileName without ever destroying it on failure; throws std::runtime_error
+    // "Cannot Create file: " + fileName.
+    void Save() const;
+    void SaveAs(const std::string& newFileName);
+
+    std::string fileName;
+    Line<int> FileVersion;
+    Line<int> SaveVoxelsInROIs;
+    Line<int> SaveSortedVoxelList;
+    Line<int> SaveROIMaxPSC;
+    Line<int> NrOfTCPlots;
+    std::vector<single_ROI> rois;
+
+private:
+    void read(std::istream& in);
+};

@@ -1,0 +1,49 @@
+#pragma once
+// The eight landmarks that define the Talairach grid of one anatomical volume.
+//
+// File layout (keys in any order; unknown words are passed over; a repeated key takes the later value):
+//   FileVersion:        int     -1 until read; a TAL left at -1 counts as absent
+//   Project:            string
+//   AC: PC: AP: PP: SP: IP: RP: LP:   three integer voxel coordinates each
+//   TALVMRFramingCube:  int
+//   TALVMRVoxelRes:     float
+//
+// Landmarks are plain values, always printed; they stay 0 until the file gives them.
+
+#include "text/line.h"
+
+#include <glm/vec3.hpp>
+
+#include <array>
+#include <istream>
+#include <ostream>
+#include <string>
+
+class TAL {
+public:
+    // Index into `landmarks`, in file order.
+    enum Landmark { AC, PC, AP, PP, SP, IP, RP, LP, NrOfLandmarks };
+
+    // Absent landmarks: every line unset, FileVersion's value -1, all coordinates 0.
+    TAL();
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    explicit TAL(const std::string& fileName);
+    // Reads an already opened document; fileName is only remembered for Save.
+    explicit TAL(std::istream& in, const std::string& fileName = std::string());
+
+    void PrintTo(std::ostream& out) const;
+    // Replaces fileName without ever destroying it on failure; throws std::runtime_error
+    // "Cannot Create file: " + fileName.
+    void Save() const;
+    void SaveAs(const std::string& newFileName);
+
+    std::string fileName;
+    Line<int> FileVersion;
+    Line<std::string> Project;
+    std::array<glm::tvec3<int>, NrOfLandmarks> landmarks;
+    Line<int> TALVMRFramingCube;
+    Line<float> TALVMRVoxelRes;
+
+private:
+    void read(std::istream& in);
+};
