@@ -1,0 +1,68 @@
+// The host functions the plug-in looks up by name in the running process. The executable is
+// linked with its symbols exported, so dlopen(NULL) plus dlsym finds exactly these five.
+
+#include "host/hostfunctions.h"
+
+#include "plugin/TarnPluginInterface.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#define HOST_EXPORT extern "C" __attribute__((visibility("default")))
+
+HostSession session;
+
+namespace {
+
+void printLine(std::FILE* stream, const char* text) {
+    if (text != nullptr) std::fputs(text, stream);
+    std::fputc('\n', stream);
+    std::fflush(stream);
+}
+
+} // namespace
+
+HOST_EXPORT void hxGetVersionOfCorvane(int* major, int* minor, int* sub) {
+    const int* version = session.options.version;
+    if (major != nullptr) *major = version[0];
+    if (minor != nullptr) *minor = version[1];
+    if (sub != nullptr) *sub = version[2];
+    session.transcript.write(JsonLine()
+                                 .add("call", "hxGetVersionOfCorvane")
+                                 .add("major", version[0])
+                                 .add("minor", version[1])
+                                 .add("sub", version[2]));
+}
+
+HOST_EXPORT void hxShowLogTab() { session.transcript.write(JsonLine().add("call", "hxShowLogTab")); }
+
+HOST_EXPORT void hxLogText(const char* text) {
+    session.transcript.write(JsonLine().add("call", "hxLogText").add("text", text));
+    printLine(stdout, text);
+    if (text != nullptr) session.outcome.logEntry(text);
+}
+
+HOST_EXPORT void hxMessageBox(const char* text) {
+    session.transcript.write(JsonLine().add("call", "hxMessageBox").add("text", text));
+    printLine(stderr, text);
+    if (session.executing) session.outcome.listUnreadable();
+}
+
+HOST_EXPORT void hxGetOpenFileName(const char* title, const char* second, const char* filter,
+                                   char* result) {
+    std::string answer = session.options.jobList;
+    if (answer.size() >= static_cast<std::size_t>(tarn::fileNameBufferSize)) {
+        // A cut-off path would name another file; answer as a cancelled choice instead.
+        std::fprintf(stderr, "vocelle: the job list path is longer than %d bytes\n",
+                     tarn::fileNameBufferSize - 1);
+        answer.clear();
+    }
+    if (result != nullptr) std::memcpy(result, answer.c_str(), answer.size() + 1);
+    session.transcript.write(JsonLine()
+                                 .add("call", "hxGetOpenFileName")
+                                 .add("title", title)
+                                 .add("second", second)
+                                 .add("filter", filter)
+                                 .add("answer", answer));
+}

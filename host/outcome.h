@@ -1,0 +1,28 @@
+#pragma once
+// What a run of the plug-in achieved, counted from what it told the host.
+
+#include <string>
+
+class RunOutcome {
+public:
+    // Counts one log entry: "Converted " lines as converted jobs, the missing-files report
+    // header and the failed-conversion line as jobs not converted.
+    void logEntry(const std::string& text);
+    // The job list could not be read (message box during the run, or reading stopped early).
+    void listUnreadable() { unreadableList = true; }
+    // The plug-in could not be loaded, created or initialised.
+    void startFailed() { failedStart = true; }
+
+    int converted() const { return convertedJobs; }
+    int notConverted() const { return notConvertedJobs; }
+    // 2 for an unreadable list or a failed start, else 1 when a job was not converted, else 0.
+    int exitStatus() const;
+    // "3 converted, 1 not converted"
+    std::string summary() const;
+
+private:
+    int convertedJobs = 0;
+    int notConvertedJobs = 0;
+    bool unreadableList = false;
+    bool failedStart = false;
+};
