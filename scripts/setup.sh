@@ -3,7 +3,7 @@
 # As root it installs them with apt-get; otherwise it prints the one command to run and stops.
 set -euo pipefail
 
-packages=(make cmake g++ libglm-dev libgtest-dev libgmock-dev libbenchmark-dev)
+packages=(make cmake g++ binutils libglm-dev libgtest-dev libgmock-dev libbenchmark-dev)
 
 missing=()
 for p in "${packages[@]}"; do
