@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +21,8 @@ protected:
     void SetUp() override {
         WithHost::SetUp();
         dir = fs::temp_directory_path() /
-              ("vocelle_run_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+              ("vocelle_run_" + std::to_string(getpid()) + "_" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir);
         fs::create_directories(dir);
     }
