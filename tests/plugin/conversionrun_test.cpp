@@ -39,24 +39,6 @@ protected:
     fs::path dir;
 };
 
-TEST_F(ConversionRun, ReportsEveryMissingFileInOrder) {
-    ConversionJob job{touch("s1.roi"), absent("s1.fmr"), touch("s1_IA.trf"), absent("s1_FA.trf"),
-                      touch("s1_ACPC.trf"), ""};
-    runConversion(job);
-    EXPECT_EQ(logs(), (Entries{"!!!! Not enough files could be loaded to convert " + job.roiName,
-                               "FMR could not be loaded: " + job.fmrName,
-                               "FA.trf could not be loaded: " + job.faTrfName}));
-}
-
-TEST_F(ConversionRun, EmptyNamesAreReportedWithNothingAfterTheColon) {
-    ConversionJob job;
-    job.roiName = touch("s1.roi");
-    runConversion(job);
-    EXPECT_EQ(logs(), (Entries{"!!!! Not enough files could be loaded to convert " + job.roiName,
-                               "FMR could not be loaded: ", "IA.trf could not be loaded: ",
-                               "FA.trf could not be loaded: ", "ACPC.trf could not be loaded: "}));
-}
-
 TEST_F(ConversionRun, MissingTalFileStopsTheWholeJob) {
     ConversionJob job{touch("s1.roi"), touch("s1.fmr"), touch("s1_IA.trf"), touch("s1_FA.trf"),
                       touch("s1_ACPC.trf"), absent("s1.tal")};
@@ -64,19 +46,6 @@ TEST_F(ConversionRun, MissingTalFileStopsTheWholeJob) {
     EXPECT_EQ(logs(), (Entries{"!!!! Not enough files could be loaded to convert " + job.roiName,
                                "TAL could not be loaded: " + job.talName}));
     EXPECT_FALSE(fs::exists(voiFileName(job)));
-}
-
-TEST_F(ConversionRun, AFailingConversionIsOneEntryNamingTheRoiFile) {
-    // The files exist but hold no usable documents: the conversion throws, and the job ends in a
-    // single log entry instead of the exception reaching the caller.
-    ConversionJob job{touch("s1.roi"), touch("s1.fmr"), touch("s1_IA.trf"), touch("s1_FA.trf"),
-                      touch("s1_ACPC.trf"), ""};
-    EXPECT_NO_THROW(runConversion(job));
-    ASSERT_EQ(logs().size(), 1u);
-    const std::string prefix = "!!!! Could not convert " + job.roiName + ": ";
-    EXPECT_EQ(logs()[0].compare(0, prefix.size(), prefix), 0) << logs()[0];
-    EXPECT_GT(logs()[0].size(), prefix.size()) << "the reason is missing";
-    EXPECT_EQ(logs()[0].find("TAL"), std::string::npos);
 }
 
 TEST(ConversionRunNames, VoiIsWrittenBesideTheRoiFile) {
@@ -136,18 +105,6 @@ TEST_F(ConversionRun, ListThatCannotBeReadShowsOneMessageBox) {
         EXPECT_TRUE(logs().empty()) << c.what;
     }
     chooserWritesNoTerminator = false;
-}
-
-TEST_F(ConversionRun, ChosenListRunsItsJobsInOrder) {
-    const std::string list = touch("jobs.txt");
-    std::ofstream(list) << dir.string() << "/\nsA.roi\nsA.fmr\nsB.roi\n";
-    tarn::hxGetOpenFileName = &fakeChooser;
-    chooserAnswer = list;
-    runJobList();
-    EXPECT_TRUE(boxes().empty());
-    ASSERT_EQ(logs().size(), 12u);
-    EXPECT_EQ(logs()[0], "!!!! Not enough files could be loaded to convert " + absent("sA.roi"));
-    EXPECT_EQ(logs()[6], "!!!! Not enough files could be loaded to convert " + absent("sB.roi"));
 }
 
 } // namespace

@@ -39,7 +39,6 @@ TEST(JobList, CutsListsIntoJobs) {
           {"/study/s2/run1.roi", "/study/s2/run1.fmr", "/study/s2/run1_IA.trf", "", "", ""}}},
         {"empty file", "", {}},
         {"single line", "/study/\n", {}},
-        {"single ROI line without line feed", "s1.roi", {}},
         {"lines before the first ROI line are ignored",
          "/b/\nx.fmr\nx_IA.trf\nx.tal\ns1.roi\ns1.fmr\n", {{"/b/s1.roi", "/b/s1.fmr", "", "", "", ""}}},
         {"names are trimmed, the first line is not",
@@ -67,9 +66,6 @@ TEST(JobList, CutsListsIntoJobs) {
         {"endings are case-sensitive and need no dot",
          "/b/\nS1.ROI\nsubject1roi\ns1.FMR\ns1_ia.trf\ns1_acpc.trf\ns1.TAL\nrunfmr\n",
          {{"/b/subject1roi", "/b/runfmr", "", "", "", ""}}},
-        {"order within a job does not matter",
-         "/b/\ns1.roi\ns1.tal\ns1_ACPC.trf\ns1_FA.trf\ns1_IA.trf\ns1.fmr\n",
-         {{"/b/s1.roi", "/b/s1.fmr", "/b/s1_IA.trf", "/b/s1_FA.trf", "/b/s1_ACPC.trf", "/b/s1.tal"}}},
         {"empty first line leaves names as they stand",
          "\n/abs/s1.roi\n\n   \n/abs/s1.fmr\n", {{"/abs/s1.roi", "/abs/s1.fmr", "", "", "", ""}}},
     };
