@@ -1,0 +1,336 @@
+#include "formats/myFMR.h"
+
+#include "formats/binaryio.h"
+#include "text/keyscan.h"
+#include "text/safesave.h"
+#include "text/stringmanipulation.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <istream>
+#include <memory>
+#include <ostream>
+#include <stdexcept>
+
+namespace {
+
+// The key tables, each visited with (key with colon, line, newlines after it when printed).
+// Self is FMR or const FMR, so reading and printing share one list.
+template <typename Self, typename Fn> void headerFields(Self& f, Fn fn) {
+    fn("FileVersion:", f.FileVersion, 1);
+    fn("NrOfVolumes:", f.NrOfVolumes, 1);
+    fn("NrOfSlices:", f.NrOfSlices, 1);
+    fn("NrOfSkippedVolumes:", f.NrOfSkippedVolumes, 1);
+    fn("Prefix:", f.Prefix, 1);
+    fn("DataStorageFormat:", f.DataStorageFormat, 1);
+    fn("DataType:", f.DataType, 1);
+    fn("TR:", f.TR, 1);
+    fn("InterSliceTime:", f.InterSliceTime, 1);
+    fn("TimeResolutionVerified:", f.TimeResolutionVerified, 1);
+    fn("TE:", f.TE, 1);
+    fn("SliceAcquisitionOrder:", f.SliceAcquisitionOrder, 1);
+    fn("SliceAcquisitionOrderVerified:", f.SliceAcquisitionOrderVerified, 1);
+    fn("ResolutionX:", f.ResolutionX, 1);
+    fn("ResolutionY:", f.ResolutionY, 1);
+    fn("LoadAMRFile:", f.LoadAMRFile, 1);
+    fn("ShowAMRFile:", f.ShowAMRFile, 1);
+    fn("ImageIndex:", f.ImageIndex, 1);
+    fn("LayoutNColumns:", f.LayoutNColumns, 1);
+    fn("LayoutNRows:", f.LayoutNRows, 1);
+    fn("LayoutZoomLevel:", f.LayoutZoomLevel, 1);
+    fn("SegmentSize:", f.SegmentSize, 1);
+    fn("SegmentOffset:", f.SegmentOffset, 1);
+    fn("NrOfLinkedProtocols:", f.NrOfLinkedProtocols, 1);
+    fn("ProtocolFile:", f.ProtocolFile, 1);
+    fn("InplaneResolutionX:", f.InplaneResolutionX, 1);
+    fn("InplaneResolutionY:", f.InplaneResolutionY, 1);
+    fn("SliceThickness:", f.SliceThickness, 1);
+    fn("SliceGap:", f.SliceGap, 1);
+    fn("VoxelResolutionVerified:", f.VoxelResolutionVerified, 2);
+}
+
+template <typename Self, typename Fn> void positionFields(Self& f, Fn fn) {
+    fn("PosInfosVerified:", f.PosInfosVerified, 1);
+    fn("CoordinateSystem:", f.CoordinateSystem, 1);
+    fn("Slice1CenterX:", f.Slice1CenterX, 1);
+    fn("Slice1CenterY:", f.Slice1CenterY, 1);
+    fn("Slice1CenterZ:", f.Slice1CenterZ, 1);
+    fn("SliceNCenterX:", f.SliceNCenterX, 1);
+    fn("SliceNCenterY:", f.SliceNCenterY, 1);
+    fn("SliceNCenterZ:", f.SliceNCenterZ, 1);
+    fn("RowDirX:", f.RowDirX, 1);
+    fn("RowDirY:", f.RowDirY, 1);
+    fn("RowDirZ:", f.RowDirZ, 1);
+    fn("ColDirX:", f.ColDirX, 1);
+    fn("ColDirY:", f.ColDirY, 1);
+    fn("ColDirZ:", f.ColDirZ, 1);
+    fn("NRows:", f.NRows, 1);
+    fn("NCols:", f.NCols, 1);
+    fn("FoVRows:", f.FoVRows, 1);
+    fn("FoVCols:", f.FoVCols, 1);
+    fn("SliceThickness:", f.PosSliceThickness, 1);
+    fn("GapThickness:", f.GapThickness, 3);
+}
+
+// SliceTimingTableSize, the last trailer key, is read and printed with its table separately.
+template <typename Self, typename Fn> void trailerFields(Self& f, Fn fn) {
+    fn("NrOfPastSpatialTransformations:", f.NrOfPastSpatialTransformations, 3);
+    fn("LeftRightConvention:", f.LeftRightConvention, 3);
+    fn("FirstDataSourceFile:", f.FirstDataSourceFile, 2);
+    fn("MultibandSequence:", f.MultibandSequence, 2);
+}
+
+const char* const kPositionHeading = "PositionInformationFromImageHeaders";
+const char* const kPositionEnd = "GapThickness:";
+
+// A run whose volumes hold no values is bounded by nothing in the STC file; beyond this many
+// volumes the header is taken as damaged.
+constexpr std::int64_t kMaxEmptyVolumes = 1000000;
+
+// Values converted per read or write: a few megabytes of buffer, whatever the run's size.
+constexpr std::int64_t kChunkValues = std::int64_t(1) << 20;
+
+bool isDirectory(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+// Bytes between the read position and the end, or 0 when the stream cannot tell.
+std::int64_t bytesLeft(std::istream& in) {
+    if (!in.good()) return 0;
+    std::streambuf* buf = in.rdbuf();
+    const auto here = buf->pubseekoff(0, std::ios::cur, std::ios::in);
+    if (here == std::streampos(-1)) return 0;
+    const auto end = buf->pubseekoff(0, std::ios::end, std::ios::in);
+    buf->pubseekpos(here, std::ios::in);
+    if (end == std::streampos(-1) || end < here) return 0;
+    return static_cast<std::int64_t>(end - here);
+}
+
+// Truncated toward zero to 32 bits, low 16 bits kept (values wrap); NaN and values beyond the
+// 32-bit range give 0 instead of an undefined conversion.
+std::uint16_t int16Bits(float v) {
+    if (!(v >= -2147483648.0f && v < 2147483648.0f)) return 0;
+    return static_cast<std::uint16_t>(static_cast<std::uint32_t>(static_cast<std::int32_t>(v)));
+}
+
+// The STC layout of a header, every count checked and held in 64 bits.
+struct StcLayout {
+    std::int64_t volumes = 0;
+    std::int64_t slices = 0;
+    std::int64_t imageValues = 0;  // ResolutionX * ResolutionY
+    std::int64_t volumeValues = 0; // imageValues * slices
+    std::int64_t valueBytes = 2;
+    glm::tvec3<int> dims{0, 0, 0};
+
+    std::int64_t totalBytes() const { return volumes * volumeValues * valueBytes; }
+};
+
+StcLayout stcLayout(const FMR& f) {
+    StcLayout l;
+    l.dims = glm::tvec3<int>(f.ResolutionX.value(), f.ResolutionY.value(), f.NrOfSlices.value());
+    l.volumes = f.NrOfVolumes.value();
+    l.valueBytes = f.DataType.isSet() && f.DataType.value() == 2 ? 4 : 2;
+    if (l.volumes < 0 || !Volume<float>::validDimensions(l.dims))
+        throw std::runtime_error("Invalid slice data size in FMR: " + f.fileName);
+    l.slices = l.dims.z;
+    l.imageValues = std::int64_t(l.dims.x) * l.dims.y;
+    l.volumeValues = l.imageValues * l.slices;
+    if (l.volumeValues == 0 && l.volumes > kMaxEmptyVolumes)
+        throw std::runtime_error("Invalid slice data size in FMR: " + f.fileName);
+    return l;
+}
+
+void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
+    if (valueBytes == 4) {
+        for (std::int64_t i = 0; i < n; ++i) dst[i] = loadFloat32LE(src + 4 * i);
+    } else {
+        for (std::int64_t i = 0; i < n; ++i) dst[i] = static_cast<float>(loadInt16LE(src + 2 * i));
+    }
+}
+
+void encode(const float* src, unsigned char* dst, std::int64_t n, std::int64_t valueBytes) {
+    if (valueBytes == 4) {
+        for (std::int64_t i = 0; i < n; ++i) storeFloat32LE(dst + 4 * i, src[i]);
+    } else {
+        for (std::int64_t i = 0; i < n; ++i) storeUInt16LE(dst + 2 * i, int16Bits(src[i]));
+    }
+}
+
+// Writes the STC file of `f`, whose volumes have been checked against `layout`.
+void writeStc(const FMR& f, const StcLayout& layout) {
+    const auto write = [&](std::ostream& out) {
+        std::vector<unsigned char> buffer(static_cast<size_t>(kChunkValues * layout.valueBytes));
+        std::int64_t filled = 0;
+        const auto flush = [&] {
+            out.write(reinterpret_cast<const char*>(buffer.data()), filled * layout.valueBytes);
+            filled = 0;
+        };
+        for (std::int64_t s = 0; s < layout.slices && out; ++s)
+            for (const auto& volume : f.stcVolumes) {
+                const float* image = volume.data() + s * layout.imageValues;
+                for (std::int64_t at = 0; at < layout.imageValues;) {
+                    const std::int64_t run = std::min(layout.imageValues - at, kChunkValues - filled);
+                    encode(image + at, buffer.data() + filled * layout.valueBytes, run,
+                           layout.valueBytes);
+                    filled += run;
+                    at += run;
+                    if (filled == kChunkValues) flush();
+                }
+            }
+        flush();
+    };
+    saveReplacing(f.stcFileName(), write, "Failed opening STC for writing: ", std::ios::binary);
+}
+
+} // namespace
+
+FMR::FMR(std::string fileName, bool loadSTC) : fileName(std::move(fileName)) {
+    FileVersion.value() = -1;
+    std::ifstream in;
+    if (!isDirectory(this->fileName)) in.open(this->fileName);
+    if (!in.is_open()) throw std::runtime_error("Failed opening for reading: " + this->fileName);
+    read(in);
+    in.close();
+    if (loadSTC) LoadSTC();
+}
+
+FMR::FMR(std::istream& in, std::string fileName, bool loadSTC) : fileName(std::move(fileName)) {
+    FileVersion.value() = -1;
+    read(in);
+    if (loadSTC) LoadSTC();
+}
+
+void FMR::read(std::istream& in) {
+    KeyTable positionKeys;
+    positionFields(*this, [&](const char* key, auto& line, int) {
+        positionKeys.push_back(lineKey(key, line));
+    });
+
+    // Keys 1 to 30 and the trailer are known in the main scan; the position keys only after
+    // the heading word, until GapThickness has been read.
+    KeyTable mainKeys;
+    headerFields(*this, [&](const char* key, auto& line, int) {
+        mainKeys.push_back(lineKey(key, line));
+    });
+    mainKeys.push_back({kPositionHeading, [&](std::istream& s, const std::string&) {
+                            scanKeys(s, positionKeys, kPositionEnd);
+                        }});
+    trailerFields(*this, [&](const char* key, auto& line, int) {
+        mainKeys.push_back(lineKey(key, line));
+    });
+    mainKeys.push_back({"SliceTimingTableSize:", [this](std::istream& s, const std::string& key) {
+                            readSliceTimingTable(s, key);
+                        }});
+
+    scanKeys(in, mainKeys);
+}
+
+void FMR::readSliceTimingTable(std::istream& in, const std::string& key) {
+    SliceTimingTableSize.readLine(in, key);
+    const int claimed = SliceTimingTableSize.value();
+    if (claimed >= 1) {
+        // A claim the rest of the file could hold (a digit and a separator per value) keeps
+        // exactly that many entries, unreadable ones as 0, so the file re-saves consistently.
+        // A larger claim cannot be honest: it stops at the first value that cannot be read.
+        const bool pad = claimed <= bytesLeft(in) / 2;
+        for (int i = 0; i < claimed; ++i) {
+            float value = 0;
+            if (!(in >> value)) {
+                if (!pad) break;
+                value = 0;
+            }
+            sliceTimingTable.push_back(value);
+        }
+    }
+    std::string discarded;
+    readWord(in, discarded);
+}
+
+void FMR::PrintTo(std::ostream& out) const {
+    const auto print = [&](const char*, const auto& line, int breaks) {
+        line.printLineIfAllSet(out, breaks);
+    };
+    out << "\n";
+    headerFields(*this, print);
+    if (PosInfosVerified.isSet()) out << "\n" << kPositionHeading << "\n\n";
+    positionFields(*this, print);
+    trailerFields(*this, print);
+    SliceTimingTableSize.printLineIfAllSet(out, 1);
+    if (SliceTimingTableSize.isSet() && SliceTimingTableSize.value() >= 1)
+        for (float value : sliceTimingTable) out << value << "\n";
+}
+
+std::string FMR::stcFileName() const { return getPath(fileName) + Prefix.value() + ".stc"; }
+
+void FMR::Save() {
+    StcLayout layout;
+    if (!stcVolumes.empty()) {
+        // Checked before anything is written: the STC layout comes from the header, so volumes
+        // of another shape would be written wrongly.
+        if (stcVolumes.size() > static_cast<size_t>(INT32_MAX))
+            throw std::runtime_error("STC volumes do not match the FMR header: " + fileName);
+        const glm::tvec3<int> dims(ResolutionX.value(), ResolutionY.value(), NrOfSlices.value());
+        for (const auto& volume : stcVolumes)
+            if (volume.dimensions() != dims)
+                throw std::runtime_error("STC volumes do not match the FMR header: " + fileName);
+        NrOfVolumes.value() = static_cast<int>(stcVolumes.size());
+        layout = stcLayout(*this);
+    }
+    saveReplacing(fileName, [this](std::ostream& out) { PrintTo(out); });
+    if (!stcVolumes.empty()) writeStc(*this, layout);
+}
+
+void FMR::SaveAs(const std::string& newFileName) {
+    if (stcVolumes.empty()) LoadSTC();
+    fileName = newFileName;
+    Prefix.value() = removeExtension(getFileName(newFileName));
+    Save();
+}
+
+void FMR::LoadSTC() {
+    const std::string path = stcFileName();
+    std::ifstream in;
+    if (!isDirectory(path)) in.open(path, std::ios::binary);
+    if (!in.is_open()) throw std::runtime_error("Failed opening STC for reading: " + path);
+    const StcLayout layout = stcLayout(*this);
+
+    in.seekg(0, std::ios::end);
+    const std::int64_t fileBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(in.tellg()));
+    in.seekg(0, std::ios::beg);
+    const std::int64_t wanted = layout.totalBytes();
+    const std::int64_t missing = wanted - std::min(fileBytes, wanted);
+    if (missing > layout.volumeValues * layout.valueBytes || missing > fileBytes)
+        throw std::runtime_error("STC file too short for its FMR header: " + path);
+
+    std::vector<Volume<float>> volumes;
+    volumes.reserve(static_cast<size_t>(layout.volumes));
+    for (std::int64_t t = 0; t < layout.volumes; ++t) volumes.emplace_back(layout.dims);
+
+    // File order is a sequence of images (slice s, volume t), s outermost; each image is one
+    // contiguous plane z = s of volume t.
+    const std::int64_t available = std::min(fileBytes, wanted) / layout.valueBytes;
+    std::vector<unsigned char> buffer(
+        static_cast<size_t>(std::min(available, kChunkValues) * layout.valueBytes));
+    std::int64_t done = 0;
+    while (done < available) {
+        const std::int64_t chunk = std::min(kChunkValues, available - done);
+        in.read(reinterpret_cast<char*>(buffer.data()), chunk * layout.valueBytes);
+        const std::int64_t got = in.gcount() / layout.valueBytes;
+        for (std::int64_t at = 0; at < got;) {
+            const std::int64_t image = done / layout.imageValues;
+            const std::int64_t offset = done % layout.imageValues;
+            const std::int64_t run = std::min(layout.imageValues - offset, got - at);
+            float* target = volumes[static_cast<size_t>(image % layout.volumes)].data() +
+                            (image / layout.volumes) * layout.imageValues + offset;
+            decode(buffer.data() + at * layout.valueBytes, target, run, layout.valueBytes);
+            at += run;
+            done += run;
+        }
+        if (got < chunk) break; // the file shrank under us: the rest stays zero
+    }
+    stcVolumes = std::move(volumes);
+}
+
