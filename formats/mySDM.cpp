@@ -1,0 +1,166 @@
+#include "formats/mySDM.h"
+
+#include "plugin/tarnlog.h"
+#include "text/keyscan.h"
+#include "text/safesave.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <iomanip>
+#include <stdexcept>
+
+namespace {
+
+const int headerWidth = 24;
+const std::size_t fieldWidth = 12;
+
+// Exactly `count` numbers separated by white space, each token a whole number; false otherwise.
+bool splitAtWhiteSpace(const std::string& row, long long count, std::vector<float>& numbers) {
+    numbers.clear();
+    const char* next = row.c_str();
+    for (;;) {
+        while (std::isspace(static_cast<unsigned char>(*next))) ++next;
+        if (*next == '\0') break;
+        if (static_cast<long long>(numbers.size()) == count) return false;
+        char* end = nullptr;
+        errno = 0;
+        const float number = std::strtof(next, &end);
+        if (end == next || errno == ERANGE || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))))
+            return false;
+        numbers.push_back(number);
+        next = end;
+    }
+    return static_cast<long long>(numbers.size()) == count;
+}
+
+// The number in the 12 characters starting at 12 * index, with the standard conversion errors,
+// their messages naming the file.
+float fixedField(const std::string& row, long long index, const std::string& fileName) {
+    const std::string message = "Invalid data row in SDM file: " + fileName;
+    const auto start = static_cast<std::size_t>(index) * fieldWidth;
+    if (start > row.size()) throw std::out_of_range(message);
+    try {
+        return std::stof(row.substr(start, fieldWidth));
+    } catch (const std::out_of_range&) {
+        throw std::out_of_range(message);
+    } catch (const std::invalid_argument&) {
+        throw std::invalid_argument(message);
+    }
+}
+
+} // namespace
+
+SDM::SDM()
+    : FileVersion("FileVersion", 1, headerWidth),
+      NrOfPredictors("NrOfPredictors", 0, headerWidth),
+      NrOfDataPoints("NrOfDataPoints", 0, headerWidth),
+      IncludesConstant("IncludesConstant", false, headerWidth),
+      FirstConfoundPredictor("FirstConfoundPredictor", 0, headerWidth) {}
+
+SDM::SDM(const std::string& fileName) : fileName(fileName) {
+    std::ifstream in(fileName);
+    if (!in.is_open()) {
+        logger << "!!!  Failed opening SDM for reading: " << fileName << std::flush;
+        FileVersion.value() = -1;
+        return;
+    }
+    read(in);
+}
+
+SDM::SDM(std::istream& in, const std::string& fileName) : fileName(fileName) { read(in); }
+
+void SDM::read(std::istream& in) {
+    const KeyTable keys = {lineKey("FileVersion:", FileVersion), lineKey("NrOfPredictors:", NrOfPredictors),
+                           lineKey("NrOfDataPoints:", NrOfDataPoints),
+                           lineKey("IncludesConstant:", IncludesConstant),
+                           lineKey("FirstConfoundPredictor:", FirstConfoundPredictor)};
+    scanKeys(in, keys, "FirstConfoundPredictor:");
+    const long long predictors = std::max(0, NrOfPredictors.value());
+    const long long dataPoints = std::max(0, NrOfDataPoints.value());
+
+    // Colours: r g b per predictor. The read after the last one stops at the names' first quote.
+    int r = 0, g = 0, b = 0;
+    in >> r;
+    while (in && static_cast<long long>(red.size()) < predictors) {
+        if (!(in >> g >> b)) break;
+        red.push_back(r);
+        green.push_back(g);
+        blue.push_back(b);
+        in >> r;
+    }
+    in.clear();
+
+    std::string text;
+    std::getline(in, text);
+    if (text.find('"') == std::string::npos) std::getline(in, text);
+    for (std::size_t from = 0; static_cast<long long>(predictorNames.size()) < predictors;) {
+        const auto open = text.find('"', from);
+        if (open == std::string::npos) break;
+        const auto close = text.find('"', open + 1);
+        if (close == std::string::npos) break;
+        predictorNames.push_back(text.substr(open + 1, close - open - 1));
+        from = close + 1;
+    }
+
+    // Rows are stored as they are read; a row that lacks its numbers ends reading with an error
+    // before the claimed count could cost anything.
+    std::vector<float> row;
+    for (long long t = 0; predictors > 0 && t < dataPoints; ++t) {
+        if (!std::getline(in, text)) text.clear();
+        if (!splitAtWhiteSpace(text, predictors, row)) {
+            row.clear();
+            for (long long p = 0; p < predictors; ++p) row.push_back(fixedField(text, p, fileName));
+        }
+        if (values.empty()) values.resize(static_cast<std::size_t>(predictors));
+        for (long long p = 0; p < predictors; ++p) values[p].push_back(row[p]);
+    }
+
+    // Predictors exist as far as the file backs them: by data rows, else by colours or names.
+    const long long backed = !values.empty() ? predictors
+                                             : std::min<long long>(predictors, std::max(red.size(), predictorNames.size()));
+    const auto count = static_cast<std::size_t>(backed);
+    red.resize(count, 0);
+    green.resize(count, 0);
+    blue.resize(count, 0);
+    predictorNames.resize(count, "NoName");
+    values.resize(count);
+}
+
+void SDM::PrintTo(std::ostream& out) const {
+    FileVersion.printLineIfAllSet(out, 2);
+    NrOfPredictors.printLineIfAllSet(out, 1);
+    NrOfDataPoints.printLineIfAllSet(out, 1);
+    IncludesConstant.printLineIfAllSet(out, 1);
+    FirstConfoundPredictor.printLineIfAllSet(out, 2);
+
+    const auto colours = std::min({red.size(), green.size(), blue.size()});
+    for (std::size_t p = 0; p < colours; ++p)
+        out << (p > 0 ? "   " : "") << red[p] << ' ' << green[p] << ' ' << blue[p];
+    out << '\n';
+    for (std::size_t p = 0; p < predictorNames.size(); ++p)
+        out << (p > 0 ? " " : "") << '"' << predictorNames[p] << '"';
+    out << '\n';
+
+    out << std::fixed << std::setprecision(6);
+    std::size_t rows = values.empty() ? 0 : values[0].size();
+    for (const auto& column : values) rows = std::min(rows, column.size());
+    for (std::size_t t = 0; t < rows; ++t) {
+        for (std::size_t p = 0; p < values.size(); ++p) {
+            const float value = values[p][t];
+            out << (p == 0 ? " " : "  ") << (value >= 0 ? " " : "") << value;
+        }
+        out << '\n';
+    }
+}
+
+void SDM::Save() const {
+    saveReplacing(fileName, [this](std::ostream& out) { PrintTo(out); });
+}
+
+void SDM::SaveAs(const std::string& newFileName) {
+    fileName = newFileName;
+    Save();
+}
