@@ -113,42 +113,4 @@ TEST(RoundTrip, ForeignFilesSettleAfterOnePrint) {
     EXPECT_EQ(sdm.printText(fields), fields);
 }
 
-TEST(RoundTrip, DocumentsBuiltInCodeReadBack) {
-    VOI voi;
-    voi.ReferenceSpace.value() = "CV";
-    for (int i = 0; i < 3; ++i) {
-        single_VOI entry;
-        entry.NameOfVOI.set("NameOfVOI", "VOI " + std::to_string(i + 1), 12);
-        entry.color = {255, 40 * i, 50};
-        for (int v = 0; v < 100 * i; ++v) entry.voxels.emplace_back(v, 255 - v, v % 7);
-        entry.NrOfVoxels.set("NrOfVoxels", static_cast<int>(entry.voxels.size()), 12);
-        voi.vois.push_back(entry);
-    }
-    voi.NrOfVOIs = 3;
-    const auto text = printed(voi, true);
-    std::istringstream in(text);
-    const VOI back(in);
-    ASSERT_EQ(back.vois.size(), 3u);
-    EXPECT_EQ(back.vois[2].voxels, voi.vois[2].voxels);
-    EXPECT_EQ(back.vois[1].color, voi.vois[1].color);
-    EXPECT_EQ(printed(back, true), text);
-
-    SDM sdm;
-    sdm.NrOfPredictors = 7;
-    sdm.NrOfDataPoints = 4;
-    for (int p = 0; p < 7; ++p) {
-        sdm.red.push_back(p);
-        sdm.green.push_back(2 * p);
-        sdm.blue.push_back(255);
-        sdm.predictorNames.push_back("Predictor " + std::to_string(p + 1));
-        sdm.values.push_back({p * 1.5f, -p * 100.25f, 123456.5f, p % 2 ? -0.125f : 0.0f});
-    }
-    const auto sdmText = printed(sdm);
-    std::istringstream sdmIn(sdmText);
-    const SDM sdmBack(sdmIn);
-    EXPECT_EQ(sdmBack.values, sdm.values);
-    EXPECT_EQ(sdmBack.predictorNames, sdm.predictorNames);
-    EXPECT_EQ(printed(sdmBack), sdmText);
-}
-
 } // namespace

@@ -1,12 +1,17 @@
 #pragma once
-// A fresh folder per test, removed with everything in it afterwards.
+// Test helpers for files: a fresh folder per test, removed afterwards, and a disk that fills up.
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
+#include <stdexcept>
 #include <string>
+
+#include <sys/resource.h>
 
 class ScratchDir {
 public:
@@ -17,8 +22,6 @@ public:
     }
     ~ScratchDir() {
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
     ScratchDir(const ScratchDir&) = delete;
@@ -45,4 +48,24 @@ inline std::string readAll(const std::string& path) {
 
 inline void writeAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+// Runs `call` while files may not grow beyond `bytes`, so a write fails half way as on a full
+// disk; returns the message of the std::exception it threw, or "no exception".
+inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void()>& call) {
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    std::string message = "no exception";
+    try {
+        call();
+    } catch (const std::exception& e) {
+        message = e.what();
+    }
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    return message;
 }
