@@ -7,7 +7,7 @@
 
 inline std::int16_t loadInt16LE(const unsigned char* p) {
     const int u = p[0] | (p[1] << 8);
-    return static_cast<std::int16_t>(u >= 0x8000 ? u - 0x10000 : u);
+    return static_cast<std::int16_t>((u ^ 0x8000) - 0x8000); // sign extension without a branch
 }
 
 inline std::uint32_t loadUInt32LE(const unsigned char* p) {

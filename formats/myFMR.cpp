@@ -90,7 +90,7 @@ const char* const kPositionEnd = "GapThickness:";
 constexpr std::int64_t kMaxEmptyVolumes = 1000000;
 
 // Values converted per read or write: a few megabytes of buffer, whatever the run's size.
-constexpr std::int64_t kChunkValues = std::int64_t(1) << 20;
+constexpr std::int64_t kChunkValues = std::int64_t(1) << 18;
 
 bool isDirectory(const std::string& path) {
     std::error_code ec;
