@@ -3,7 +3,7 @@ BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all setup configure build test demo bench clean
+.PHONY: all setup configure build test demo bench clean test-sanitize fuzz
 
 all: build
 
@@ -25,6 +25,18 @@ demo: build
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target bench_all
 	bash bench/run.sh $(BUILD)/bin
+
+# The whole suite again with every target instrumented (AddressSanitizer, UndefinedBehaviorSanitizer),
+# in its own folder; any report fails the run.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZER_ENV = ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:check_initialization_order=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+
+test-sanitize: setup
+	cmake -S . -B $(SANITIZE_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOCELLE_SANITIZE=ON \
+		-DVOCELLE_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
+	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD)
