@@ -12,7 +12,8 @@ float** create2dArray(int rows, int cols) {
     const int nCols = cols < 1 ? 0 : cols;
     float** a = new float*[nRows]();
     try {
-        for (int r = 0; r < nRows; ++r) a[r] = new float[nCols]();
+        for (int r = 0; r < nRows; ++r)
+            a[r] = new float[nCols]();
     } catch (...) {
         delete2dArray(a, nRows, nCols);
         throw;
@@ -22,13 +23,15 @@ float** create2dArray(int rows, int cols) {
 
 void delete2dArray(float** a, int rows, int /*cols*/) {
     if (a == nullptr) return;
-    for (int r = 0; r < rows; ++r) delete[] a[r];
+    for (int r = 0; r < rows; ++r)
+        delete[] a[r];
     delete[] a;
 }
 
 void makeIdentityMatrix(float (*m)[4]) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] = r == c ? 1.0f : 0.0f;
+        for (int c = 0; c < 4; ++c)
+            m[r][c] = r == c ? 1.0f : 0.0f;
 }
 
 void makeScaleMatrix(float (*m)[4], float sx, float sy, float sz) {
@@ -40,19 +43,21 @@ void makeScaleMatrix(float (*m)[4], float sx, float sy, float sz) {
 
 void copyMatrix(const float (*src)[4], float (*dst)[4]) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) dst[r][c] = src[r][c];
+        for (int c = 0; c < 4; ++c)
+            dst[r][c] = src[r][c];
 }
 
 void transposeMatrix(const float (*src)[4], float (*dst)[4]) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) dst[r][c] = src[c][r];
+        for (int c = 0; c < 4; ++c)
+            dst[r][c] = src[c][r];
 }
 
 void multiplyMatrixMatrix(const float (*a)[4], const float (*b)[4], float (*out)[4]) {
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 4; ++j)
-            out[i][j] = a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j] +
-                        a[i][3] * b[3][j];
+            out[i][j] =
+                a[i][0] * b[0][j] + a[i][1] * b[1][j] + a[i][2] * b[2][j] + a[i][3] * b[3][j];
 }
 
 void multiplyMatrixVector(const float (*m)[4], const float* v, float* out) {
@@ -63,11 +68,13 @@ void multiplyMatrixVector(const float (*m)[4], const float* v, float* out) {
 void invertRotationTranslationMatrix(const float (*m)[4], float (*out)[4]) {
     float negTranslation[4][4];
     makeIdentityMatrix(negTranslation);
-    for (int i = 0; i < 3; ++i) negTranslation[i][3] = -m[i][3];
+    for (int i = 0; i < 3; ++i)
+        negTranslation[i][3] = -m[i][3];
 
     float rotation[4][4];
     copyMatrix(m, rotation);
-    for (int i = 0; i < 3; ++i) rotation[i][3] = 0.0f;
+    for (int i = 0; i < 3; ++i)
+        rotation[i][3] = 0.0f;
 
     float rotationT[4][4];
     transposeMatrix(rotation, rotationT);
@@ -114,7 +121,8 @@ void invertMatrix(const float (*m)[4], float (*out)[4]) {
     Array2d a(4, 4);
     Array2d inverse(4, 4);
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) a.p[r][c] = m[r][c];
+        for (int c = 0; c < 4; ++c)
+            a.p[r][c] = m[r][c];
     // Callers of this form do not check for failure. A matrix the decomposition cannot handle
     // (NaN or infinite entries) has no usable inverse, and the identity is the one result that
     // leaves such a step out of a chain of transformations instead of spreading garbage.
@@ -123,5 +131,6 @@ void invertMatrix(const float (*m)[4], float (*out)[4]) {
         return;
     }
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) out[r][c] = inverse.p[r][c];
+        for (int c = 0; c < 4; ++c)
+            out[r][c] = inverse.p[r][c];
 }

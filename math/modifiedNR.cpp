@@ -49,7 +49,8 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
 
         // Column reflection: zero a[i+1..m-1][i].
         if (i < m) {
-            for (int k = i; k < m; ++k) scale += std::fabs(a[k][i]);
+            for (int k = i; k < m; ++k)
+                scale += std::fabs(a[k][i]);
             if (scale != 0.0f) {
                 for (int k = i; k < m; ++k) {
                     a[k][i] /= scale;
@@ -61,11 +62,14 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
                 a[i][i] = f - g;
                 for (int j = l; j < n; ++j) {
                     float sum = 0.0f;
-                    for (int k = i; k < m; ++k) sum += a[k][i] * a[k][j];
+                    for (int k = i; k < m; ++k)
+                        sum += a[k][i] * a[k][j];
                     const float t = sum / h;
-                    for (int k = i; k < m; ++k) a[k][j] += t * a[k][i];
+                    for (int k = i; k < m; ++k)
+                        a[k][j] += t * a[k][i];
                 }
-                for (int k = i; k < m; ++k) a[k][i] *= scale;
+                for (int k = i; k < m; ++k)
+                    a[k][i] *= scale;
             }
         }
         w[i] = scale * g;
@@ -75,7 +79,8 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
 
         // Row reflection: zero a[i][i+2..n-1].
         if (i < m && i != n - 1) {
-            for (int k = l; k < n; ++k) scale += std::fabs(a[i][k]);
+            for (int k = l; k < n; ++k)
+                scale += std::fabs(a[i][k]);
             if (scale != 0.0f) {
                 for (int k = l; k < n; ++k) {
                     a[i][k] /= scale;
@@ -85,13 +90,17 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
                 g = -SIGN(std::sqrt(s), f);
                 const float h = f * g - s;
                 a[i][l] = f - g;
-                for (int k = l; k < n; ++k) e[k] = a[i][k] / h;
+                for (int k = l; k < n; ++k)
+                    e[k] = a[i][k] / h;
                 for (int j = l; j < m; ++j) {
                     float t = 0.0f;
-                    for (int k = l; k < n; ++k) t += a[j][k] * a[i][k];
-                    for (int k = l; k < n; ++k) a[j][k] += t * e[k];
+                    for (int k = l; k < n; ++k)
+                        t += a[j][k] * a[i][k];
+                    for (int k = l; k < n; ++k)
+                        a[j][k] += t * e[k];
                 }
-                for (int k = l; k < n; ++k) a[i][k] *= scale;
+                for (int k = l; k < n; ++k)
+                    a[i][k] *= scale;
             }
         }
         norm = MAX(norm, std::fabs(w[i]) + std::fabs(e[i]));
@@ -107,11 +116,14 @@ void accumulateRightTransformations(int n, float** a, const float* e, float** v)
         if (i < n - 1) {
             if (g != 0.0f) {
                 // Two divisions in this order, to avoid possible underflow.
-                for (int j = l; j < n; ++j) v[j][i] = (a[i][j] / a[i][l]) / g;
+                for (int j = l; j < n; ++j)
+                    v[j][i] = (a[i][j] / a[i][l]) / g;
                 for (int j = l; j < n; ++j) {
                     float t = 0.0f;
-                    for (int k = l; k < n; ++k) t += a[i][k] * v[k][j];
-                    for (int k = l; k < n; ++k) v[k][j] += t * v[k][i];
+                    for (int k = l; k < n; ++k)
+                        t += a[i][k] * v[k][j];
+                    for (int k = l; k < n; ++k)
+                        v[k][j] += t * v[k][i];
                 }
             }
             for (int j = l; j < n; ++j) {
@@ -129,24 +141,31 @@ void accumulateLeftTransformations(int m, int n, float** a, const float* w) {
     for (int i = MIN(m, n) - 1; i >= 0; --i) {
         const int l = i + 1;
         float g = w[i];
-        for (int j = l; j < n; ++j) a[i][j] = 0.0f;
+        for (int j = l; j < n; ++j)
+            a[i][j] = 0.0f;
         if (g != 0.0f) {
             g = 1.0f / g;
             for (int j = l; j < n; ++j) {
                 float sum = 0.0f;
-                for (int k = l; k < m; ++k) sum += a[k][i] * a[k][j];
+                for (int k = l; k < m; ++k)
+                    sum += a[k][i] * a[k][j];
                 const float t = (sum / a[i][i]) * g;
-                for (int k = i; k < m; ++k) a[k][j] += t * a[k][i];
+                for (int k = i; k < m; ++k)
+                    a[k][j] += t * a[k][i];
             }
-            for (int j = i; j < m; ++j) a[j][i] *= g;
+            for (int j = i; j < m; ++j)
+                a[j][i] *= g;
         } else {
-            for (int j = i; j < m; ++j) a[j][i] = 0.0f;
+            for (int j = i; j < m; ++j)
+                a[j][i] = 0.0f;
         }
         a[i][i] += 1.0f;
     }
 }
 
-bool negligible(float x, float norm) { return std::fabs(x) + norm == norm; }
+bool negligible(float x, float norm) {
+    return std::fabs(x) + norm == norm;
+}
 
 // Phase 4: implicitly shifted QR sweeps with Givens rotations drive the superdiagonal to
 // zero, one singular value at a time from the bottom. Returns false when a value needs more
@@ -191,7 +210,8 @@ bool diagonalise(int m, int n, float** a, float* w, float* e, float** v, float n
                 // Converged; singular values are made non-negative, V carries the sign.
                 if (z < 0.0f) {
                     w[k] = -z;
-                    for (int j = 0; j < n; ++j) v[j][k] = -v[j][k];
+                    for (int j = 0; j < n; ++j)
+                        v[j][k] = -v[j][k];
                 }
                 break;
             }

@@ -18,7 +18,15 @@ inline float SIGN(const float& a, const float& b) {
 }
 
 // a is returned unless b is strictly greater (or smaller): NaN in b never wins.
-inline float MAX(const float& a, const float& b) { return b > a ? b : a; }
-inline int MAX(const int& a, const int& b) { return b > a ? b : a; }
-inline float MIN(const float& a, const float& b) { return b < a ? b : a; }
-inline int MIN(const int& a, const int& b) { return b < a ? b : a; }
+inline float MAX(const float& a, const float& b) {
+    return b > a ? b : a;
+}
+inline int MAX(const int& a, const int& b) {
+    return b > a ? b : a;
+}
+inline float MIN(const float& a, const float& b) {
+    return b < a ? b : a;
+}
+inline int MIN(const int& a, const int& b) {
+    return b < a ? b : a;
+}
