@@ -16,6 +16,7 @@
 // region block cut off before NrOfVoxels is dropped with all later ones, and a voxel list keeps
 // only its complete triples (NrOfVoxels then gives the number kept).
 
+#include "formats/myVOI.h"
 #include "text/line.h"
 
 #include <glm/vec3.hpp>
@@ -24,6 +25,10 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+class FMR;
+class TRF;
+class TAL;
 
 class single_ROI {
 public:
@@ -58,6 +63,14 @@ public:
     // "Cannot Create file: " + fileName.
     void Save() const;
     void SaveAs(const std::string& newFileName);
+
+    // The regions as volumes of interest in the 256-voxel anatomical cube: Talairach
+    // coordinates when tal was read (FileVersion not -1), AC-PC cube coordinates otherwise.
+    // fa, acpc and tal count as absent with FileVersion -1. One entry per stored region, named
+    // "VOI 1", "VOI 2", ...; region voxels outside the functional grid are skipped. The result
+    // has no file name. Changes nothing.
+    VOI ConvertToVOI(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
+                     const TAL& tal) const;
 
     std::string fileName;
     Line<int> FileVersion;

@@ -1,11 +1,15 @@
 #include "plugin/conversionrun.h"
 
+#include "formats/myFMR.h"
+#include "formats/myROI.h"
+#include "formats/myTAL.h"
+#include "formats/myTRF.h"
+#include "formats/myVOI.h"
 #include "plugin/logtexts.h"
 #include "plugin/tarnlog.h"
 #include "text/stringmanipulation.h"
 
 #include <exception>
-#include <stdexcept>
 
 namespace {
 
@@ -44,8 +48,22 @@ std::string voiFileName(const ConversionJob& job) {
     return addToFileNameNewExtension(job.roiName, job.talName.empty() ? "_ACPC_.voi" : "_TAL_.voi");
 }
 
-void convertJob(const ConversionJob&) {
-    throw std::runtime_error("conversion is not available yet");
+void convertJob(const ConversionJob& job) {
+    // Built in this order, and all released when the job returns, so only one job's documents
+    // (its slice data included) are ever held at a time.
+    ROI roi(job.roiName);
+    FMR fmr(job.fmrName, true);
+    TRF ia(job.iaTrfName);
+    TRF fa(job.faTrfName);
+    TRF acpc(job.acpcTrfName);
+    TAL tal = job.talName.empty() ? TAL() : TAL(job.talName);
+    VOI voi;
+
+    voi = roi.ConvertToVOI(fmr, ia, fa, acpc, tal);
+    voi.fileName = voiFileName(job);
+    voi.Save();
+
+    logger << logtexts::converted << job.roiName << std::flush;
 }
 
 void runConversion(const ConversionJob& job) {
