@@ -22,6 +22,11 @@ test: build
 demo: build
 	bash examples/demo.sh $(BUILD)/bin/vocelle
 
+# Debian packages vocelle and vocelle-dev, written to $(BUILD)/.
+.PHONY: package
+package: build
+	cd $(BUILD) && cpack -G DEB
+
 bench: build
 	cmake --build $(BUILD) -j $(JOBS) --target bench_all
 	bash bench/run.sh $(BUILD)/bin

@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(make cmake g++ binutils libglm-dev libgtest-dev libgmock-dev libbenchmark-dev)
+# The tools: PNG previews, NIfTI label images (nibabel checks them), Debian packages.
+packages+=(libpng-dev zlib1g-dev libnifti2-dev python3-nibabel dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
