@@ -31,7 +31,8 @@ void BM_ConvertOneRegion(benchmark::State& state) {
         benchmark::DoNotOptimize(kept);
     }
     state.SetItemsProcessed(state.iterations() * 256 * 256 * 256);
-    state.counters["voxels kept"] = static_cast<double>(kept) / static_cast<double>(state.iterations());
+    state.counters["voxels kept"] =
+        static_cast<double>(kept) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ConvertOneRegion)->Arg(0)->Arg(1)->ArgNames({"acpc"})->Unit(benchmark::kMillisecond);
 

@@ -217,8 +217,8 @@ bool inRegion(const std::array<double, 3>& t, const Region& region) {
 
 // Uniform in [-1, 1), from a fixed integer hash of the voxel and the volume.
 double noise(int c, int r, int s, int t) {
-    std::uint32_t h = static_cast<std::uint32_t>(c) * 73856093u ^ static_cast<std::uint32_t>(r) * 19349663u ^
-                      static_cast<std::uint32_t>(s) * 83492791u ^ static_cast<std::uint32_t>(t) * 2654435761u;
+    const auto u = [](int v) { return static_cast<std::uint32_t>(v); };
+    std::uint32_t h = u(c) * 73856093u ^ u(r) * 19349663u ^ u(s) * 83492791u ^ u(t) * 2654435761u;
     h ^= h >> 16;
     h *= 0x7feb352du;
     h ^= h >> 15;
@@ -249,7 +249,8 @@ double intensity(const std::array<double, 3>& t, int c, int r, int s, int volume
 }
 
 std::string padded(const std::string& key, int width) {
-    return key + std::string(static_cast<size_t>(std::max<int>(1, width - static_cast<int>(key.size()))), ' ');
+    const int blanks = std::max(1, width - static_cast<int>(key.size()));
+    return key + std::string(static_cast<size_t>(blanks), ' ');
 }
 
 // The FMR header as the scanner export writes it; read back through FMR so that the saved file
@@ -411,10 +412,12 @@ Drawing draw(const Subject& s, const FMR& fmr, const TRF& ia, const TRF& fa, con
                 for (int a = 0; a < 3; ++a) p[a] += 127.5;
                 const auto t = talairachOf(p, s);
                 for (int i = 0; i < regionCount; ++i)
-                    if (inRegion(t, regions[i])) voxels[static_cast<size_t>(i)].emplace_back(x, y, z);
+                    if (inRegion(t, regions[i]))
+                        voxels[static_cast<size_t>(i)].emplace_back(x, y, z);
                 const bool active = inRegion(t, regions[activeRegion]);
                 for (int v = 0; v < volumes; ++v)
-                    d.stc[static_cast<size_t>(v)].at(x, y, z) = static_cast<float>(intensity(t, x, y, z, v, active));
+                    d.stc[static_cast<size_t>(v)].at(x, y, z) =
+                        static_cast<float>(intensity(t, x, y, z, v, active));
             }
 
     ROI& roi = d.roi;

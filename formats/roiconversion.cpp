@@ -68,8 +68,8 @@ VOI ROI::ConvertToVOI(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& a
             const single_ROI& region = rois[static_cast<size_t>(i)];
 
             mask.setAll(0.0f);
-            const long long marked = std::min<long long>(region.NrOfVoxels.value(),
-                                                         static_cast<long long>(region.voxels.size()));
+            const long long marked = std::min<long long>(
+                region.NrOfVoxels.value(), static_cast<long long>(region.voxels.size()));
             for (long long k = 0; k < marked; ++k) {
                 const glm::tvec3<int>& v = region.voxels[static_cast<size_t>(k)];
                 // A voxel outside the grid cannot be part of it: skipped, never written.

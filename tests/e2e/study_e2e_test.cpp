@@ -32,7 +32,8 @@ const fs::path studySource = fs::path(VOCELLE_EXAMPLES_DIR) / "study";
 
 std::string quoted(const std::string& text) {
     std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return out + "'";
 }
 
@@ -47,7 +48,8 @@ std::string readFile(const fs::path& path) {
 std::set<std::string> filesBelow(const fs::path& root) {
     std::set<std::string> names;
     for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file()) names.insert(fs::relative(entry.path(), root).generic_string());
+        if (entry.is_regular_file())
+            names.insert(fs::relative(entry.path(), root).generic_string());
     return names;
 }
 
@@ -57,7 +59,7 @@ struct ShellRun {
 };
 
 class Study : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
               ("vocelle_study_" + std::to_string(getpid()) + "_" +
@@ -70,9 +72,11 @@ protected:
     // Runs `command` in folder `in`; its output goes to files outside that folder.
     ShellRun shell(const fs::path& in, const std::string& command) {
         const std::string line = "cd " + quoted(in.string()) + " && " + command + " > " +
-                                 quoted((dir / "out.txt").string()) + " 2> " + quoted((dir / "err.txt").string());
+                                 quoted((dir / "out.txt").string()) + " 2> " +
+                                 quoted((dir / "err.txt").string());
         const int raw = std::system(line.c_str());
-        return ShellRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir / "out.txt"), readFile(dir / "err.txt")};
+        return ShellRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir / "out.txt"),
+                        readFile(dir / "err.txt")};
     }
 
     fs::path dir;
@@ -90,13 +94,15 @@ const double pi = 3.14159265358979;
 
 glm::dvec3 centroid(const std::vector<glm::tvec3<int>>& voxels) {
     glm::dvec3 sum(0.0);
-    for (const auto& v : voxels) sum += glm::dvec3(v);
+    for (const auto& v : voxels)
+        sum += glm::dvec3(v);
     return sum / static_cast<double>(voxels.size());
 }
 
 std::set<std::vector<int>> asSet(const single_VOI& entry) {
     std::set<std::vector<int>> s;
-    for (const auto& v : entry.voxels) s.insert({v.x, v.y, v.z});
+    for (const auto& v : entry.voxels)
+        s.insert({v.x, v.y, v.z});
     return s;
 }
 
@@ -117,14 +123,13 @@ TEST_F(Study, ConvertsThroughTheHost) {
     const std::set<std::string> before = filesBelow(study);
 
     const ShellRun run = shell(study, quoted(binDir + "/vocelle") + " run jobs.txt");
-    EXPECT_EQ(run.out,
-              "\nVocelle>  Running...\n"
-              "Converted ./s1/run1.roi\n"
-              "Converted ./s1/run1.roi\n"
-              "!!!! Not enough files could be loaded to convert ./s2/run1.roi\n"
-              "FMR could not be loaded: ./s2/run1.fmr\n"
-              "FA.trf could not be loaded: ./s2/run1_FA.trf\n"
-              "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n");
+    EXPECT_EQ(run.out, "\nVocelle>  Running...\n"
+                       "Converted ./s1/run1.roi\n"
+                       "Converted ./s1/run1.roi\n"
+                       "!!!! Not enough files could be loaded to convert ./s2/run1.roi\n"
+                       "FMR could not be loaded: ./s2/run1.fmr\n"
+                       "FA.trf could not be loaded: ./s2/run1_FA.trf\n"
+                       "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n");
     EXPECT_EQ(run.err, "2 converted, 1 not converted\n");
     EXPECT_EQ(run.status, 1);
 
@@ -168,13 +173,16 @@ TEST_F(Study, ConvertsThroughTheHost) {
 
         // The AC-PC output is the same region before the Talairach normalisation: its centroid
         // is where the landmarks carry the Talairach centroid.
-        float p[4] = {static_cast<float>(128 - c.y), static_cast<float>(128 - c.z), static_cast<float>(128 - c.x), 1};
+        float p[4] = {static_cast<float>(128 - c.y), static_cast<float>(128 - c.z),
+                      static_cast<float>(128 - c.x), 1};
         untal(p, landmarks);
         const glm::dvec3 a = centroid(inAcpc);
         EXPECT_NEAR(a.x, p[0], 1.5) << i;
         EXPECT_NEAR(a.y, p[1], 1.5) << i;
         EXPECT_NEAR(a.z, p[2], 1.5) << i;
-        EXPECT_NEAR(static_cast<double>(inAcpc.size()), static_cast<double>(inTal.size()), 0.15 * inTal.size()) << i;
+        EXPECT_NEAR(static_cast<double>(inAcpc.size()), static_cast<double>(inTal.size()),
+                    0.15 * inTal.size())
+            << i;
     }
     expectPartialOverlap(tal);
     expectPartialOverlap(acpc);

@@ -35,12 +35,12 @@ struct JobFiles {
 
 struct Outcome {
     VOI voi;
-    std::string text;               // the saved file
-    std::set<std::string> written;  // every file in the folder after the run
+    std::string text;              // the saved file
+    std::set<std::string> written; // every file in the folder after the run
 };
 
 class ConversionRunFiles : public WithHost {
-protected:
+  protected:
     // Writes the job's files into dir, runs the job and reads back the VOI it saved. Absent
     // transformations carry a matrix that would move every voxel if it were applied.
     Outcome run(const ScratchDir& dir, const JobFiles& s) {
@@ -69,7 +69,8 @@ protected:
     }
 };
 
-const std::set<std::string> inputs = {"run.roi", "run.fmr", "run.stc", "run_IA.trf", "run_FA.trf", "anat_ACPC.trf"};
+const std::set<std::string> inputs = {"run.roi",    "run.fmr",    "run.stc",
+                                      "run_IA.trf", "run_FA.trf", "anat_ACPC.trf"};
 
 TEST_F(ConversionRunFiles, SingleVoxelThroughEachReferenceSpace) {
     // Doubles the anterior half of x: Talairach-frame x 69 lands on AC-PC x 10.
@@ -115,27 +116,26 @@ TEST_F(ConversionRunFiles, SavedTalairachDocument) {
     s.acpc = true;
     s.talVersion = 1;
     s.regions = {{{10, 20, 30}}};
-    EXPECT_EQ(run(dir, s).text,
-              "\n"
-              "FileVersion:                4\n\n"
-              "ReferenceSpace:             TAL\n\n"
-              "OriginalVMRResolutionX:     1\n"
-              "OriginalVMRResolutionY:     1\n"
-              "OriginalVMRResolutionZ:     1\n"
-              "OriginalVMROffsetX:         0\n"
-              "OriginalVMROffsetY:         0\n"
-              "OriginalVMROffsetZ:         0\n"
-              "OriginalVMRFramingCubeDim:  256\n\n"
-              "LeftRightConvention:        1\n\n"
-              "SubjectVOINamingConvention: <VOI>_<SUBJ>\n\n\n"
-              "NrOfVOIs:                   1\n\n"
-              "NameOfVOI:  VOI 1\n"
-              "ColorOfVOI: 255 40 50\n\n"
-              "NrOfVoxels: 1\n"
-              "98 118 108\n"
-              "\n"
-              "\n"
-              "NrOfVOIVTCs:                0\n");
+    EXPECT_EQ(run(dir, s).text, "\n"
+                                "FileVersion:                4\n\n"
+                                "ReferenceSpace:             TAL\n\n"
+                                "OriginalVMRResolutionX:     1\n"
+                                "OriginalVMRResolutionY:     1\n"
+                                "OriginalVMRResolutionZ:     1\n"
+                                "OriginalVMROffsetX:         0\n"
+                                "OriginalVMROffsetY:         0\n"
+                                "OriginalVMROffsetZ:         0\n"
+                                "OriginalVMRFramingCubeDim:  256\n\n"
+                                "LeftRightConvention:        1\n\n"
+                                "SubjectVOINamingConvention: <VOI>_<SUBJ>\n\n\n"
+                                "NrOfVOIs:                   1\n\n"
+                                "NameOfVOI:  VOI 1\n"
+                                "ColorOfVOI: 255 40 50\n\n"
+                                "NrOfVoxels: 1\n"
+                                "98 118 108\n"
+                                "\n"
+                                "\n"
+                                "NrOfVOIVTCs:                0\n");
 }
 
 TEST_F(ConversionRunFiles, ThreeMillimetreVoxelsBecomeBlocksOfTwentySeven) {
@@ -149,7 +149,8 @@ TEST_F(ConversionRunFiles, ThreeMillimetreVoxelsBecomeBlocksOfTwentySeven) {
     for (const glm::tvec3<int> first : {glm::tvec3<int>(32, 32, 32), glm::tvec3<int>(92, 122, 152)})
         for (int z = first.z; z < first.z + 3; ++z)
             for (int y = first.y; y < first.y + 3; ++y)
-                for (int x = first.x; x < first.x + 3; ++x) expected.emplace_back(x, y, z);
+                for (int x = first.x; x < first.x + 3; ++x)
+                    expected.emplace_back(x, y, z);
     const Outcome out = run(dir, s);
     ASSERT_EQ(out.voi.vois.size(), 1u);
     EXPECT_EQ(out.voi.vois[0].voxels, expected);
@@ -163,16 +164,19 @@ TEST_F(ConversionRunFiles, SevenRegions) {
         {{{10, 20, 30}}, {{10, 20, 30}}},
         {{}, {}},
         // Outside the grid on each side: skipped, not wrapped onto a neighbouring row or slice.
-        {{{-1, 5, 5}, {256, 5, 5}, {5, -1, 5}, {5, 256, 5}, {5, 5, -1}, {5, 5, 256}, {5, 5, 5}}, {{5, 5, 5}}},
+        {{{-1, 5, 5}, {256, 5, 5}, {5, -1, 5}, {5, 256, 5}, {5, 5, -1}, {5, 5, 256}, {5, 5, 5}},
+         {{5, 5, 5}}},
         // Output follows the scan order, whatever the order in the ROI.
         {{{255, 255, 255}, {0, 0, 0}}, {{0, 0, 0}, {255, 255, 255}}},
         {{{1, 2, 3}, {3, 2, 1}, {2, 3, 1}}, {{3, 2, 1}, {2, 3, 1}, {1, 2, 3}}},
         {{{100, 100, 100}}, {{100, 100, 100}}},
         {{{200, 50, 25}}, {{200, 50, 25}}},
     };
-    for (const auto& r : regions) s.regions.push_back(r.first);
-    const glm::tvec3<int> colours[] = {{255, 40, 50},  {80, 255, 80},   {40, 30, 255}, {255, 40, 255},
-                                       {80, 255, 255}, {255, 255, 30}, {255, 40, 50}};
+    for (const auto& r : regions)
+        s.regions.push_back(r.first);
+    const glm::tvec3<int> colours[] = {{255, 40, 50},  {80, 255, 80},  {40, 30, 255},
+                                       {255, 40, 255}, {80, 255, 255}, {255, 255, 30},
+                                       {255, 40, 50}};
 
     const VOI voi = run(dir, s).voi;
     EXPECT_EQ(voi.ReferenceSpace.value(), "CV");

@@ -42,10 +42,14 @@ inline std::string fmr(const std::string& prefix, const Grid& g) {
     return t.str();
 }
 
-inline const char* identityRows() { return "1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"; }
+inline const char* identityRows() {
+    return "1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n";
+}
 
 // A transformation that would move everything far away if it were applied.
-inline const char* farShiftRows() { return "1 0 0 40\n0 1 0 -30\n0 0 1 20\n0 0 0 1\n"; }
+inline const char* farShiftRows() {
+    return "1 0 0 40\n0 1 0 -30\n0 0 1 20\n0 0 0 1\n";
+}
 
 // withVersion false: a TRF without a FileVersion line, which the conversion treats as absent.
 inline std::string trf(bool withVersion, const char* rows = identityRows()) {
@@ -60,9 +64,10 @@ struct Landmarks {
 // The default landmarks fit the Talairach box exactly, so the mapping changes nothing.
 inline std::string tal(int fileVersion, const Landmarks& l = Landmarks()) {
     std::ostringstream t;
-    t << "FileVersion: " << fileVersion << "\nAC: 128 128 128\nPC: " << l.pc << " 128 128\nAP: " << l.ap
-      << " 128 128\nPP: " << l.pp << " 128 128\nSP: 128 " << l.sp << " 128\nIP: 128 " << l.ip
-      << " 128\nRP: 128 128 " << l.rp << "\nLP: 128 128 " << l.lp << "\n";
+    t << "FileVersion: " << fileVersion << "\nAC: 128 128 128\nPC: " << l.pc
+      << " 128 128\nAP: " << l.ap << " 128 128\nPP: " << l.pp << " 128 128\nSP: 128 " << l.sp
+      << " 128\nIP: 128 " << l.ip << " 128\nRP: 128 128 " << l.rp << "\nLP: 128 128 " << l.lp
+      << "\n";
     return t.str();
 }
 
@@ -71,7 +76,8 @@ inline std::string roi(const std::vector<Voxels>& regions) {
     t << "FileVersion: 5\nNrOfTCPlots: " << regions.size() << "\n";
     for (const auto& region : regions) {
         t << "NrOfTCs: 1\nNrOfVoxels: " << region.size() << "\n";
-        for (const auto& v : region) t << v.x << ' ' << v.y << ' ' << v.z << "\n";
+        for (const auto& v : region)
+            t << v.x << ' ' << v.y << ' ' << v.z << "\n";
     }
     return t.str();
 }
