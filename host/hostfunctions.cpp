@@ -2,6 +2,7 @@
 // linked with its symbols exported, so dlopen(NULL) plus dlsym finds exactly these five.
 
 #include "host/hostfunctions.h"
+#include "host/logrecords.h"
 
 #include "plugin/TarnPluginInterface.h"
 
@@ -23,6 +24,21 @@ void printLine(std::FILE* stream, const char* text) {
 
 } // namespace
 
+void showProgress() {
+    if (!session.progress.active()) return;
+    const int done = session.outcome.converted() + session.outcome.notConverted();
+    std::vector<std::string> current;
+    if (done >= 0 && static_cast<std::size_t>(done) < session.jobRois.size())
+        current.push_back(session.jobRois[static_cast<std::size_t>(done)]);
+    session.progress.show(done, current);
+}
+
+void printLogEntry(const char* text) {
+    session.progress.erase();
+    printLine(stdout, text);
+    if (text != nullptr) session.outcome.logEntry(text);
+}
+
 HOST_EXPORT void hxGetVersionOfCorvane(int* major, int* minor, int* sub) {
     const int* version = session.options.version;
     if (major != nullptr) *major = version[0];
@@ -39,14 +55,21 @@ HOST_EXPORT void hxShowLogTab() { session.transcript.write(JsonLine().add("call"
 
 HOST_EXPORT void hxLogText(const char* text) {
     session.transcript.write(JsonLine().add("call", "hxLogText").add("text", text));
-    printLine(stdout, text);
-    if (text != nullptr) session.outcome.logEntry(text);
+    if (session.options.worker) {
+        writeLogRecord(text);
+        if (text != nullptr) session.outcome.logEntry(text);
+        return;
+    }
+    printLogEntry(text);
+    showProgress();
 }
 
 HOST_EXPORT void hxMessageBox(const char* text) {
     session.transcript.write(JsonLine().add("call", "hxMessageBox").add("text", text));
+    session.progress.erase();
     printLine(stderr, text);
     if (session.executing) session.outcome.listUnreadable();
+    showProgress();
 }
 
 HOST_EXPORT void hxGetOpenFileName(const char* title, const char* second, const char* filter,
@@ -65,4 +88,5 @@ HOST_EXPORT void hxGetOpenFileName(const char* title, const char* second, const 
                                  .add("second", second)
                                  .add("filter", filter)
                                  .add("answer", answer));
+    showProgress(); // the run starts here
 }

@@ -3,15 +3,28 @@
 
 #include "host/hostoptions.h"
 #include "host/outcome.h"
+#include "host/progress.h"
 #include "host/transcript.h"
+
+#include <string>
+#include <vector>
 
 struct HostSession {
     HostOptions options;
     Transcript transcript;
     RunOutcome outcome;
     bool executing = false; // a message box while the plug-in runs means the list was unreadable
+    ProgressLine progress;  // drawn only when standard output is a terminal
+    std::vector<std::string> jobRois; // ROI names of the list's jobs, for the progress line
 };
 
 // The one session of this process. It outlives the plug-in, whose log may still call in while
 // it is being unloaded.
 extern HostSession session;
+
+// Prints one log entry as hxLogText does (the text and a line end on standard output, counted
+// in the outcome), erasing the progress line first; the caller draws it again.
+void printLogEntry(const char* text);
+
+// Draws the progress line for the jobs counted so far, when it is on.
+void showProgress();

@@ -1,8 +1,11 @@
 // vocelle: drives the plug-in from a terminal, in the order the desktop host does.
 
+#include "host/commands.h"
 #include "host/hostfunctions.h"
+#include "host/parallelrun.h"
 
 #include "plugin/TarnPluginInterface.h"
+#include "plugin/conversionrun.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -28,6 +31,24 @@ std::string besideThisProgram(const char* argv0, const std::string& file) {
     return (slash == std::string::npos ? std::string("./") : program.substr(0, slash + 1)) + file;
 }
 
+std::string thisProgram(const char* argv0) {
+    std::vector<char> self(4096);
+    const ssize_t length = readlink("/proc/self/exe", self.data(), self.size() - 1);
+    return length > 0 ? std::string(self.data(), static_cast<std::size_t>(length)) : argv0;
+}
+
+// The plug-in beside the program (the build tree), else in the installed plug-in folder.
+std::string defaultPluginPath(const char* argv0) {
+    const std::string beside = besideThisProgram(argv0, "libVocelle.so");
+#ifdef VOCELLE_INSTALLED_PLUGIN
+    if (access(beside.c_str(), F_OK) != 0) {
+        const std::string installed = besideThisProgram(argv0, VOCELLE_INSTALLED_PLUGIN);
+        if (access(installed.c_str(), F_OK) == 0) return installed;
+    }
+#endif
+    return beside;
+}
+
 void record(const char* call) { session.transcript.write(JsonLine().add("plugin", call)); }
 
 void record(const char* call, bool result) {
@@ -43,8 +64,7 @@ int fail(const std::string& message) {
 // Loads the plug-in and drives it; returns the exit status. The library is unloaded on return.
 int drive(const char* argv0) {
     const HostOptions& options = session.options;
-    const std::string path = options.pluginPath.empty() ? besideThisProgram(argv0, "libVocelle.so")
-                                                        : options.pluginPath;
+    const std::string path = options.pluginPath.empty() ? defaultPluginPath(argv0) : options.pluginPath;
     void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     session.transcript.write(JsonLine().add("plugin", "load").add("path", path).add("result", library != nullptr));
     if (library == nullptr) {
@@ -95,6 +115,31 @@ int drive(const char* argv0) {
     return 0;
 }
 
+// One job without a list, run by the conversion code itself in this process: its log reaches
+// this host's hxLogText, found by name as the plug-in finds it.
+int convert() {
+    const HostOptions& options = session.options;
+    if (!InitHXAccess()) {
+        std::fprintf(stderr, "vocelle: cannot bind the host functions for the conversion\n");
+        return 2;
+    }
+    ConversionJob job;
+    job.roiName = options.roi;
+    job.fmrName = options.fmr;
+    job.iaTrfName = options.ia;
+    job.faTrfName = options.fa;
+    job.acpcTrfName = options.acpc;
+    job.talName = options.tal;
+    job.voiName = options.output;
+    runConversion(job);
+    // The log stream outlives main; what it would send while the process ends is not this
+    // job's.
+    tarn::hxLogText = nullptr;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s\n", session.outcome.summary().c_str());
+    return session.outcome.exitStatus();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -104,18 +149,47 @@ int main(int argc, char** argv) {
         return 2;
     }
     session.options = parsed.options;
-    if (session.options.command == HostOptions::Command::Help) {
+    switch (session.options.command) {
+    case HostOptions::Command::Help:
         std::fputs(hostUsage().c_str(), stdout);
         return 0;
+    case HostOptions::Command::Print:
+        return printCommand(session.options);
+    case HostOptions::Command::Preview:
+        return previewCommand(session.options);
+    case HostOptions::Command::ExportNifti:
+        return exportNiftiCommand(session.options);
+    case HostOptions::Command::Split:
+        return splitCommand(session.options);
+    case HostOptions::Command::Convert:
+        return convert();
+    default:
+        break;
     }
     if (!session.options.transcriptPath.empty() && !session.transcript.open(session.options.transcriptPath)) {
         std::fprintf(stderr, "vocelle: cannot create the transcript %s\n", session.options.transcriptPath.c_str());
         return 2;
     }
 
+    const bool running = session.options.command == HostOptions::Command::Run && !session.options.worker;
+    if (running && session.options.jobs > 1) {
+        const int status = runInParallel(thisProgram(argv[0]));
+        if (status >= 0) {
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s\n", session.outcome.summary().c_str());
+            return status;
+        }
+    }
+    if (running && outputIsTerminal() && !session.options.jobList.empty()) {
+        session.jobRois = jobListRois(session.options.jobList);
+        session.progress.start(static_cast<int>(session.jobRois.size()));
+    }
+
     const int status = drive(argv[0]);
+    session.progress.stop();
     if (session.options.command == HostOptions::Command::Info) return status;
     std::fflush(stdout);
-    std::fprintf(stderr, "%s\n", session.outcome.summary().c_str());
+    // A worker's parent sums up the whole run.
+    if (!session.options.worker) std::fprintf(stderr, "%s\n", session.outcome.summary().c_str());
     return session.outcome.exitStatus();
 }

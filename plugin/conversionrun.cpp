@@ -45,6 +45,7 @@ void reportMissingFiles(const ConversionJob& job) {
 }
 
 std::string voiFileName(const ConversionJob& job) {
+    if (!job.voiName.empty()) return job.voiName;
     return addToFileNameNewExtension(job.roiName, job.talName.empty() ? "_ACPC_.voi" : "_TAL_.voi");
 }
 

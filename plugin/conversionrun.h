@@ -13,6 +13,9 @@ struct ConversionJob {
     std::string faTrfName;
     std::string acpcTrfName;
     std::string talName;
+    // Where the VOI goes when not beside the ROI file (vocelle convert -o); a job list leaves it
+    // empty.
+    std::string voiName{};
 };
 
 // Runs one job and logs its outcome. Never throws.
@@ -24,7 +27,8 @@ bool jobFilesPresent(const ConversionJob& job);
 // Logs the report header and one line per file that cannot be opened.
 void reportMissingFiles(const ConversionJob& job);
 
-// Where the job's VOI is written: beside the ROI file, ending "_TAL_.voi" or "_ACPC_.voi".
+// Where the job's VOI is written: voiName when set, else beside the ROI file, ending
+// "_TAL_.voi" or "_ACPC_.voi".
 std::string voiFileName(const ConversionJob& job);
 
 // Loads the job's documents, converts, saves the VOI and logs "Converted ". Throws

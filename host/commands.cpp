@@ -1,0 +1,171 @@
+#include "host/commands.h"
+
+#include "formats/myFMR.h"
+#include "formats/myROI.h"
+#include "formats/mySDM.h"
+#include "formats/myTAL.h"
+#include "formats/myTRF.h"
+#include "formats/myVOI.h"
+#include "host/joblistsplit.h"
+#include "host/niftiexport.h"
+#include "host/preview.h"
+#include "plugin/joblist.h"
+#include "text/safesave.h"
+#include "text/stringmanipulation.h"
+
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "vocelle: %s\n", message.c_str());
+    return 2;
+}
+
+// Readers stop quietly at the end of what they understand; a file that cannot be read at all
+// (missing, a folder, no permission) is refused up front with its name.
+bool readable(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in.is_open()) return false;
+    in.peek();
+    return !in.bad();
+}
+
+// The VOI of a preview or export, or a message naming the file.
+bool loadVoi(const std::string& path, VOI& voi, std::string& error) {
+    if (!readable(path)) {
+        error = "Failed opening for reading: " + path;
+        return false;
+    }
+    try {
+        voi = VOI(path);
+        return true;
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+}
+
+// "a/b.voi" -> "a/b" + ending; a name without extension gets the ending added.
+std::string besideWithEnding(const std::string& path, const std::string& ending) {
+    const std::string name = getFileName(path);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || dot == 0) return path + ending;
+    return path.substr(0, path.size() - (name.size() - dot)) + ending;
+}
+
+} // namespace
+
+std::string documentKind(const std::string& path) {
+    const std::string name = getFileName(path);
+    const std::size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos) return std::string();
+    std::string kind = name.substr(dot + 1);
+    for (char& c : kind) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return kind;
+}
+
+int printCommand(const HostOptions& options) {
+    const std::string& path = options.document;
+    const std::string kind = documentKind(path);
+    if (kind != "roi" && kind != "voi" && kind != "fmr" && kind != "trf" && kind != "tal" && kind != "sdm")
+        return fail("cannot tell the format of " + path + " (expected .roi, .voi, .fmr, .trf, .tal or .sdm)");
+    if (!readable(path)) return fail("Failed opening for reading: " + path);
+
+    // Printed into memory first, so a document that fails half way prints nothing.
+    std::ostringstream text;
+    try {
+        if (kind == "roi") ROI(path).PrintTo(text, options.withVoxels);
+        else if (kind == "voi") VOI(path).PrintTo(text, options.withVoxels);
+        else if (kind == "fmr") FMR(path, false).PrintTo(text);
+        else if (kind == "trf") TRF(path).PrintTo(text);
+        else if (kind == "tal") TAL(path).PrintTo(text);
+        else SDM(path).PrintTo(text);
+    } catch (const std::exception& e) {
+        return fail(std::string(e.what()).find(path) == std::string::npos ? path + ": " + e.what() : e.what());
+    }
+    std::cout << text.str();
+    std::cout.flush();
+    return std::cout ? 0 : fail("cannot write to standard output");
+}
+
+int previewCommand(const HostOptions& options) {
+    VOI voi;
+    std::string error;
+    if (!loadVoi(options.document, voi, error)) return fail(error);
+    const std::string output = options.output.empty() ? besideWithEnding(options.document, ".png") : options.output;
+    try {
+        long long voxels = 0;
+        for (const auto& entry : voi.vois) voxels += static_cast<long long>(entry.voxels.size());
+        const std::string title = getFileName(options.document) + "   " + voi.ReferenceSpace.value() + "   " +
+                                  std::to_string(voi.vois.size()) + " VOI" + (voi.vois.size() == 1 ? "" : "s") +
+                                  ", " + std::to_string(voxels) + " voxels";
+        const Preview preview = renderPreview(voi, title);
+        const std::string png = encodePng(preview.image);
+        saveReplacing(output, [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
+                      "Cannot Create file: ", std::ios::binary);
+        if (preview.outside > 0)
+            std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the cube and are not drawn\n",
+                         preview.outside, options.document.c_str());
+        std::printf("%s: views through cube voxel %d %d %d\n", output.c_str(), preview.centre.x, preview.centre.y,
+                    preview.centre.z);
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    return 0;
+}
+
+int exportNiftiCommand(const HostOptions& options) {
+    VOI voi;
+    std::string error;
+    if (!loadVoi(options.document, voi, error)) return fail(error);
+    const std::string output =
+        options.output.empty() ? besideWithEnding(options.document, ".nii.gz") : options.output;
+    try {
+        const NiftiExportReport report = exportNifti(voi, output);
+        if (report.outside > 0)
+            std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the 256^3 grid and are left out\n",
+                         report.outside, options.document.c_str());
+        if (report.overlapping > 0)
+            std::fprintf(stderr, "vocelle: %lld voxels of %s belong to more than one VOI; each keeps the label of the first\n",
+                         report.overlapping, options.document.c_str());
+        std::printf("%s: %zu labels, %lld voxels\n%s: label table\n", report.imagePath.c_str(), voi.vois.size(),
+                    report.labelled, report.tablePath.c_str());
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    return 0;
+}
+
+int splitCommand(const HostOptions& options) {
+    const JobListParts split = splitJobListFile(options.jobList, options.parts);
+    if (!split.error.empty()) return fail(split.error);
+    try {
+        for (int part = 1; part <= options.parts; ++part) {
+            const std::string name = jobListPartName(options.jobList, part, options.output);
+            if (name == options.jobList) return fail("a part would replace the list itself: " + name);
+            saveReplacing(name, [&](std::ostream& out) { out << split.parts[std::size_t(part - 1)]; }, "Cannot Create file: ",
+                          std::ios::binary);
+            std::printf("%s\t%zu jobs\n", name.c_str(), split.roiNames[std::size_t(part - 1)].size());
+        }
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
+    if (split.jobCount < options.parts)
+        std::fprintf(stderr, "vocelle: %s holds %d jobs; %d of the %d lists hold none\n", options.jobList.c_str(),
+                     split.jobCount, options.parts - split.jobCount, options.parts);
+    return 0;
+}
+
+std::vector<std::string> jobListRois(const std::string& path) {
+    std::vector<std::string> rois;
+    std::ifstream list(path);
+    if (!list.is_open()) return rois;
+    readJobList(list, [&](const ConversionJob& job) { rois.push_back(job.roiName); });
+    return rois;
+}

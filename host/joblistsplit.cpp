@@ -1,0 +1,123 @@
+#include "host/joblistsplit.h"
+
+#include "plugin/joblist.h"
+#include "text/stringmanipulation.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+struct ListLine {
+    std::string bytes; // as in the file, its line feed included when it has one
+    std::string text;  // as the plug-in compares it: without the line feed, trimmed
+};
+
+bool endsWith(const std::string& text, const char* ending) {
+    const std::string e(ending);
+    return getLastCharacters(text, int(e.size())) == e;
+}
+
+bool isRoiLine(const std::string& text) { return endsWith(text, "roi"); }
+
+// Lines the plug-in takes as a file of a job; every other line it passes over.
+bool namesAFile(const std::string& text) {
+    for (const char* ending : {"roi", "fmr", "IA.trf", "FA.trf", "ACPC.trf", "tal"})
+        if (endsWith(text, ending)) return true;
+    return false;
+}
+
+} // namespace
+
+JobListParts splitJobList(const std::string& text, int partCount) {
+    JobListParts result;
+    if (partCount < 1) {
+        result.error = "the number of parts must be at least 1";
+        return result;
+    }
+
+    std::vector<ListLine> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        ListLine line;
+        line.bytes = text.substr(start, end - start);
+        std::string content = line.bytes;
+        if (!content.empty() && content.back() == '\n') content.pop_back();
+        if (content.size() > maxJobListLineLength) {
+            result.error = "line " + std::to_string(lines.size() + 1) + " is longer than " +
+                           std::to_string(maxJobListLineLength) + " bytes";
+            return result;
+        }
+        line.text = lines.empty() ? content : removeEnclosingWhiteSpaces(content);
+        lines.push_back(line);
+        start = end;
+    }
+
+    std::string firstLine = lines.empty() ? std::string() : lines[0].bytes;
+    std::string base = lines.empty() ? std::string() : lines[0].text;
+    if (!base.empty() && base.back() == '\r') base.pop_back();
+    // The plug-in also reads the first line as an ROI line when it ends in "roi": every part
+    // would then convert that job again.
+    if (isRoiLine(base)) {
+        result.error = "its first line ends in \"roi\", so every part would repeat that job";
+        return result;
+    }
+    if (!firstLine.empty() && firstLine.back() != '\n') firstLine += '\n';
+
+    // Where each job starts: its ROI line, or the comment lines right before it.
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        if (!isRoiLine(lines[i].text)) continue;
+        std::size_t start = i;
+        while (start - 1 > (starts.empty() ? 0 : starts.back()) && !namesAFile(lines[start - 1].text)) --start;
+        starts.push_back(start);
+    }
+    result.jobCount = int(starts.size());
+
+    const auto jobStart = [&](std::size_t job) {
+        if (job == 0) return std::size_t(1); // lines before the first job go with it
+        return job < starts.size() ? starts[job] : lines.size();
+    };
+    for (int part = 0; part < partCount; ++part) {
+        const std::size_t first = std::size_t((long long)part * result.jobCount / partCount);
+        const std::size_t last = std::size_t((long long)(part + 1) * result.jobCount / partCount);
+        std::string bytes = firstLine;
+        std::vector<std::string> rois;
+        if (first < last) {
+            for (std::size_t i = jobStart(first); i < jobStart(last); ++i) bytes += lines[i].bytes;
+            for (std::size_t job = first; job < last; ++job) {
+                std::size_t roi = starts[job];
+                while (!isRoiLine(lines[roi].text)) ++roi;
+                rois.push_back(base + lines[roi].text);
+            }
+        }
+        result.parts.push_back(bytes);
+        result.roiNames.push_back(rois);
+    }
+    return result;
+}
+
+JobListParts splitJobListFile(const std::string& path, int partCount) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    if (in.is_open()) text << in.rdbuf();
+    if (!in.is_open() || in.bad()) {
+        JobListParts result;
+        result.error = "cannot read the job list " + path;
+        return result;
+    }
+    JobListParts result = splitJobList(text.str(), partCount);
+    if (!result.error.empty()) result.error = "cannot split " + path + ": " + result.error;
+    return result;
+}
+
+std::string jobListPartName(const std::string& listPath, int part, const std::string& folder) {
+    std::string name = getFileName(listPath);
+    const std::size_t dot = name.find_last_of('.');
+    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    const std::string extension = dot == std::string::npos || dot == 0 ? ".txt" : name.substr(dot);
+    std::string dir = folder.empty() ? getPath(listPath) : folder;
+    if (!dir.empty() && dir.back() != '/') dir += '/';
+    return dir + stem + "." + std::to_string(part) + extension;
+}

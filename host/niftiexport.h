@@ -1,0 +1,31 @@
+#pragma once
+// Writes the VOIs of a VOI document as one label image: a 256^3 NIfTI-1 volume in which each
+// voxel holds the number (1, 2, ...) of the VOI it belongs to, 0 elsewhere, with an affine to
+// RAS+ world millimetres (the AC at 0). Both voxel conventions (Talairach and cube) land on the
+// same grid: voxel (i, j, k) is world (i - 127, j - 127, k - 127).
+// A label table goes beside the image: the image name without ".nii.gz" (or ".nii") and ".tsv",
+// tab-separated with the columns index, name, color (#rrggbb) and voxels.
+
+#include "formats/myVOI.h"
+
+#include <string>
+
+struct NiftiExportReport {
+    std::string imagePath;
+    std::string tablePath;
+    long long labelled = 0;    // voxels that got a label
+    long long outside = 0;     // stored voxels outside the 256^3 grid, left out
+    long long overlapping = 0; // voxels of a later VOI already labelled by an earlier one
+};
+
+// The grid offset: voxel index = world mm + gridOrigin on every axis.
+constexpr int niftiGridOrigin = 127;
+
+// The label table's path for an image path; empty when the path ends in neither ".nii.gz" nor
+// ".nii".
+std::string labelTablePath(const std::string& imagePath);
+
+// Writes the image and its table, each replacing an existing file only once it is complete.
+// Throws std::runtime_error naming the file for an unknown ReferenceSpace, a name without a
+// NIfTI ending, more VOIs than labels fit, or a file that cannot be written.
+NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath);

@@ -1,0 +1,13 @@
+#pragma once
+// vocelle run --jobs N: the list is cut into N parts of whole jobs (as vocelle split cuts it),
+// and each part runs in a process of this same program with its own plug-in instance. Log
+// entries are printed in list order: the first part's as they come, each later part's once
+// every part before it is done; the plug-in's start line appears once at the top and its
+// closing line once at the end, so the output reads as that of a single run.
+
+#include <string>
+
+// Runs the session's job list in session.options.jobs processes and returns the exit status, or
+// -1 when the list is better run in this process alone: it cannot be read or cut, or holds
+// fewer than two jobs. selfPath is this program's file.
+int runInParallel(const std::string& selfPath);

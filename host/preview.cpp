@@ -1,0 +1,235 @@
+#include "host/preview.h"
+
+#include "host/voispace.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using L = PreviewLayout;
+
+// Per view: the cube axis drawn left to right, the one drawn top to bottom, and the one the
+// view looks along (its slice axis).
+const int horizontalAxis[3] = {2, 2, 0};
+const int verticalAxis[3] = {0, 1, 1};
+const int sliceAxis[3] = {1, 0, 2};
+const char* const viewNames[3] = {"Axial", "Coronal", "Sagittal"};
+// Letters at the top, bottom, left and right edge of each view.
+const char* const edgeLetters[3][4] = {{"A", "P", "R", "L"}, {"S", "I", "R", "L"}, {"S", "I", "A", "P"}};
+// Talairach box in cube voxels, per axis: anterior 58 to posterior 230, superior 54 to inferior
+// 170, right 60 to left 196.
+const int boxLow[3] = {58, 54, 60};
+const int boxHigh[3] = {230, 170, 196};
+// World axis and its name for each cube axis: cube x is world y (anterior), y is world z
+// (superior), z is world x (right).
+const char* const worldAxisName[3] = {"y", "z", "x"};
+
+const Rgb pageColour{250, 250, 248};
+const Rgb textColour{30, 30, 35};
+const Rgb mutedText{95, 95, 105};
+const Rgb cubeColour{16, 16, 20};
+const Rgb boxColour{105, 105, 112};
+const Rgb crosshairColour{70, 95, 135};
+const Rgb letterColour{210, 210, 215};
+const Rgb acColour{255, 255, 255};
+const Rgb warningColour{190, 90, 0};
+constexpr float faint = 0.45f;
+
+Rgb voiColour(const glm::ivec3& colour) {
+    const auto channel = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    return {channel(colour.r), channel(colour.g), channel(colour.b)};
+}
+
+std::string withThousands(long long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n);
+    for (int i = int(digits.size()) - 3; i > 0; i -= 3) digits.insert(std::size_t(i), ",");
+    return (n < 0 ? "-" : "") + digits;
+}
+
+std::string signedNumber(int n) { return (n > 0 ? "+" : "") + std::to_string(n); }
+
+void drawVoxel(RgbImage& image, int view, const glm::ivec3& cube, Rgb colour) {
+    int x, y;
+    previewPixel(view, cube, x, y);
+    image.fillRect(x, y, L::scale, L::scale, colour);
+}
+
+void drawDashedLine(RgbImage& image, int x, int y, int length, bool horizontal, Rgb colour) {
+    for (int i = 0; i < length; ++i)
+        if ((i / 4) % 2 == 0) image.set(horizontal ? x + i : x, horizontal ? y : y + i, colour);
+}
+
+void drawPanelFrame(RgbImage& image, int view, const glm::ivec3& centre) {
+    const int left = L::panelLeft(view), top = L::panelTop;
+    image.fillRect(left, top, L::panel, L::panel, cubeColour);
+    const int h = horizontalAxis[view], v = verticalAxis[view];
+    // Where the other two views cut this one.
+    drawDashedLine(image, left + centre[h] * L::scale + L::scale / 2, top, L::panel, false, crosshairColour);
+    drawDashedLine(image, left, top + centre[v] * L::scale + L::scale / 2, L::panel, true, crosshairColour);
+    image.outlineRect(left + boxLow[h] * L::scale, top + boxLow[v] * L::scale,
+                      (boxHigh[h] - boxLow[h] + 1) * L::scale, (boxHigh[v] - boxLow[v] + 1) * L::scale,
+                      boxColour);
+}
+
+void drawAcMark(RgbImage& image, int left, int top) {
+    const int cx = left + cubeAC * L::scale + L::scale / 2;
+    const int cy = top + cubeAC * L::scale + L::scale / 2;
+    image.fillRect(cx - 7, cy - 1, 15, 2, acColour);
+    image.fillRect(cx - 1, cy - 7, 2, 15, acColour);
+    image.drawText(cx + 5, cy + 4, "AC", acColour, 2);
+}
+
+void drawPanelLabels(RgbImage& image, int view, const glm::ivec3& centre, VoiConvention convention) {
+    const int left = L::panelLeft(view), top = L::panelTop;
+    const int s = sliceAxis[view];
+    std::string caption = std::string(viewNames[view]) + "  ";
+    if (convention == VoiConvention::Talairach)
+        caption += "TAL " + std::string(worldAxisName[s]) + " = " + signedNumber(cubeAC - centre[s]) + " mm";
+    else
+        caption += "cube " + std::string(1, char('x' + s)) + " = " + std::to_string(centre[s]);
+    image.drawText(left, top - 24, caption, textColour, 2);
+
+    constexpr int letterScale = 3;
+    const int w = RgbImage::textWidth("A", letterScale), hgt = RgbImage::textHeight(letterScale);
+    const char* const* letters = edgeLetters[view];
+    image.drawText(left + (L::panel - w) / 2, top + 6, letters[0], letterColour, letterScale);
+    image.drawText(left + (L::panel - w) / 2, top + L::panel - 6 - hgt, letters[1], letterColour, letterScale);
+    image.drawText(left + 6, top + (L::panel - hgt) / 2, letters[2], letterColour, letterScale);
+    image.drawText(left + L::panel - 6 - w, top + (L::panel - hgt) / 2, letters[3], letterColour, letterScale);
+}
+
+} // namespace
+
+void previewPixel(int view, const glm::ivec3& cube, int& x, int& y) {
+    x = L::panelLeft(view) + cube[horizontalAxis[view]] * L::scale;
+    y = L::panelTop + cube[verticalAxis[view]] * L::scale;
+}
+
+Preview renderPreview(const VOI& voi, const std::string& title) {
+    VoiConvention convention;
+    if (!voiConvention(voi, convention))
+        throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
+
+    Preview preview;
+    // The centre of all voxels that lie in the cube, rounded to a voxel.
+    double sum[3] = {0, 0, 0};
+    long long inside = 0;
+    for (const auto& entry : voi.vois)
+        for (const auto& stored : entry.voxels) {
+            const glm::ivec3 cube = cubeVoxel(stored, convention);
+            if (!insideCube(cube)) {
+                ++preview.outside;
+                continue;
+            }
+            for (int a = 0; a < 3; ++a) sum[a] += cube[a];
+            ++inside;
+        }
+    if (inside > 0) {
+        // VOIs apart from each other can leave their common centre in empty space: each view
+        // then moves to the nearest VOI, through its middle, so it shows some VOI in full.
+        bool occupied[3][cubeSize] = {};
+        for (const auto& entry : voi.vois)
+            for (const auto& stored : entry.voxels) {
+                const glm::ivec3 cube = cubeVoxel(stored, convention);
+                if (insideCube(cube))
+                    for (int a = 0; a < 3; ++a) occupied[a][cube[a]] = true;
+            }
+        for (int a = 0; a < 3; ++a) {
+            const int mean = int(std::floor(sum[a] / double(inside) + 0.5));
+            int best = mean;
+            for (int d = 0; d < cubeSize; ++d) {
+                if (mean - d >= 0 && occupied[a][mean - d]) { best = mean - d; break; }
+                if (mean + d < cubeSize && occupied[a][mean + d]) { best = mean + d; break; }
+            }
+            if (!occupied[a][mean]) {
+                // Through the middle of the run of occupied planes found, not along its edge.
+                int low = best, high = best;
+                while (low > 0 && occupied[a][low - 1]) --low;
+                while (high + 1 < cubeSize && occupied[a][high + 1]) ++high;
+                best = (low + high) / 2;
+            }
+            preview.centre[a] = best;
+        }
+    }
+
+    // Legend rows below the views: a key line, then the VOIs in columns.
+    constexpr int columns = 4, rowHeight = 26, maxShown = 64;
+    const int shown = std::min<int>(int(voi.vois.size()), maxShown);
+    const int legendTop = L::panelTop + L::panel + 22;
+    const int rows = (shown + columns - 1) / columns + (int(voi.vois.size()) > shown ? 1 : 0);
+    const int width = L::panelLeft(3) - L::gap + L::margin;
+    const int height = legendTop + rowHeight * (1 + std::max(rows, 1)) + (preview.outside > 0 ? rowHeight : 0) + 12;
+    preview.image = RgbImage(width, height, pageColour);
+    RgbImage& image = preview.image;
+
+    image.drawText(L::margin, 16, fitText(title, (width - 2 * L::margin) / (RgbImage::advance * 2)), textColour, 2);
+    for (int view = 0; view < 3; ++view) drawPanelFrame(image, view, preview.centre);
+
+    // Faint first, so that the slice itself is drawn over every projection.
+    for (const auto& entry : voi.vois) {
+        const Rgb colour = mix(cubeColour, voiColour(entry.color), faint);
+        for (const auto& stored : entry.voxels) {
+            const glm::ivec3 cube = cubeVoxel(stored, convention);
+            if (!insideCube(cube)) continue;
+            for (int view = 0; view < 3; ++view) drawVoxel(image, view, cube, colour);
+        }
+    }
+    for (const auto& entry : voi.vois) {
+        const Rgb colour = voiColour(entry.color);
+        for (const auto& stored : entry.voxels) {
+            const glm::ivec3 cube = cubeVoxel(stored, convention);
+            if (!insideCube(cube)) continue;
+            for (int view = 0; view < 3; ++view)
+                if (cube[sliceAxis[view]] == preview.centre[sliceAxis[view]]) drawVoxel(image, view, cube, colour);
+        }
+    }
+    for (int view = 0; view < 3; ++view) {
+        drawAcMark(image, L::panelLeft(view), L::panelTop);
+        drawPanelLabels(image, view, preview.centre, convention);
+    }
+
+    // Key: what the kinds of marks mean.
+    int x = L::margin, y = legendTop;
+    const Rgb sample{255, 40, 50};
+    image.fillRect(x, y, 24, 14, sample);
+    x += 32 + image.drawText(x + 32, y, "in the slice shown", mutedText, 2) + 28;
+    image.fillRect(x, y, 24, 14, mix(cubeColour, sample, faint));
+    x += 32 + image.drawText(x + 32, y, "elsewhere along the view", mutedText, 2) + 28;
+    image.fillRect(x, y, 24, 14, cubeColour);
+    image.outlineRect(x + 3, y + 3, 18, 8, boxColour);
+    x += 32 + image.drawText(x + 32, y, "Talairach box", mutedText, 2) + 28;
+    image.fillRect(x, y, 24, 14, cubeColour);
+    image.fillRect(x + 5, y + 6, 14, 2, acColour);
+    image.fillRect(x + 11, y + 1, 2, 12, acColour);
+    image.drawText(x + 32, y, "anterior commissure (AC)", mutedText, 2);
+
+    const int columnWidth = (width - 2 * L::margin) / columns;
+    for (int n = 0; n < shown; ++n) {
+        const single_VOI& entry = voi.vois[std::size_t(n)];
+        const int cx = L::margin + (n % columns) * columnWidth;
+        const int cy = legendTop + rowHeight * (1 + n / columns);
+        image.fillRect(cx, cy, 24, 14, voiColour(entry.color));
+        image.outlineRect(cx, cy, 24, 14, mutedText);
+        const std::string count = "  " + withThousands(static_cast<long long>(entry.voxels.size())) + " vx";
+        const int room = (columnWidth - 40) / (RgbImage::advance * 2) - int(count.size());
+        const int drawn = image.drawText(cx + 32, cy, fitText(entry.NameOfVOI.value(), room), textColour, 2);
+        image.drawText(cx + 32 + drawn, cy, count, mutedText, 2);
+    }
+    int nextRow = legendTop + rowHeight * (1 + (shown + columns - 1) / columns);
+    if (int(voi.vois.size()) > shown) {
+        image.drawText(L::margin, nextRow, "... and " + std::to_string(voi.vois.size() - std::size_t(shown)) +
+                                               " more VOIs not listed", mutedText, 2);
+        nextRow += rowHeight;
+    }
+    if (voi.vois.empty()) {
+        image.drawText(L::margin, nextRow, "This file holds no VOI.", mutedText, 2);
+        nextRow += rowHeight;
+    }
+    if (preview.outside > 0)
+        image.drawText(L::margin, nextRow, withThousands(preview.outside) + " voxels lie outside the cube and are not drawn",
+                       warningColour, 2);
+    return preview;
+}
