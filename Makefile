@@ -43,5 +43,13 @@ test-sanitize: setup
 	cmake --build $(SANITIZE_BUILD) -j $(JOBS)
 	$(SANITIZER_ENV) ctest --test-dir $(SANITIZE_BUILD) --output-on-failure -j $(JOBS)
 
+# Every fuzz target for FUZZ_SECONDS each (clang, libFuzzer, both sanitizers) in build-fuzz/;
+# fails on any crash, leak, timeout, out-of-memory or sanitizer report.
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	@bash scripts/setup.sh fuzz
+	FUZZ_SECONDS=$(FUZZ_SECONDS) JOBS=$(JOBS) bash fuzz/run.sh
+
 clean:
 	rm -rf $(BUILD)

@@ -295,6 +295,11 @@ void FMR::LoadSTC() {
     std::ifstream in;
     if (!isDirectory(path)) in.open(path, std::ios::binary);
     if (!in.is_open()) throw std::runtime_error("Failed opening STC for reading: " + path);
+    LoadSTC(in);
+}
+
+void FMR::LoadSTC(std::istream& in) {
+    const std::string path = stcFileName();
     const StcLayout layout = stcLayout(*this);
 
     in.seekg(0, std::ios::end);

@@ -62,6 +62,9 @@ public:
     void SaveAs(const std::string& newFileName);
     // Replaces stcVolumes with the STC file's content; unchanged when it throws.
     void LoadSTC();
+    // The same from an already opened binary stream that can seek (errors still name
+    // stcFileName()).
+    void LoadSTC(std::istream& stc);
 
     // getPath(fileName) + Prefix + ".stc"
     std::string stcFileName() const;

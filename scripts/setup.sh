@@ -4,6 +4,10 @@
 set -euo pipefail
 
 packages=(make cmake g++ binutils libglm-dev libgtest-dev libgmock-dev libbenchmark-dev)
+# make fuzz alone needs clang and its libFuzzer runtime; the other targets build with g++.
+if [ "${1:-}" = "fuzz" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 # The tools: PNG previews, NIfTI label images (nibabel checks them), Debian packages.
 packages+=(libpng-dev zlib1g-dev libnifti2-dev python3-nibabel dpkg-dev)
 

@@ -1,0 +1,217 @@
+#include "fuzz/fuzzbodies.h"
+
+#include "formats/myFMR.h"
+#include "formats/myROI.h"
+#include "formats/mySDM.h"
+#include "formats/myTAL.h"
+#include "formats/myTRF.h"
+#include "formats/myVOI.h"
+#include "plugin/joblist.h"
+#include "text/stringmanipulation.h"
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+void require(bool condition, const char* what) {
+    if (!condition) throw BrokenInvariant(what);
+}
+
+std::string asText(const std::uint8_t* data, std::size_t size) {
+    return std::string(reinterpret_cast<const char*>(data), size);
+}
+
+std::size_t claimed(int count) { return static_cast<std::size_t>(std::max(count, 0)); }
+
+// A kept voxel list is complete or cut to what the file held, and its count then says so.
+template <typename Entry> void checkVoxelList(const Entry& entry) {
+    require(entry.NrOfVoxels.isSet(), "an entry was kept without its NrOfVoxels line");
+    require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()),
+            "NrOfVoxels differs from the number of voxels kept");
+}
+
+void fuzzRoi(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(asText(data, size));
+    const ROI roi(in, "fuzz.roi");
+    require(roi.rois.size() <= claimed(roi.NrOfTCPlots.value()), "more regions than NrOfTCPlots");
+    for (const auto& region : roi.rois) checkVoxelList(region);
+    std::ostringstream out;
+    roi.PrintTo(out, true);
+    roi.PrintTo(out, false);
+}
+
+void fuzzVoi(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(asText(data, size));
+    const VOI voi(in, "fuzz.voi");
+    require(voi.vois.size() <= claimed(voi.NrOfVOIs.value()), "more entries than NrOfVOIs");
+    for (const auto& entry : voi.vois) checkVoxelList(entry);
+    require(voi.vtcFiles.size() <= claimed(voi.NrOfVOIVTCs.value()), "more linked files than NrOfVOIVTCs");
+    std::ostringstream out;
+    voi.PrintTo(out, true);
+    voi.PrintTo(out, false);
+}
+
+void fuzzFmrHeader(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(asText(data, size));
+    const FMR fmr(in, "fuzz/run.fmr", false);
+    require(fmr.stcVolumes.empty(), "slice data without loading it");
+    std::ostringstream out;
+    fmr.PrintTo(out);
+}
+
+// The FMR header, the separator line, then the bytes of its STC file.
+void fuzzFmrStc(const std::uint8_t* data, std::size_t size) {
+    const std::string text = asText(data, size);
+    const auto cut = text.find(fuzzDocumentSeparator);
+    std::istringstream header(text.substr(0, cut));
+    std::istringstream stc(cut == std::string::npos ? std::string()
+                                                    : text.substr(cut + std::strlen(fuzzDocumentSeparator)),
+                           std::ios::in | std::ios::binary);
+    FMR fmr(header, "fuzz/run.fmr", false);
+    try {
+        fmr.LoadSTC(stc);
+    } catch (const std::runtime_error& e) {
+        require(std::string(e.what()).find("fuzz/") != std::string::npos, "STC error without the path");
+        require(fmr.stcVolumes.empty(), "a failed load changed the slice data");
+        return;
+    }
+    require(fmr.stcVolumes.size() == claimed(fmr.NrOfVolumes.value()), "not one volume per time point");
+    const glm::tvec3<int> dims(fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value());
+    for (const auto& volume : fmr.stcVolumes) require(volume.dimensions() == dims, "a volume of the wrong size");
+}
+
+void fuzzTrf(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(asText(data, size));
+    const TRF trf(in, "fuzz.trf");
+    std::ostringstream out;
+    trf.PrintTo(out);
+}
+
+void fuzzTal(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(asText(data, size));
+    const TAL tal(in, "fuzz.tal");
+    std::ostringstream out;
+    tal.PrintTo(out);
+}
+
+void fuzzSdm(const std::uint8_t* data, std::size_t size) {
+    std::istringstream in(asText(data, size));
+    try {
+        const SDM sdm(in, "fuzz.sdm");
+        const std::size_t predictors = sdm.values.size();
+        require(predictors <= claimed(sdm.NrOfPredictors.value()), "more predictors than NrOfPredictors");
+        require(sdm.red.size() == predictors && sdm.green.size() == predictors &&
+                    sdm.blue.size() == predictors && sdm.predictorNames.size() == predictors,
+                "colours, names and columns differ in number");
+        for (const auto& column : sdm.values)
+            require(column.size() == sdm.values[0].size() &&
+                        column.size() <= claimed(sdm.NrOfDataPoints.value()),
+                    "columns of different lengths or longer than NrOfDataPoints");
+        std::ostringstream out;
+        sdm.PrintTo(out);
+    } catch (const std::logic_error& e) {
+        // A data row without its numbers: the documented failure, naming the file.
+        require(dynamic_cast<const std::invalid_argument*>(&e) || dynamic_cast<const std::out_of_range*>(&e),
+                "an undocumented logic_error");
+        require(std::string(e.what()).find("fuzz.sdm") != std::string::npos, "SDM error without the file name");
+    }
+}
+
+void fuzzJobList(const std::uint8_t* data, std::size_t size) {
+    const std::string text = asText(data, size);
+    std::string base = text.substr(0, std::min(text.find('\n'), maxJobListLineLength));
+    if (!base.empty() && base.back() == '\r') base.pop_back();
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+
+    std::istringstream in(text);
+    std::size_t jobs = 0;
+    const auto check = [&](const ConversionJob& job) {
+        ++jobs;
+        require(jobs <= lines, "more jobs than lines");
+        require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
+        require(getLastCharacters(job.roiName, 3) == "roi", "a job opened by a line that is no ROI line");
+        const std::pair<const std::string*, const char*> fields[] = {
+            {&job.fmrName, "fmr"}, {&job.iaTrfName, "IA.trf"}, {&job.faTrfName, "FA.trf"},
+            {&job.acpcTrfName, "ACPC.trf"}, {&job.talName, "tal"}};
+        for (const auto& [name, ending] : fields) {
+            const int length = static_cast<int>(std::char_traits<char>::length(ending));
+            require(name->empty() || getLastCharacters(*name, length) == ending, "a file in the wrong field");
+        }
+    };
+    readJobList(in, check);
+}
+
+std::vector<std::string> splitDocuments(const std::string& text) {
+    std::vector<std::string> parts;
+    const std::string separator = fuzzDocumentSeparator;
+    std::size_t from = 0;
+    for (auto at = text.find(separator); at != std::string::npos; at = text.find(separator, from)) {
+        parts.push_back(text.substr(from, at - from));
+        from = at + separator.size();
+    }
+    parts.push_back(text.substr(from));
+    return parts;
+}
+
+// ROI, FMR, IA, FA, ACPC and TAL documents between separator lines; missing or empty FA, ACPC
+// and TAL documents count as absent. Every cube voxel is scanned once per region, so the
+// target keeps to two regions and a functional grid of at most 64 voxels a side (in a run the
+// STC file bounds the grid); everything else in the documents is taken as it comes.
+void fuzzConversion(const std::uint8_t* data, std::size_t size) {
+    auto parts = splitDocuments(asText(data, size));
+    parts.resize(std::max<std::size_t>(parts.size(), 6));
+    const auto read = [&](std::size_t i) { return std::istringstream(parts[i]); };
+
+    auto roiText = read(0);
+    ROI roi(roiText, "fuzz.roi");
+    if (roi.rois.size() > 2) roi.rois.resize(2);
+    auto fmrText = read(1);
+    const FMR fmr(fmrText, "fuzz/run.fmr", false);
+    for (int n : {fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
+        if (n > 64) return;
+    auto iaText = read(2);
+    const TRF ia(iaText, "fuzz_IA.trf");
+    const auto optionalTrf = [&](std::size_t i, const char* name) {
+        auto in = read(i);
+        return parts[i].empty() ? TRF() : TRF(in, name);
+    };
+    const TRF fa = optionalTrf(3, "fuzz_FA.trf");
+    const TRF acpc = optionalTrf(4, "fuzz_ACPC.trf");
+    auto talText = read(5);
+    const TAL tal = parts[5].empty() ? TAL() : TAL(talText, "fuzz.tal");
+
+    const VOI voi = roi.ConvertToVOI(fmr, ia, fa, acpc, tal);
+    const auto regions = std::min<std::size_t>(roi.rois.size(), claimed(roi.NrOfTCPlots.value()));
+    require(voi.vois.size() == regions, "not one entry per stored region");
+    for (const auto& entry : voi.vois) {
+        require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()), "NrOfVoxels differs from the voxels");
+        require(entry.voxels.size() <= 256u * 256u * 256u, "more voxels than the cube holds");
+    }
+    std::ostringstream out;
+    voi.PrintTo(out, false);
+}
+
+} // namespace
+
+const FuzzTarget fuzzTargets[] = {
+    {"roi", &fuzzRoi},
+    {"voi", &fuzzVoi},
+    {"fmr_header", &fuzzFmrHeader},
+    {"fmr_stc", &fuzzFmrStc},
+    {"trf", &fuzzTrf},
+    {"tal", &fuzzTal},
+    {"sdm", &fuzzSdm},
+    {"joblist", &fuzzJobList},
+    {"conversion", &fuzzConversion},
+    {nullptr, nullptr},
+};
+
+FuzzBody findFuzzBody(const std::string& name) {
+    for (const FuzzTarget* t = fuzzTargets; t->name != nullptr; ++t)
+        if (name == t->name) return t->body;
+    return nullptr;
+}
