@@ -16,6 +16,7 @@
 #include <cctype>
 #include <cstdio>
 #include <exception>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -134,8 +135,8 @@ int exportNiftiCommand(const HostOptions& options) {
         if (report.overlapping > 0)
             std::fprintf(stderr, "vocelle: %lld voxels of %s belong to more than one VOI; each keeps the label of the first\n",
                          report.overlapping, options.document.c_str());
-        std::printf("%s: %zu labels, %lld voxels\n%s: label table\n", report.imagePath.c_str(), voi.vois.size(),
-                    report.labelled, report.tablePath.c_str());
+        std::printf("%s: %zu label%s, %lld voxels\n%s: label table\n", report.imagePath.c_str(), voi.vois.size(),
+                    voi.vois.size() == 1 ? "" : "s", report.labelled, report.tablePath.c_str());
     } catch (const std::exception& e) {
         return fail(e.what());
     }
@@ -145,6 +146,11 @@ int exportNiftiCommand(const HostOptions& options) {
 int splitCommand(const HostOptions& options) {
     const JobListParts split = splitJobListFile(options.jobList, options.parts);
     if (!split.error.empty()) return fail(split.error);
+    if (!options.output.empty()) {
+        std::error_code error;
+        std::filesystem::create_directories(options.output, error);
+        if (error) return fail("cannot create the folder " + options.output + ": " + error.message());
+    }
     try {
         for (int part = 1; part <= options.parts; ++part) {
             const std::string name = jobListPartName(options.jobList, part, options.output);

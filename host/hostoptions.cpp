@@ -199,7 +199,8 @@ Commands:
                   VOI file's name ending ".nii.gz".
   split JOBLIST N Cut a job list into N lists, each starting with the list's first line and
                   holding whole jobs, named JOBLIST's name with .1, .2, ... before its
-                  extension, beside it or in -o FOLDER. Prints their names.
+                  extension, beside it or in -o FOLDER (made when missing). Prints their
+                  names.
 
 Options:
   --plugin PATH          Plug-in library to load (default: libVocelle.so beside this program,
