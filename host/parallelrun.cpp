@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,6 +23,11 @@
 namespace {
 
 namespace fs = std::filesystem;
+
+// Set by an interrupt (Ctrl-C) or termination: the run stops its workers, removes its folder,
+// then ends by the same signal.
+volatile std::sig_atomic_t stopSignal = 0;
+void onStopSignal(int signal) { stopSignal = signal; }
 
 struct Worker {
     pid_t pid = -1;
@@ -162,6 +168,16 @@ int runInParallel(const std::string& selfPath) {
     for (const Worker& worker : workers) total += int(worker.rois.size());
     if (outputIsTerminal()) session.progress.start(total);
 
+    // Installed without SA_RESTART, so a signal ends the wait in poll at once.
+    struct sigaction stop{}, previousInterrupt{}, previousTerminate{};
+    stop.sa_handler = onStopSignal;
+    sigemptyset(&stop.sa_mask);
+    sigaction(SIGINT, &stop, &previousInterrupt);
+    sigaction(SIGTERM, &stop, &previousTerminate);
+    // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+    if (previousInterrupt.sa_handler == SIG_IGN) sigaction(SIGINT, &previousInterrupt, nullptr);
+    if (previousTerminate.sa_handler == SIG_IGN) sigaction(SIGTERM, &previousTerminate, nullptr);
+
     ParallelRun run(workers);
     bool failed = false;
     for (int part = 0; part < count; ++part) {
@@ -185,6 +201,7 @@ int runInParallel(const std::string& selfPath) {
                 owners.push_back(i);
             }
         if (watched.empty()) break;
+        if (stopSignal != 0) break;
         if (poll(watched.data(), watched.size(), -1) < 0) {
             if (errno == EINTR) continue;
             break;
@@ -209,6 +226,23 @@ int runInParallel(const std::string& selfPath) {
         run.printReady();
         run.showProgress();
     }
+    if (stopSignal != 0) {
+        session.progress.stop();
+        for (Worker& worker : workers)
+            if (worker.pid > 0) {
+                kill(worker.pid, SIGTERM);
+                waitpid(worker.pid, nullptr, 0);
+            }
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        sigaction(SIGINT, &previousInterrupt, nullptr);
+        sigaction(SIGTERM, &previousTerminate, nullptr);
+        std::signal(stopSignal, SIG_DFL);
+        std::raise(stopSignal);
+        return 2;
+    }
+    sigaction(SIGINT, &previousInterrupt, nullptr);
+    sigaction(SIGTERM, &previousTerminate, nullptr);
     run.printReady();
     session.progress.stop();
 
