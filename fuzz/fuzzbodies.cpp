@@ -158,9 +158,9 @@ std::vector<std::string> splitDocuments(const std::string& text) {
 }
 
 // ROI, FMR, IA, FA, ACPC and TAL documents between separator lines; missing or empty FA, ACPC
-// and TAL documents count as absent. Every cube voxel is scanned once per region, so the
-// target keeps to two regions and a functional grid of at most 64 voxels a side (in a run the
-// STC file bounds the grid); everything else in the documents is taken as it comes.
+// and TAL documents count as absent. A conversion may have to visit every voxel of the cube,
+// so the target keeps to six regions and a functional grid of at most 64 voxels a side, which
+// holds each input to seconds; everything else in the documents is taken as it comes.
 void fuzzConversion(const std::uint8_t* data, std::size_t size) {
     auto parts = splitDocuments(asText(data, size));
     parts.resize(std::max<std::size_t>(parts.size(), 6));
@@ -168,7 +168,7 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
 
     auto roiText = read(0);
     ROI roi(roiText, "fuzz.roi");
-    if (roi.rois.size() > 2) roi.rois.resize(2);
+    if (roi.rois.size() > 6) roi.rois.resize(6);
     auto fmrText = read(1);
     const FMR fmr(fmrText, "fuzz/run.fmr", false);
     for (int n : {fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
