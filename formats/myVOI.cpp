@@ -4,6 +4,10 @@
 #include "text/safesave.h"
 #include "text/triples.h"
 
+#include <charconv>
+#include <cstring>
+#include <memory>
+
 namespace {
 
 const int headerWidth = 28;
@@ -14,6 +18,66 @@ std::string trimmed(const std::string& text) {
     if (first == std::string::npos) return std::string();
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
+
+// Voxel lines are formatted into a large block and written in few pieces: through the stream,
+// number by number, a list of a million voxels costs several times the write itself. The text is
+// what `out << x << ' ' << y << ' ' << z << '\n'` gives with the classic locale.
+class VoxelLines {
+public:
+    void print(std::ostream& out, const std::vector<glm::tvec3<int>>& voxels) {
+        if (!block_) block_.reset(new char[blockSize]);
+        char* const begin = block_.get();
+        char* const end = begin + blockSize;
+        char* p = begin;
+        for (const auto& v : voxels) {
+            if (end - p < longestLine) {
+                out.write(begin, p - begin);
+                p = begin;
+            }
+            p = put(p, end, v.x);
+            *p++ = ' ';
+            p = put(p, end, v.y);
+            *p++ = ' ';
+            p = put(p, end, v.z);
+            *p++ = '\n';
+        }
+        out.write(begin, p - begin);
+    }
+
+private:
+    static const std::ptrdiff_t blockSize = 1 << 18;
+    static const std::ptrdiff_t longestLine = 3 * 11 + 3; // three times "-2147483648", 2 blanks, \n
+
+    // Cube coordinates have at most three digits: they are copied from a table, four bytes at
+    // a time (the block always has room for a whole line), without a branch on their length.
+    static char* put(char* p, char* end, int value) {
+        if (value <= -1000 || value >= 1000) return std::to_chars(p, end, value).ptr;
+        if (value < 0) *p++ = '-';
+        const Table::Entry& e = table().entries[value < 0 ? -value : value];
+        std::memcpy(p, e.text, 4);
+        return p + e.length;
+    }
+
+    struct Table {
+        struct Entry {
+            char text[4];
+            int length;
+        };
+        Entry entries[1000];
+        Table() {
+            for (int u = 0; u < 1000; ++u) {
+                auto result = std::to_chars(entries[u].text, entries[u].text + 4, u);
+                entries[u].length = static_cast<int>(result.ptr - entries[u].text);
+            }
+        }
+    };
+    static const Table& table() {
+        static const Table t;
+        return t;
+    }
+
+    std::unique_ptr<char[]> block_;
+};
 
 } // namespace
 
@@ -100,12 +164,13 @@ void VOI::PrintTo(std::ostream& out, bool withVoxels) const {
     LeftRightConvention.printLineIfAllSet(out, 2);
     SubjectVOINamingConvention.printLineIfAllSet(out, 3);
     NrOfVOIs.printLineIfAllSet(out, 2);
+    VoxelLines voxelLines;
     for (const auto& entry : vois) {
         entry.NameOfVOI.printLineIfAllSet(out, 1);
         out << "ColorOfVOI: " << entry.color.x << ' ' << entry.color.y << ' ' << entry.color.z << "\n\n";
         entry.NrOfVoxels.printLineIfAllSet(out, 1);
         if (withVoxels) {
-            for (const auto& v : entry.voxels) out << v.x << ' ' << v.y << ' ' << v.z << '\n';
+            voxelLines.print(out, entry.voxels);
         } else {
             out << "  Skipping coordinate list\n";
         }
