@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Case{"random_a", Flavour::Random, 1000, 4, Path::Pruned, true},
                       Case{"random_b", Flavour::Random, 2000, 4, Path::Pruned, true},
                       Case{"half_way", Flavour::HalfWay, 3000, 2, Path::Pruned, true},
-                      Case{"folded_tal", Flavour::FoldedTal, 4000, 2, Path::Partial, true},
+                      Case{"folded_tal", Flavour::FoldedTal, 4000, 3, Path::Partial, true},
                       // Zero voxel size: infinite and NaN positions, all outside.
                       Case{"degenerate", Flavour::Degenerate, 5000, 1, Path::FullScan, false}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });

@@ -38,7 +38,7 @@ enum class Flavour {
     HalfWay,       // identity setup on an odd grid, every position half-way between two
                    // voxels, or a hair's breadth from it (even seeds); the first region holds
                    // every other voxel, so a position one ulp off changes the output
-    FoldedTal,     // landmarks that make untal run backwards on one axis
+    FoldedTal,     // landmarks that make untal run backwards on one axis (by seed)
     Degenerate,    // a zero voxel size: infinite scale factors
 };
 
@@ -223,7 +223,11 @@ inline Study makeStudy(uint32_t seed, Flavour flavour, int nRegions) {
         break;
     case Flavour::FoldedTal:
         s.tal.FileVersion.value() = 1;
-        l[TAL::AP] = {140, 128, 128}; // anterior landmark behind the AC
+        // A landmark on the wrong side of the AC: the anterior one behind it, the superior one
+        // below it, or the right one on the left.
+        if (seed % 3 == 0) l[TAL::AP] = {140, 128, 128};
+        if (seed % 3 == 1) l[TAL::SP] = {128, 135, 128};
+        if (seed % 3 == 2) l[TAL::RP] = {128, 128, 150};
         break;
     case Flavour::Degenerate:
         f.InplaneResolutionY.value() = 0.0f;
