@@ -48,12 +48,12 @@ private:
     static const std::ptrdiff_t blockSize = 1 << 18;
     static const std::ptrdiff_t longestLine = 3 * 11 + 3; // three times "-2147483648", 2 blanks, \n
 
-    // Cube coordinates have at most three digits: they are copied from a table, four bytes at
-    // a time (the block always has room for a whole line), without a branch on their length.
+    // Cube coordinates have at most three digits: they are copied from a table, sign included,
+    // four bytes at a time (the block always has room for a whole line), without a branch on
+    // their sign or length.
     static char* put(char* p, char* end, int value) {
         if (value <= -1000 || value >= 1000) return std::to_chars(p, end, value).ptr;
-        if (value < 0) *p++ = '-';
-        const Table::Entry& e = table().entries[value < 0 ? -value : value];
+        const Table::Entry& e = table().entries[value + 999];
         std::memcpy(p, e.text, 4);
         return p + e.length;
     }
@@ -63,11 +63,11 @@ private:
             char text[4];
             int length;
         };
-        Entry entries[1000];
+        Entry entries[1999]; // -999 to 999
         Table() {
-            for (int u = 0; u < 1000; ++u) {
-                auto result = std::to_chars(entries[u].text, entries[u].text + 4, u);
-                entries[u].length = static_cast<int>(result.ptr - entries[u].text);
+            for (int v = -999; v <= 999; ++v) {
+                Entry& e = entries[v + 999];
+                e.length = static_cast<int>(std::to_chars(e.text, e.text + 4, v).ptr - e.text);
             }
         }
     };
