@@ -65,7 +65,8 @@ std::vector<std::vector<glm::tvec3<int>>> blobs(int count) {
     Random rnd(42);
     std::vector<std::vector<glm::tvec3<int>>> all;
     for (int i = 0; i < count; ++i)
-        all.push_back(blob(rnd, f.ResolutionX.value(), f.ResolutionY.value(), f.NrOfSlices.value(), 3));
+        all.push_back(
+            blob(rnd, f.ResolutionX.value(), f.ResolutionY.value(), f.NrOfSlices.value(), 3));
     return all;
 }
 
@@ -78,7 +79,8 @@ ROI studyRoi(int nBlobs, int regions) {
         to.insert(to.end(), all[k].begin(), all[k].end());
     }
     std::vector<single_ROI> list;
-    for (auto& v : voxels) list.push_back(region(std::move(v)));
+    for (auto& v : voxels)
+        list.push_back(region(std::move(v)));
     ROI roi;
     setRois(roi, std::move(list));
     return roi;
@@ -86,7 +88,8 @@ ROI studyRoi(int nBlobs, int regions) {
 
 long long kept(const VOI& voi) {
     long long n = 0;
-    for (const auto& e : voi.vois) n += static_cast<long long>(e.voxels.size());
+    for (const auto& e : voi.vois)
+        n += static_cast<long long>(e.voxels.size());
     return n;
 }
 
@@ -94,7 +97,8 @@ void BM_Literal16Regions(benchmark::State& state) {
     const Documents& d = documents();
     const ROI roi = studyRoi(16, 16);
     long long n = 0;
-    for (auto _ : state) n = kept(literalConvertToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
+    for (auto _ : state)
+        n = kept(literalConvertToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
     state.counters["voxels kept"] = static_cast<double>(n);
 }
 BENCHMARK(BM_Literal16Regions)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -103,7 +107,8 @@ void BM_Fast16Regions(benchmark::State& state) {
     const Documents& d = documents();
     const ROI roi = studyRoi(16, 16);
     long long n = 0;
-    for (auto _ : state) n = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
+    for (auto _ : state)
+        n = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
     state.counters["voxels kept"] = static_cast<double>(n);
 }
 BENCHMARK(BM_Fast16Regions)->Unit(benchmark::kMillisecond);
@@ -114,11 +119,17 @@ void BM_FastSameVoxelsInRegions(benchmark::State& state) {
     const ROI roi = studyRoi(64, static_cast<int>(state.range(0)));
     ConversionStats stats;
     long long n = 0;
-    for (auto _ : state) n = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal, &stats));
+    for (auto _ : state)
+        n = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal, &stats));
     state.counters["voxels kept"] = static_cast<double>(n);
     state.counters["visited"] = static_cast<double>(stats.visited);
 }
-BENCHMARK(BM_FastSameVoxelsInRegions)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FastSameVoxelsInRegions)
+    ->Arg(1)
+    ->Arg(4)
+    ->Arg(16)
+    ->Arg(64)
+    ->Unit(benchmark::kMillisecond);
 
 // 1, 4, 16 or 64 regions of one blob each: more regions, more output.
 void BM_FastBlobPerRegion(benchmark::State& state) {
@@ -126,7 +137,8 @@ void BM_FastBlobPerRegion(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     const ROI roi = studyRoi(n, n);
     long long k = 0;
-    for (auto _ : state) k = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
+    for (auto _ : state)
+        k = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
     state.counters["voxels kept"] = static_cast<double>(k);
 }
 BENCHMARK(BM_FastBlobPerRegion)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
@@ -158,7 +170,8 @@ VOI millionVoxels() {
 void BM_SaveVOIMillionVoxels(benchmark::State& state) {
     VOI voi = millionVoxels();
     voi.fileName = (scratch() / "saved.voi").string();
-    for (auto _ : state) voi.Save();
+    for (auto _ : state)
+        voi.Save();
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(voi.fileName)));
 }
 BENCHMARK(BM_SaveVOIMillionVoxels)->Unit(benchmark::kMillisecond);
@@ -185,7 +198,11 @@ void BM_PlainWriteSameBytes(benchmark::State& state) {
     }
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
 }
-BENCHMARK(BM_PlainWriteSameBytes)->Arg(0)->Arg(1)->ArgNames({"synced"})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainWriteSameBytes)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"synced"})
+    ->Unit(benchmark::kMillisecond);
 
 std::string binDir() {
     return fs::read_symlink("/proc/self/exe").parent_path().string();
@@ -205,7 +222,8 @@ int runChild(const std::vector<std::string>& argv, const std::string& cwd, std::
         ::close(pipeFds[0]);
         if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(127);
         std::vector<char*> args;
-        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
         args.push_back(nullptr);
         ::execv(args[0], args.data());
         ::_exit(127);
@@ -213,7 +231,8 @@ int runChild(const std::vector<std::string>& argv, const std::string& cwd, std::
     ::close(pipeFds[1]);
     output.clear();
     char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<size_t>(n));
+    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        output.append(buffer, static_cast<size_t>(n));
     ::close(pipeFds[0]);
     int status = 0;
     if (::waitpid(pid, &status, 0) != pid) return -1;
@@ -247,7 +266,8 @@ ROI wholeGridRoi() {
     std::vector<glm::tvec3<int>> all;
     for (int z = 0; z < f.NrOfSlices.value(); ++z)
         for (int y = 0; y < f.ResolutionY.value(); ++y)
-            for (int x = 0; x < f.ResolutionX.value(); ++x) all.emplace_back(x, y, z);
+            for (int x = 0; x < f.ResolutionX.value(); ++x)
+                all.emplace_back(x, y, z);
     ROI roi;
     setRois(roi, {region(std::move(all))});
     return roi;
@@ -284,7 +304,12 @@ void BM_PeakMemory(benchmark::State& state) {
     state.counters["literal MB"] = mb[1];
     state.counters["fast MB"] = mb[2];
 }
-BENCHMARK(BM_PeakMemory)->Arg(0)->Arg(1)->ArgNames({"whole_grid"})->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_PeakMemory)
+    ->Arg(0)
+    ->Arg(1)
+    ->ArgNames({"whole_grid"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 // Keeps every run's time per iteration (milliseconds) and counters for the summary.
 class Collector : public benchmark::ConsoleReporter {
@@ -297,10 +322,12 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0) continue;
+            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
+                continue;
             Result r;
             r.ms = run.real_accumulated_time * 1e3 / static_cast<double>(run.iterations);
-            for (const auto& c : run.counters) r.counters[c.first] = c.second.value;
+            for (const auto& c : run.counters)
+                r.counters[c.first] = c.second.value;
             results[run.benchmark_name()] = r;
         }
         ConsoleReporter::ReportRuns(runs);
@@ -341,25 +368,29 @@ void printSummary(const Collector& c) {
     const auto* plain = c.find("BM_PlainWriteSameBytes/synced:0");
     const auto* synced = c.find("BM_PlainWriteSameBytes/synced:1");
     if (save && plain && synced)
-        std::printf("  VOI save of 1 000 000 voxels: %.1f ms; plain write of the same bytes %.1f ms "
-                    "(%.2f times), %.1f ms with the flush to disk the save also does (%.2f times; "
-                    "target at most 2)\n",
-                    save->ms, plain->ms, save->ms / plain->ms, synced->ms, save->ms / synced->ms);
+        std::printf(
+            "  VOI save of 1 000 000 voxels: %.1f ms; plain write of the same bytes %.1f ms "
+            "(%.2f times), %.1f ms with the flush to disk the save also does (%.2f times; "
+            "target at most 2)\n",
+            save->ms, plain->ms, save->ms / plain->ms, synced->ms, save->ms / synced->ms);
     if (const auto* run = c.find("BM_VocelleRunExample/iterations:3"))
         std::printf("  vocelle run of the example study (two conversions of 5 regions, one job "
                     "reported): %.1f ms\n",
                     run->ms);
     const FMR& f = documents().fmr;
-    const double maskMB = 4.0 * f.ResolutionX.value() * f.ResolutionY.value() * f.NrOfSlices.value() / 1048576.0;
+    const double maskMB =
+        4.0 * f.ResolutionX.value() * f.ResolutionY.value() * f.NrOfSlices.value() / 1048576.0;
     for (const char* which : {"0", "1"}) {
-        const auto* mem = c.find(std::string("BM_PeakMemory/whole_grid:") + which + "/iterations:1");
+        const auto* mem =
+            c.find(std::string("BM_PeakMemory/whole_grid:") + which + "/iterations:1");
         if (!mem) continue;
         std::printf("  peak memory of one job with %s: documents alone %.1f MB, literal %.1f MB, "
                     "engine %.1f MB (mask %.2f MB, output %.1f MB of voxels)\n",
                     which[0] == '0' ? "the 16 regions" : "one region holding the whole grid",
                     mem->counters.at("documents MB"), mem->counters.at("literal MB"),
                     mem->counters.at("fast MB"), maskMB,
-                    static_cast<double>(keptBy(which[0] == '0' ? "blobs" : "grid")) * 12.0 / 1048576.0);
+                    static_cast<double>(keptBy(which[0] == '0' ? "blobs" : "grid")) * 12.0 /
+                        1048576.0);
     }
 }
 
@@ -398,7 +429,8 @@ int runJobOnce(const std::string& how, const std::string& study, const std::stri
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "--job-once") == 0) return runJobOnce(argv[2], argv[3], argv[4]);
+    if (argc == 5 && std::strcmp(argv[1], "--job-once") == 0)
+        return runJobOnce(argv[2], argv[3], argv[4]);
 
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

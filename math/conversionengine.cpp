@@ -31,8 +31,8 @@ const int entryWidth = 12;
 // FileVersion -1 marks a document that was built empty or read without a FileVersion line.
 const int absentVersion = -1;
 
-// More boxes than this on one plane are searched as their common bounding box, so the work per
-// row stays bounded whatever the number of regions.
+// More boxes than this on one plane are searched in this many groups, each as its bounding box,
+// so the work per row stays bounded however the marked voxels are spread.
 const size_t maxBoxesPerPlane = 64;
 
 // +1 when the table never decreases, -1 when it never increases, 0 otherwise (NaN included).
@@ -56,8 +56,8 @@ struct Axis {
     float c[cubeSize];
     float d = 0.0f;
     float h = 0.0f;
-    int n = 0;            // grid size along this axis
-    float upper = 0.0f;   // the least float not below n + 2
+    int n = 0;          // grid size along this axis
+    float upper = 0.0f; // the least float not below n + 2
     float minA = 0.0f, maxA = 0.0f, minB = 0.0f, maxB = 0.0f;
     int dirA = 0, dirB = 0, dirC = 0;
 
@@ -138,12 +138,14 @@ public:
                 if (per_[i] > per_[widest]) widest = i;
             size_[widest] *= 2;
         }
-        tiles_.assign(static_cast<size_t>(per_[0]) * per_[1] * per_[2], Box{{n_[0], n_[1], n_[2]}, {-1, -1, -1}});
+        tiles_.assign(static_cast<size_t>(per_[0]) * per_[1] * per_[2],
+                      Box{{n_[0], n_[1], n_[2]}, {-1, -1, -1}});
     }
 
     void add(const glm::tvec3<int>& v) {
-        Box& b = tiles_[(static_cast<size_t>(v[2] / size_[2]) * per_[1] + v[1] / size_[1]) * per_[0] +
-                        v[0] / size_[0]];
+        Box& b =
+            tiles_[(static_cast<size_t>(v[2] / size_[2]) * per_[1] + v[1] / size_[1]) * per_[0] +
+                   v[0] / size_[0]];
         for (int i = 0; i < 3; ++i) {
             b.lo[i] = std::min(b.lo[i], v[i]);
             b.hi[i] = std::max(b.hi[i], v[i]);
@@ -207,8 +209,10 @@ template <typename Pred> int firstTrue(int& hint, Pred pred) {
     }
     while (hi - lo > 1) {
         const int mid = lo + (hi - lo) / 2;
-        if (pred(mid)) hi = mid;
-        else lo = mid;
+        if (pred(mid))
+            hi = mid;
+        else
+            lo = mid;
     }
     hint = hi;
     return hi;
@@ -249,8 +253,8 @@ Span span(int dir, Low lowKey, High highKey, int lo, int hi, int (&hints)[2]) {
 struct RegionSets {
     std::vector<uint32_t> parent{0};
     std::vector<int> region{-1};
-    std::vector<uint32_t> next{0};   // the node that adds the current region to node s ...
-    std::vector<int> nextFor{-1};    // ... valid when nextFor[s] is that region
+    std::vector<uint32_t> next{0}; // the node that adds the current region to node s ...
+    std::vector<int> nextFor{-1};  // ... valid when nextFor[s] is that region
 
     uint32_t add(uint32_t s, int r) {
         if (s != 0 && region[s] == r) return s;
@@ -303,13 +307,15 @@ public:
 private:
     static void indices(const Axis& u, int y, int z, int x0, int x1, int* out) {
         const float by = u.b[y], cz = u.c[z];
-        for (int x = x0; x <= x1; ++x) out[x] = u.cell(u.value(u.a[x], by, cz));
+        for (int x = x0; x <= x1; ++x)
+            out[x] = u.cell(u.value(u.a[x], by, cz));
     }
 
     void keep(uint32_t s, int x, int y, int z) {
         const glm::tvec3<int> voxel =
             talairach_ ? glm::tvec3<int>(128 - z, 128 - x, 128 - y) : glm::tvec3<int>(x, y, z);
-        for (; s != 0; s = sets_.parent[s]) entries_[static_cast<size_t>(sets_.region[s])].voxels.push_back(voxel);
+        for (; s != 0; s = sets_.parent[s])
+            entries_[static_cast<size_t>(sets_.region[s])].voxels.push_back(voxel);
     }
 
     const Axis (&ax_)[3];
@@ -336,10 +342,11 @@ Span planesOf(const Axis (&ax)[3], const Box& box) {
     Hints hints;
     for (int i = 0; i < 3 && !s.empty(); ++i) {
         const Axis& u = ax[i];
-        s = intersect(s, span(
-                             u.dirC, [&](int z) { return u.index(u.value(u.minA, u.minB, u.c[z])); },
-                             [&](int z) { return u.index(u.value(u.maxA, u.maxB, u.c[z])); },
-                             box.lo[i], box.hi[i], hints.at[i]));
+        s = intersect(s,
+                      span(
+                          u.dirC, [&](int z) { return u.index(u.value(u.minA, u.minB, u.c[z])); },
+                          [&](int z) { return u.index(u.value(u.maxA, u.maxB, u.c[z])); },
+                          box.lo[i], box.hi[i], hints.at[i]));
     }
     return s;
 }
@@ -405,10 +412,12 @@ void scanWithBoxes(const Axis (&ax)[3], const std::vector<Box>& boxes, Scan& sca
                 const size_t from = g * active.size() / maxBoxesPerPlane;
                 const size_t to = (g + 1) * active.size() / maxBoxesPerPlane;
                 merged[g].box = active[from]->box;
-                for (size_t b = from + 1; b < to; ++b) merged[g].box = unionOf(merged[g].box, active[b]->box);
+                for (size_t b = from + 1; b < to; ++b)
+                    merged[g].box = unionOf(merged[g].box, active[b]->box);
             }
             active.clear();
-            for (Tracked& t : merged) active.push_back(&t);
+            for (Tracked& t : merged)
+                active.push_back(&t);
         }
 
         Span anyRow;
@@ -449,8 +458,8 @@ void scanWithBoxes(const Axis (&ax)[3], const std::vector<Box>& boxes, Scan& sca
 }
 
 } // namespace
-VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa,
-                    const TRF& acpc, const TAL& tal, ConversionStats* stats) {
+VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
+                    const TAL& tal, ConversionStats* stats) {
     float m[4][4];
     createVMR2FMRmatrix(fmr, ia, fa, acpc, m);
 
@@ -462,7 +471,8 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
     const int nx = std::max(fmr.ResolutionX.value(), 0);
     const int ny = std::max(fmr.ResolutionY.value(), 0);
     const int nz = std::max(fmr.NrOfSlices.value(), 0);
-    if (!Volume<float>::validDimensions(glm::tvec3<int>(nx, ny, nz))) throw std::bad_array_new_length();
+    if (!Volume<float>::validDimensions(glm::tvec3<int>(nx, ny, nz)))
+        throw std::bad_array_new_length();
 
     // The two tests differ on purpose: landmarks are applied only from FileVersion 1 on, while
     // any TAL that was read at all switches the output to Talairach coordinates.
@@ -485,7 +495,8 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
         RegionSets sets;
         std::vector<Box> boxes;
         if (cells > 0) {
-            labels.reset(static_cast<uint32_t*>(std::calloc(static_cast<size_t>(cells), sizeof(uint32_t))));
+            labels.reset(
+                static_cast<uint32_t*>(std::calloc(static_cast<size_t>(cells), sizeof(uint32_t))));
             if (!labels) throw std::bad_alloc();
             Tiles tiles(nx, ny, nz);
             for (long long r = 0; r < regions; ++r) {
@@ -509,9 +520,11 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
             // p for cube coordinate t on each axis: untal works on each axis alone.
             float centred[3][cubeSize];
             for (int t = 0; t < cubeSize; ++t) {
-                float p[4] = {static_cast<float>(t), static_cast<float>(t), static_cast<float>(t), 1.0f};
+                float p[4] = {static_cast<float>(t), static_cast<float>(t), static_cast<float>(t),
+                              1.0f};
                 if (mapFromTalairach) untal(p, tal);
-                for (int i = 0; i < 3; ++i) centred[i][t] = p[i] + -127.5f;
+                for (int i = 0; i < 3; ++i)
+                    centred[i][t] = p[i] + -127.5f;
             }
             // Integer subtraction first, then the conversion to float.
             const int sizes[3] = {nx, ny, nz};
@@ -537,11 +550,12 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
                 // Without finite tables nothing about the order of positions can be trusted.
                 done.path = ConversionStats::FullScan;
                 for (int z = 0; z < cubeSize; ++z)
-                    for (int y = 0; y < cubeSize; ++y) scan.row(y, z, 0, cubeSize - 1);
+                    for (int y = 0; y < cubeSize; ++y)
+                        scan.row(y, z, 0, cubeSize - 1);
             } else {
-                const bool monotone = axes[0].dirA && axes[0].dirB && axes[0].dirC && axes[1].dirA &&
-                                      axes[1].dirB && axes[1].dirC && axes[2].dirA && axes[2].dirB &&
-                                      axes[2].dirC;
+                const bool monotone = axes[0].dirA && axes[0].dirB && axes[0].dirC &&
+                                      axes[1].dirA && axes[1].dirB && axes[1].dirC &&
+                                      axes[2].dirA && axes[2].dirB && axes[2].dirC;
                 done.path = monotone ? ConversionStats::Pruned : ConversionStats::Partial;
                 scanWithBoxes(axes, boxes, scan);
             }

@@ -14,9 +14,11 @@ TEST(VOIWriting, VoxelLinesAsTheStreamWritesThem) {
     const int extremes[] = {0, 7, -7, 10, -10, 255, -99999, INT_MAX, INT_MIN, INT_MIN + 1};
     single_VOI edge;
     for (int a : extremes)
-        for (int b : extremes) edge.voxels.emplace_back(a, b, a ^ b);
+        for (int b : extremes)
+            edge.voxels.emplace_back(a, b, a ^ b);
     single_VOI many; // several blocks of text
-    for (int k = 0; k < 40000; ++k) many.voxels.emplace_back(k * 7919 - 140000000, -k, k % 256);
+    for (int k = 0; k < 40000; ++k)
+        many.voxels.emplace_back(k * 7919 - 140000000, -k, k % 256);
     VOI voi;
     voi.vois = {edge, single_VOI(), many};
     voi.NrOfVOIs.value() = 3;
@@ -32,7 +34,8 @@ TEST(VOIWriting, VoxelLinesAsTheStreamWritesThem) {
         at = expected.find(placeholder, at);
         ASSERT_NE(at, std::string::npos);
         std::ostringstream list;
-        for (const auto& v : entry.voxels) list << v.x << ' ' << v.y << ' ' << v.z << '\n';
+        for (const auto& v : entry.voxels)
+            list << v.x << ' ' << v.y << ' ' << v.z << '\n';
         expected.replace(at, placeholder.size(), list.str());
         at += list.str().size();
     }

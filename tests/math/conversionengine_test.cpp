@@ -37,14 +37,15 @@ std::string firstDifference(const std::string& got, const std::string& expected)
         const bool moreExpected = static_cast<bool>(std::getline(e, el));
         if (!more && !moreExpected) return "texts differ in their final line end";
         if (gl != el || more != moreExpected)
-            return "line " + std::to_string(line) + ": \"" + (more ? gl : "<end>") + "\", expected \"" +
-                   (moreExpected ? el : "<end>") + "\"";
+            return "line " + std::to_string(line) + ": \"" + (more ? gl : "<end>") +
+                   "\", expected \"" + (moreExpected ? el : "<end>") + "\"";
     }
 }
 
 long long keptVoxels(const VOI& voi) {
     long long n = 0;
-    for (const auto& entry : voi.vois) n += static_cast<long long>(entry.voxels.size());
+    for (const auto& entry : voi.vois)
+        n += static_cast<long long>(entry.voxels.size());
     return n;
 }
 
@@ -63,7 +64,9 @@ struct Case {
     bool keepsSome; // whether the studies together must keep voxels
 };
 
-void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class EngineMatchesLiteral : public ::testing::TestWithParam<Case> {};
 
@@ -143,7 +146,8 @@ TEST(ConversionEngine, EmptyAndImpossibleGrids) {
     s.fmr.NrOfSlices.value() = 0;
     EXPECT_THROW(literalConvertToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal),
                  std::bad_array_new_length);
-    EXPECT_THROW(convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal), std::bad_array_new_length);
+    EXPECT_THROW(convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal),
+                 std::bad_array_new_length);
 }
 
 } // namespace

@@ -35,18 +35,20 @@ struct Study {
 // What a study is built to exercise, beside everything drawn at random.
 enum class Flavour {
     Random,
-    HalfWay,       // identity setup on an odd grid, every position half-way between two
-                   // voxels, or a hair's breadth from it (even seeds); the first region holds
-                   // every other voxel, so a position one ulp off changes the output
-    FoldedTal,     // landmarks that make untal run backwards on one axis (by seed)
-    Degenerate,    // a zero voxel size: infinite scale factors
+    HalfWay,    // identity setup on an odd grid, every position half-way between two
+                // voxels, or a hair's breadth from it (even seeds); the first region holds
+                // every other voxel, so a position one ulp off changes the output
+    FoldedTal,  // landmarks that make untal run backwards on one axis (by seed)
+    Degenerate, // a zero voxel size: infinite scale factors
 };
 
 class Random {
 public:
     explicit Random(uint32_t seed) : engine_(seed) {}
     int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine_); }
-    float real(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(engine_); }
+    float real(float lo, float hi) {
+        return std::uniform_real_distribution<float>(lo, hi)(engine_);
+    }
     bool chance(double p) { return std::bernoulli_distribution(p)(engine_); }
 
 private:
@@ -55,7 +57,8 @@ private:
 
 inline void identity(float (*m)[4]) {
     for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r][c] = r == c ? 1.0f : 0.0f;
+        for (int c = 0; c < 4; ++c)
+            m[r][c] = r == c ? 1.0f : 0.0f;
 }
 
 // Rotation by three angles (radians) and a translation, in float.
@@ -67,7 +70,8 @@ inline void rigid(float (*m)[4], float ax, float ay, float az, float tx, float t
                             {-ca * sb * cc + sa * sc, ca * sb * sc + sa * cc, ca * cb}};
     identity(m);
     for (int i = 0; i < 3; ++i)
-        for (int j = 0; j < 3; ++j) m[i][j] = static_cast<float>(r[i][j]);
+        for (int j = 0; j < 3; ++j)
+            m[i][j] = static_cast<float>(r[i][j]);
     m[0][3] = tx;
     m[1][3] = ty;
     m[2][3] = tz;
@@ -92,7 +96,8 @@ inline std::vector<glm::tvec3<int>> blob(Random& rnd, int nx, int ny, int nz, in
         for (int y = c.y - radius; y <= c.y + radius; ++y)
             for (int x = c.x - radius; x <= c.x + radius; ++x) {
                 const int d = (x - c.x) * (x - c.x) + (y - c.y) * (y - c.y) + (z - c.z) * (z - c.z);
-                if (d <= radius * radius && x >= 0 && y >= 0 && z >= 0 && x < nx && y < ny && z < nz)
+                if (d <= radius * radius && x >= 0 && y >= 0 && z >= 0 && x < nx && y < ny &&
+                    z < nz)
                     voxels.emplace_back(x, y, z);
             }
     return voxels;
@@ -115,7 +120,8 @@ inline std::vector<single_ROI> randomRegions(Random& rnd, int nx, int ny, int nz
             break;
         case 2: // overlapping the previous region
             if (!regions.empty()) voxels = regions.back().voxels;
-            for (const auto& v : blob(rnd, nx, ny, nz, rnd.integer(1, 3))) voxels.push_back(v);
+            for (const auto& v : blob(rnd, nx, ny, nz, rnd.integer(1, 3)))
+                voxels.push_back(v);
             break;
         default:
             voxels = blob(rnd, nx, ny, nz, rnd.integer(0, 5));
@@ -149,8 +155,10 @@ inline Study makeStudy(uint32_t seed, Flavour flavour, int nRegions) {
     f.NrOfSlices.value() = nz;
 
     const float sizes[] = {1.0f, 1.5f, 2.0f, 3.0f, 3.5f};
-    f.InplaneResolutionX.value() = rnd.chance(0.5) ? sizes[rnd.integer(0, 4)] : rnd.real(0.8f, 4.0f);
-    f.InplaneResolutionY.value() = rnd.chance(0.7) ? f.InplaneResolutionX.value() : rnd.real(0.8f, 4.0f);
+    f.InplaneResolutionX.value() =
+        rnd.chance(0.5) ? sizes[rnd.integer(0, 4)] : rnd.real(0.8f, 4.0f);
+    f.InplaneResolutionY.value() =
+        rnd.chance(0.7) ? f.InplaneResolutionX.value() : rnd.real(0.8f, 4.0f);
     f.SliceThickness.value() = rnd.chance(0.5) ? sizes[rnd.integer(0, 4)] : rnd.real(1.0f, 5.0f);
     f.SliceGap.value() = rnd.chance(0.5) ? 0.0f : rnd.real(0.0f, 1.0f);
 
@@ -164,7 +172,8 @@ inline Study makeStudy(uint32_t seed, Flavour flavour, int nRegions) {
         for (int a = 0; a < 3; ++a)
             if (a != axis) cn[a] += rnd.real(-0.3f, 0.3f) * extent;
     } else {
-        for (float& c : cn) c += rnd.real(-0.9f, 0.9f); // all differences below 1
+        for (float& c : cn)
+            c += rnd.real(-0.9f, 0.9f); // all differences below 1
     }
     f.Slice1CenterX.value() = c1[0];
     f.Slice1CenterY.value() = c1[1];
