@@ -293,7 +293,8 @@ void FMR::SaveAs(const std::string& newFileName) {
 void FMR::LoadSTC() {
     const std::string path = stcFileName();
     std::ifstream in;
-    if (!isDirectory(path)) in.open(path, std::ios::binary);
+    // A pipe would block the open and a device never ends: only a regular file is read.
+    if (isRegularFile(path)) in.open(path, std::ios::binary);
     if (!in.is_open()) throw std::runtime_error("Failed opening STC for reading: " + path);
     LoadSTC(in);
 }

@@ -13,7 +13,8 @@
 
 namespace {
 
-bool canOpen(const std::string& name) { return !name.empty() && fileExists(name); }
+// Only a regular file counts: a device or a pipe named in the list would hang the run.
+bool canOpen(const std::string& name) { return !name.empty() && isRegularFile(name) && fileExists(name); }
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
     logger.clear();

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <fstream>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char* const separators = "/\\";
@@ -80,6 +82,11 @@ bool hasExtension(const std::string& path, const std::string& extension) {
     const std::string ending = "." + extension;
     if (path.size() < ending.size()) return false;
     return path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool fileExists(const std::string& path) {

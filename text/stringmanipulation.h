@@ -1,6 +1,7 @@
 #pragma once
 // Path and string helpers shared by the job list, the conversion run and the FMR/STC code.
-// They work on the text alone (byte by byte, case-sensitive); only fileExists touches the disk.
+// They work on the text alone (byte by byte, case-sensitive); only fileExists and isRegularFile
+// touch the disk.
 // Both '/' and '\' are folder separators. The extension dot is the last dot of the file part:
 // a dot in a folder name is never taken for one.
 
@@ -18,3 +19,6 @@ std::string getLastCharacters(const std::string& text, int count);
 std::string removeEnclosingWhiteSpaces(const std::string& text);
 bool hasExtension(const std::string& path, const std::string& extension);
 bool fileExists(const std::string& path);
+// True for a regular file, links followed. Checked before a document is opened: a device or a
+// pipe can block the open or never end, and a folder opens but cannot be read.
+bool isRegularFile(const std::string& path);
