@@ -88,7 +88,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"folded_tal", Flavour::FoldedTal, 4000, 3, Path::Partial, true},
                       Case{"large_grid", Flavour::LargeGrid, 5000, 1, Path::Pruned, true},
                       // Every position infinite or NaN: all outside.
-                      Case{"degenerate", Flavour::Degenerate, 6000, 1, Path::FullScan, false}),
+                      Case{"degenerate", Flavour::Degenerate, 6001, 1, Path::FullScan, false}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
 // Grids that hold nothing, or that a mask could not hold, behave as in the literal conversion.
