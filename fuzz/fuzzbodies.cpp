@@ -25,7 +25,9 @@ std::string asText(const std::uint8_t* data, std::size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
 }
 
-std::size_t claimed(int count) { return static_cast<std::size_t>(std::max(count, 0)); }
+std::size_t claimed(int count) {
+    return static_cast<std::size_t>(std::max(count, 0));
+}
 
 // A kept voxel list is complete or cut to what the file held, and its count then says so.
 template <typename Entry> void checkVoxelList(const Entry& entry) {
@@ -38,7 +40,8 @@ void fuzzRoi(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(asText(data, size));
     const ROI roi(in, "fuzz.roi");
     require(roi.rois.size() <= claimed(roi.NrOfTCPlots.value()), "more regions than NrOfTCPlots");
-    for (const auto& region : roi.rois) checkVoxelList(region);
+    for (const auto& region : roi.rois)
+        checkVoxelList(region);
     std::ostringstream out;
     roi.PrintTo(out, true);
     roi.PrintTo(out, false);
@@ -48,8 +51,10 @@ void fuzzVoi(const std::uint8_t* data, std::size_t size) {
     std::istringstream in(asText(data, size));
     const VOI voi(in, "fuzz.voi");
     require(voi.vois.size() <= claimed(voi.NrOfVOIs.value()), "more entries than NrOfVOIs");
-    for (const auto& entry : voi.vois) checkVoxelList(entry);
-    require(voi.vtcFiles.size() <= claimed(voi.NrOfVOIVTCs.value()), "more linked files than NrOfVOIVTCs");
+    for (const auto& entry : voi.vois)
+        checkVoxelList(entry);
+    require(voi.vtcFiles.size() <= claimed(voi.NrOfVOIVTCs.value()),
+            "more linked files than NrOfVOIVTCs");
     std::ostringstream out;
     voi.PrintTo(out, true);
     voi.PrintTo(out, false);
@@ -68,20 +73,25 @@ void fuzzFmrStc(const std::uint8_t* data, std::size_t size) {
     const std::string text = asText(data, size);
     const auto cut = text.find(fuzzDocumentSeparator);
     std::istringstream header(text.substr(0, cut));
-    std::istringstream stc(cut == std::string::npos ? std::string()
-                                                    : text.substr(cut + std::strlen(fuzzDocumentSeparator)),
+    std::istringstream stc(cut == std::string::npos
+                               ? std::string()
+                               : text.substr(cut + std::strlen(fuzzDocumentSeparator)),
                            std::ios::in | std::ios::binary);
     FMR fmr(header, "fuzz/run.fmr", false);
     try {
         fmr.LoadSTC(stc);
     } catch (const std::runtime_error& e) {
-        require(std::string(e.what()).find("fuzz/") != std::string::npos, "STC error without the path");
+        require(std::string(e.what()).find("fuzz/") != std::string::npos,
+                "STC error without the path");
         require(fmr.stcVolumes.empty(), "a failed load changed the slice data");
         return;
     }
-    require(fmr.stcVolumes.size() == claimed(fmr.NrOfVolumes.value()), "not one volume per time point");
-    const glm::tvec3<int> dims(fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value());
-    for (const auto& volume : fmr.stcVolumes) require(volume.dimensions() == dims, "a volume of the wrong size");
+    require(fmr.stcVolumes.size() == claimed(fmr.NrOfVolumes.value()),
+            "not one volume per time point");
+    const glm::tvec3<int> dims(fmr.ResolutionX.value(), fmr.ResolutionY.value(),
+                               fmr.NrOfSlices.value());
+    for (const auto& volume : fmr.stcVolumes)
+        require(volume.dimensions() == dims, "a volume of the wrong size");
 }
 
 void fuzzTrf(const std::uint8_t* data, std::size_t size) {
@@ -103,7 +113,8 @@ void fuzzSdm(const std::uint8_t* data, std::size_t size) {
     try {
         const SDM sdm(in, "fuzz.sdm");
         const std::size_t predictors = sdm.values.size();
-        require(predictors <= claimed(sdm.NrOfPredictors.value()), "more predictors than NrOfPredictors");
+        require(predictors <= claimed(sdm.NrOfPredictors.value()),
+                "more predictors than NrOfPredictors");
         require(sdm.red.size() == predictors && sdm.green.size() == predictors &&
                     sdm.blue.size() == predictors && sdm.predictorNames.size() == predictors,
                 "colours, names and columns differ in number");
@@ -115,9 +126,11 @@ void fuzzSdm(const std::uint8_t* data, std::size_t size) {
         sdm.PrintTo(out);
     } catch (const std::logic_error& e) {
         // A data row without its numbers: the documented failure, naming the file.
-        require(dynamic_cast<const std::invalid_argument*>(&e) || dynamic_cast<const std::out_of_range*>(&e),
+        require(dynamic_cast<const std::invalid_argument*>(&e) ||
+                    dynamic_cast<const std::out_of_range*>(&e),
                 "an undocumented logic_error");
-        require(std::string(e.what()).find("fuzz.sdm") != std::string::npos, "SDM error without the file name");
+        require(std::string(e.what()).find("fuzz.sdm") != std::string::npos,
+                "SDM error without the file name");
     }
 }
 
@@ -133,13 +146,17 @@ void fuzzJobList(const std::uint8_t* data, std::size_t size) {
         ++jobs;
         require(jobs <= lines, "more jobs than lines");
         require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
-        require(getLastCharacters(job.roiName, 3) == "roi", "a job opened by a line that is no ROI line");
-        const std::pair<const std::string*, const char*> fields[] = {
-            {&job.fmrName, "fmr"}, {&job.iaTrfName, "IA.trf"}, {&job.faTrfName, "FA.trf"},
-            {&job.acpcTrfName, "ACPC.trf"}, {&job.talName, "tal"}};
+        require(getLastCharacters(job.roiName, 3) == "roi",
+                "a job opened by a line that is no ROI line");
+        const std::pair<const std::string*, const char*> fields[] = {{&job.fmrName, "fmr"},
+                                                                     {&job.iaTrfName, "IA.trf"},
+                                                                     {&job.faTrfName, "FA.trf"},
+                                                                     {&job.acpcTrfName, "ACPC.trf"},
+                                                                     {&job.talName, "tal"}};
         for (const auto& [name, ending] : fields) {
             const int length = static_cast<int>(std::char_traits<char>::length(ending));
-            require(name->empty() || getLastCharacters(*name, length) == ending, "a file in the wrong field");
+            require(name->empty() || getLastCharacters(*name, length) == ending,
+                    "a file in the wrong field");
         }
     };
     readJobList(in, check);
@@ -188,7 +205,8 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
     const auto regions = std::min<std::size_t>(roi.rois.size(), claimed(roi.NrOfTCPlots.value()));
     require(voi.vois.size() == regions, "not one entry per stored region");
     for (const auto& entry : voi.vois) {
-        require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()), "NrOfVoxels differs from the voxels");
+        require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()),
+                "NrOfVoxels differs from the voxels");
         require(entry.voxels.size() <= 256u * 256u * 256u, "more voxels than the cube holds");
     }
     std::ostringstream out;
@@ -198,15 +216,9 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
 } // namespace
 
 const FuzzTarget fuzzTargets[] = {
-    {"roi", &fuzzRoi},
-    {"voi", &fuzzVoi},
-    {"fmr_header", &fuzzFmrHeader},
-    {"fmr_stc", &fuzzFmrStc},
-    {"trf", &fuzzTrf},
-    {"tal", &fuzzTal},
-    {"sdm", &fuzzSdm},
-    {"joblist", &fuzzJobList},
-    {"conversion", &fuzzConversion},
+    {"roi", &fuzzRoi},        {"voi", &fuzzVoi},         {"fmr_header", &fuzzFmrHeader},
+    {"fmr_stc", &fuzzFmrStc}, {"trf", &fuzzTrf},         {"tal", &fuzzTal},
+    {"sdm", &fuzzSdm},        {"joblist", &fuzzJobList}, {"conversion", &fuzzConversion},
     {nullptr, nullptr},
 };
 

@@ -12,11 +12,11 @@
 
 // Thrown when a body finds a broken invariant: not a reader failure, a bug.
 class BrokenInvariant : public std::exception {
-public:
+  public:
     explicit BrokenInvariant(std::string what) : what_(std::move(what)) {}
     const char* what() const noexcept override { return what_.c_str(); }
 
-private:
+  private:
     std::string what_;
 };
 

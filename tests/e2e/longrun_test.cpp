@@ -43,7 +43,8 @@ HostRun runHost(const ScratchDir& dir, const std::string& list) {
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.peakKb = usage.ru_maxrss;
     std::istringstream lines(readAll(out));
-    for (std::string line; std::getline(lines, line);) run.log.push_back(line);
+    for (std::string line; std::getline(lines, line);)
+        run.log.push_back(line);
     run.err = readAll(err);
     return run;
 }
@@ -56,12 +57,15 @@ void writeSharedFiles(const ScratchDir& dir) {
              "ResolutionX: 64\nResolutionY: 64\nInplaneResolutionX: 3\nInplaneResolutionY: 3\n"
              "SliceThickness: 3\nSliceGap: 0\n");
     writeAll(dir.file("run.stc"), std::string(64 * 64 * 16 * 8 * 2, '\1'));
-    const std::string trf = "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"
-                            "ExtraVMRTransf: 0\nToVMRVoxelRes: 1\n";
-    for (const char* name : {"run_IA.trf", "run_FA.trf", "anat_ACPC.trf"}) writeAll(dir.file(name), trf);
-    writeAll(dir.file("anat.tal"), "FileVersion: 1\nAC: 128 128 128\nPC: 151 128 128\nAP: 58 128 128\n"
-                                   "PP: 230 128 128\nSP: 128 54 128\nIP: 128 170 128\nRP: 128 128 60\n"
-                                   "LP: 128 128 196\n");
+    const std::string trf =
+        "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"
+        "ExtraVMRTransf: 0\nToVMRVoxelRes: 1\n";
+    for (const char* name : {"run_IA.trf", "run_FA.trf", "anat_ACPC.trf"})
+        writeAll(dir.file(name), trf);
+    writeAll(dir.file("anat.tal"),
+             "FileVersion: 1\nAC: 128 128 128\nPC: 151 128 128\nAP: 58 128 128\n"
+             "PP: 230 128 128\nSP: 128 54 128\nIP: 128 170 128\nRP: 128 128 60\n"
+             "LP: 128 128 196\n");
 }
 
 struct Job {
@@ -73,7 +77,8 @@ struct Job {
 // Jobs cycle through ten kinds: five complete (one with a region to convert, four without
 // regions, so the run stays short while every complete job loads its slice data and saves a
 // VOI) and five each missing a different file.
-std::vector<Job> writeJobList(const ScratchDir& dir, int count, int regionEvery, const std::string& listName) {
+std::vector<Job> writeJobList(const ScratchDir& dir, int count, int regionEvery,
+                              const std::string& listName) {
     std::ostringstream list;
     list << dir.path().string() << "/\n";
     std::vector<Job> jobs;
@@ -82,16 +87,21 @@ std::vector<Job> writeJobList(const ScratchDir& dir, int count, int regionEvery,
         const int kind = i % 10;
         if (kind != 8) {
             const bool region = kind == 0 && i % regionEvery == 0;
-            writeAll(dir.file(roi), region ? "FileVersion: 5\nNrOfTCPlots: 1\nNrOfTCs: 1\nNrOfVoxels: 1\n32 32 8\n"
-                                           : "FileVersion: 5\nNrOfTCPlots: 0\n");
+            writeAll(dir.file(roi),
+                     region ? "FileVersion: 5\nNrOfTCPlots: 1\nNrOfTCs: 1\nNrOfVoxels: 1\n32 32 8\n"
+                            : "FileVersion: 5\nNrOfTCPlots: 0\n");
         }
-        list << "subject " << i << "\n" << roi << "\n"
+        list << "subject " << i << "\n"
+             << roi << "\n"
              << (kind == 5 ? "missing.fmr" : "run.fmr") << "\n"
              << (kind == 6 ? "missing_IA.trf" : "run_IA.trf") << "\n"
              << (kind == 9 ? "" : "run_FA.trf\n") << "anat_ACPC.trf\n"
-             << (kind == 7 ? "missing.tal\n" : kind % 2 == 1 ? "anat.tal\n" : "");
+             << (kind == 7       ? "missing.tal\n"
+                 : kind % 2 == 1 ? "anat.tal\n"
+                                 : "");
         const std::string stem = dir.file("job" + std::to_string(i));
-        jobs.push_back({dir.file(roi), stem + (kind % 2 == 1 ? "_TAL_.voi" : "_ACPC_.voi"), kind < 5});
+        jobs.push_back(
+            {dir.file(roi), stem + (kind % 2 == 1 ? "_TAL_.voi" : "_ACPC_.voi"), kind < 5});
     }
     writeAll(dir.file(listName), list.str());
     return jobs;
@@ -101,7 +111,8 @@ std::vector<Job> writeJobList(const ScratchDir& dir, int count, int regionEvery,
 std::vector<std::string> outcomes(const std::vector<std::string>& log) {
     std::vector<std::string> settled;
     for (const auto& line : log)
-        if (line.rfind("Converted ", 0) == 0 || line.rfind("!!!! ", 0) == 0) settled.push_back(line);
+        if (line.rfind("Converted ", 0) == 0 || line.rfind("!!!! ", 0) == 0)
+            settled.push_back(line);
     return settled;
 }
 
@@ -123,8 +134,9 @@ TEST(LongRun, FiveHundredJobsAreEachAccountedForAndMemoryStaysFlat) {
         std::vector<std::string> expected;
         int converted = 0;
         for (const auto& job : *jobs) {
-            expected.push_back(job.complete ? "Converted " + job.roi
-                                            : "!!!! Not enough files could be loaded to convert " + job.roi);
+            expected.push_back(job.complete
+                                   ? "Converted " + job.roi
+                                   : "!!!! Not enough files could be loaded to convert " + job.roi);
             converted += job.complete;
         }
         EXPECT_EQ(outcomes(run->log), expected);
@@ -134,7 +146,8 @@ TEST(LongRun, FiveHundredJobsAreEachAccountedForAndMemoryStaysFlat) {
                   std::string::npos)
             << run->err;
     }
-    for (const auto& job : many) EXPECT_EQ(std::filesystem::exists(job.voi), job.complete) << job.voi;
+    for (const auto& job : many)
+        EXPECT_EQ(std::filesystem::exists(job.voi), job.complete) << job.voi;
 
 #ifndef VOCELLE_SANITIZED
     // A sanitizer holds freed memory back on purpose, so peak memory means something only here.

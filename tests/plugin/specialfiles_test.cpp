@@ -20,7 +20,7 @@ namespace cf = conversionfiles;
 using Entries = std::vector<std::string>;
 
 class SpecialFiles : public WithHost {
-protected:
+  protected:
     void SetUp() override {
         WithHost::SetUp();
         ::alarm(60); // a regression here hangs: end the test process instead
@@ -36,8 +36,10 @@ protected:
         cf::write(dir.file(name + ".roi"), cf::roi({{{4, 4, 4}}}));
         cf::write(dir.file(name + ".fmr"), cf::fmr(name, grid));
         cf::write(dir.file(name + ".stc"), "");
-        for (const char* kind : {"_IA.trf", "_FA.trf", "_ACPC.trf"}) cf::write(dir.file(name + kind), cf::trf(true));
-        return name + ".roi\n" + name + ".fmr\n" + name + "_IA.trf\n" + name + "_FA.trf\n" + name + "_ACPC.trf\n";
+        for (const char* kind : {"_IA.trf", "_FA.trf", "_ACPC.trf"})
+            cf::write(dir.file(name + kind), cf::trf(true));
+        return name + ".roi\n" + name + ".fmr\n" + name + "_IA.trf\n" + name + "_FA.trf\n" + name +
+               "_ACPC.trf\n";
     }
     ScratchDir dir;
 };
