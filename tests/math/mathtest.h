@@ -1,7 +1,18 @@
 #pragma once
+#include "math/Matrix_math.h"
+
 #include <gtest/gtest.h>
 
 using M4 = float[4][4];
+
+// diag(sx, sy, sz, 1) with translation (tx, ty, tz).
+struct Affine {
+    M4 m;
+    Affine(float sx, float sy, float sz, float tx = 0, float ty = 0, float tz = 0) {
+        makeScaleMatrix(m, sx, sy, sz);
+        m[0][3] = tx, m[1][3] = ty, m[2][3] = tz;
+    }
+};
 
 inline void expectMatrixNear(const float (*actual)[4], const float (*expected)[4], float tol) {
     for (int r = 0; r < 4; ++r)
