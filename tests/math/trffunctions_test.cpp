@@ -3,7 +3,6 @@
 #include "formats/myFMR.h"
 #include "formats/myTAL.h"
 #include "formats/myTRF.h"
-#include "math/Matrix_math.h"
 #include "tests/math/mathtest.h"
 
 #include <cmath>
@@ -13,21 +12,22 @@
 namespace {
 
 const float third = 1.0f / 3.0f;
+const TRF absent;
 
-// Slice centres x1, y1, z1 (first slice) and xN, yN, zN (last slice).
+// Slice centres x, y, z of the first slice, then of the last.
 FMR makeFmr(const float (&c)[6], float inplane = 3, float thickness = 3, float gap = 0) {
-    std::ostringstream text;
-    text << "FileVersion: 6\nInplaneResolutionX: " << inplane << "\nInplaneResolutionY: " << inplane
-         << "\nSliceThickness: " << thickness << "\nSliceGap: " << gap
-         << "\nPositionInformationFromImageHeaders\nPosInfosVerified: 1\nSlice1CenterX: " << c[0]
-         << "\nSlice1CenterY: " << c[1] << "\nSlice1CenterZ: " << c[2]
-         << "\nSliceNCenterX: " << c[3] << "\nSliceNCenterY: " << c[4]
-         << "\nSliceNCenterZ: " << c[5] << "\nSliceThickness: 99\nGapThickness: 0\n";
-    std::istringstream in(text.str());
+    std::ostringstream t;
+    t << "FileVersion: 6\nInplaneResolutionX: " << inplane << "\nInplaneResolutionY: " << inplane
+      << "\nSliceThickness: " << thickness << "\nSliceGap: " << gap
+      << "\nPositionInformationFromImageHeaders\n";
+    for (int i = 0; i < 6; ++i)
+        t << "Slice" << (i < 3 ? '1' : 'N') << "Center"
+          << "XYZ"[i % 3] << ": " << c[i] << "\n";
+    std::istringstream in(t.str());
     return FMR(in, "run.fmr", false);
 }
 
-// Initial alignment: identity, anatomical voxel size 1, no extra transformation.
+// Identity, anatomical voxel size 1, no extra transformation.
 TRF initialAlignment() {
     TRF ia;
     ia.FileVersion.set("FileVersion", 5, 13);
@@ -35,24 +35,12 @@ TRF initialAlignment() {
     return ia;
 }
 
-// diag(sx, sy, sz, 1) with translation (tx, ty, tz).
-struct Affine {
-    M4 m;
-    Affine(float sx, float sy, float sz, float tx = 0, float ty = 0, float tz = 0) {
-        makeScaleMatrix(m, sx, sy, sz);
-        m[0][3] = tx, m[1][3] = ty, m[2][3] = tz;
-    }
-};
-
-const TRF absent;
-
 TEST(CreateVMR2FMRmatrix, SliceFlipRule) {
-    struct Case {
+    const struct {
         const char* what;
         float centres[6];
         float sx, sz; // expected sign of row 0 and row 2
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"slices ascending along z", {0, 0, 0, 0, 0, 1}, 1, -1},
         {"slices descending along z", {0, 0, 1, 0, 0, 0}, 1, 1},
         {"x dominant, dx > 0", {5, 0, 0, 0, 0, -2}, -1, 1},
@@ -65,91 +53,79 @@ TEST(CreateVMR2FMRmatrix, SliceFlipRule) {
         {"y dominant, dz < 0", {0, 10, 0, 0, 0, 0.5f}, 1, -1},
         {"y dominant, dz > 0", {0, 10, 3, 0, 0, 0}, 1, 1},
     };
-    for (const Case& c : cases) {
+    M4 out;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        M4 out;
         createVMR2FMRmatrix(makeFmr(c.centres), initialAlignment(), absent, absent, out);
         expectMatrixNear(out, Affine(c.sx * third, third, c.sz * third).m, 0);
     }
-    M4 out;
+    // The slice distance is thickness plus gap.
     createVMR2FMRmatrix(makeFmr({0, 0, 1, 0, 0, 0}, 2, 3, 1), initialAlignment(), absent, absent,
                         out);
-    expectMatrixNear(out, Affine(0.5f, 0.5f, 0.25f).m, 0); // slice distance = thickness + gap
+    expectMatrixNear(out, Affine(0.5f, 0.5f, 0.25f).m, 0);
 }
 
-TEST(CreateVMR2FMRmatrix, ExtraTransformation) {
-    const FMR fmr = makeFmr({0, 0, 0, 0, 0, 1}); // z flipped
+TEST(CreateVMR2FMRmatrix, ExtraTransformationAndAlignments) {
+    const FMR flipped = makeFmr({0, 0, 0, 0, 0, 1}), unflipped = makeFmr({0, 0, 1, 0, 0, 0});
     TRF ia = initialAlignment();
     M4 out;
 
-    // Unit diagonal: no effect, whatever else it holds.
+    // A unit diagonal has no effect, whatever else the matrix holds.
     ia.ExtraVMRTransf.set("ExtraVMRTransf", 1, 16);
     copyMatrix(Affine(1, 1, 1, 7, 0, 9).m, ia.extraMatrix);
     ia.extraMatrix[0][1] = 0.5f;
-    createVMR2FMRmatrix(fmr, ia, absent, absent, out);
+    createVMR2FMRmatrix(flipped, ia, absent, absent, out);
     expectMatrixNear(out, Affine(third, third, -third).m, 0);
-
     // Otherwise it enters as flip * extra, so the two flips cancel: K * extra.
     copyMatrix(Affine(2, 1, 1, 6, 0, 6).m, ia.extraMatrix);
-    createVMR2FMRmatrix(fmr, ia, absent, absent, out);
+    createVMR2FMRmatrix(flipped, ia, absent, absent, out);
     expectMatrixNear(out, Affine(2 * third, third, third, 2, 0, 2).m, 1e-6f);
-
     ia.ExtraVMRTransf.set("ExtraVMRTransf", 0, 16); // not announced
-    createVMR2FMRmatrix(fmr, ia, absent, absent, out);
+    createVMR2FMRmatrix(flipped, ia, absent, absent, out);
     expectMatrixNear(out, Affine(third, third, -third).m, 0);
-}
-
-TEST(CreateVMR2FMRmatrix, AlignmentsInChainOrder) {
-    const FMR fmr = makeFmr({0, 0, 1, 0, 0, 0});
-    M4 out;
 
     // K * A * D: scale by 2 first, then the rigid inverse shift by -3.
-    TRF ia = initialAlignment();
+    ia = initialAlignment();
     ia.matrix[0][3] = 3;
     ia.ToVMRVoxelRes.set("ToVMRVoxelRes", 2.0f, 15);
-    createVMR2FMRmatrix(fmr, ia, absent, absent, out);
+    createVMR2FMRmatrix(unflipped, ia, absent, absent, out);
     expectMatrixNear(out, Affine(2 * third, 2 * third, 2 * third, -1).m, 1e-6f);
 
     TRF moved;
     moved.FileVersion.set("FileVersion", 5, 13);
     copyMatrix(Affine(1, 1, 1, 3, 6, -9).m, moved.matrix);
-    createVMR2FMRmatrix(fmr, initialAlignment(), moved, absent, out); // fine alignment inverted
+    createVMR2FMRmatrix(unflipped, initialAlignment(), moved, absent, out); // FA inverted
     expectMatrixNear(out, Affine(third, third, third, -1, -2, 3).m, 1e-6f);
-    createVMR2FMRmatrix(fmr, initialAlignment(), absent, moved, out); // AC-PC as stored
+    createVMR2FMRmatrix(unflipped, initialAlignment(), absent, moved, out); // AC-PC as stored
     expectMatrixNear(out, Affine(third, third, third, 1, 2, -3).m, 1e-6f);
 
     // Without a FileVersion line a TRF counts as absent, whatever its matrix.
     std::istringstream text("DataFormat: Matrix\n1 0 0 10\n0 1 0 20\n0 0 1 30\n0 0 0 1\n");
     const TRF noVersion(text, "fa.trf");
     ASSERT_EQ(noVersion.matrix[0][3], 10.0f);
-    createVMR2FMRmatrix(fmr, initialAlignment(), noVersion, noVersion, out);
+    createVMR2FMRmatrix(unflipped, initialAlignment(), noVersion, noVersion, out);
     expectMatrixNear(out, Affine(third, third, third).m, 0);
 }
 
 TAL makeTal(int ap, int pc, int pp, int sp, int ip, int rp, int lp) {
     TAL tal;
     tal.FileVersion.set("FileVersion", 1, 13);
-    tal.landmarks[TAL::AC] = {128, 128, 128};
-    tal.landmarks[TAL::PC] = {pc, 0, 0};
-    tal.landmarks[TAL::AP] = {ap, 0, 0};
-    tal.landmarks[TAL::PP] = {pp, 0, 0};
-    tal.landmarks[TAL::SP] = {0, sp, 0};
-    tal.landmarks[TAL::IP] = {0, ip, 0};
-    tal.landmarks[TAL::RP] = {0, 0, rp};
-    tal.landmarks[TAL::LP] = {0, 0, lp};
+    auto& l = tal.landmarks;
+    l[TAL::AC] = {128, 128, 128};
+    l[TAL::AP] = {ap, 0, 0}, l[TAL::PC] = {pc, 0, 0}, l[TAL::PP] = {pp, 0, 0};
+    l[TAL::SP] = {0, sp, 0}, l[TAL::IP] = {0, ip, 0}, l[TAL::RP] = {0, 0, rp};
+    l[TAL::LP] = {0, 0, lp};
     return tal;
 }
 
-TEST(Untal, BoxFittingBrainIsUnchanged) {
+TEST(Untal, BoxPlanesMapOntoLandmarks) {
     const TAL box = makeTal(58, 151, 230, 54, 170, 60, 196);
     for (float v : {-20.0f, 0.0f, 57.5f, 100.25f, 127.5f, 128.0f, 150.5f, 151.0f, 255.0f, 300.0f}) {
         float p[4] = {v, v, v, 1.0f};
-        untal(p, box);
+        untal(p, box); // a brain that fits the box stays as it is
         EXPECT_EQ(std::vector<float>(p, p + 4), (std::vector<float>{v, v, v, 1.0f}));
     }
-}
 
-TEST(Untal, BoxPlanesMapOntoLandmarks) {
     const TAL tal = makeTal(61, 155, 236, 47, 173, 63, 190);
     const float cases[][3] = {// axis, Talairach, AC-PC
                               {0, 58, 61}, {0, 151, 155}, {0, 230, 236}, {0, 309, 317},
@@ -173,13 +149,11 @@ TEST(Untal, BoxPlanesMapOntoLandmarks) {
         untal(ac, t);
         EXPECT_EQ(ac[0] + ac[1] + ac[2], 384.0f);
     }
-}
 
-TEST(Untal, ExtremeLandmarksDoNotOverflow) {
     // PP - PC does not fit an int; the distance must still be the true one.
-    const int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
     float p[4] = {230, 128, 128, 1};
-    untal(p, makeTal(0, lo, hi, 0, 0, 0, 0));
+    untal(p,
+          makeTal(0, std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), 0, 0, 0, 0));
     EXPECT_NEAR(p[0], 2147483647.0f, 1e3f);
 }
 
