@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
 #include <set>
 #include <sstream>
-#include <string>
 
 namespace {
 
@@ -27,16 +27,12 @@ std::string text(const VOI& voi) {
     return out.str();
 }
 
-// Empty when equal; otherwise the first line that differs, so that a failure stays readable.
+// Empty when equal; otherwise the line where they part, so that a failure stays readable.
 std::string firstDifference(const std::string& got, const std::string& expected) {
-    std::istringstream g(got), e(expected);
-    std::string gl, el;
-    for (int line = 1; std::getline(g, gl).good() | std::getline(e, el).good(); ++line) {
-        if (gl != el) return "line " + std::to_string(line) + ": " + gl + " | expected " + el;
-        gl.clear();
-        el.clear();
-    }
-    return got == expected ? "" : "the texts differ at their end";
+    if (got == expected) return "";
+    const auto at = std::mismatch(got.begin(), got.end(), expected.begin(), expected.end());
+    const size_t line = got.rfind('\n', static_cast<size_t>(at.first - got.begin())) + 1;
+    return got.substr(line, 40) + " | expected " + expected.substr(line, 40);
 }
 
 #ifdef VOCELLE_SANITIZED
@@ -64,26 +60,24 @@ TEST_P(EngineMatchesLiteral, WholeDocumentsByteForByte) {
     const Case& c = GetParam();
     std::set<Path> paths;
     long long kept = 0;
-    for (int k = 0; k < c.studies * scale; ++k) {
-        const uint32_t seed = c.firstSeed + static_cast<uint32_t>(k);
+    for (uint32_t seed = c.firstSeed; seed < c.firstSeed + c.studies * scale; ++seed) {
         const Study s = makeStudy(seed, c.flavour, static_cast<int>(seed % 3));
         ConversionStats stats;
         const VOI fast = convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal, &stats);
         const VOI literal = literalConvertToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal);
-        ASSERT_EQ(firstDifference(text(fast), text(literal)), "") << c.name << ", seed " << seed;
+        ASSERT_EQ(firstDifference(text(fast), text(literal)), "") << "seed " << seed;
         EXPECT_TRUE(stats.path == c.path || stats.path == Path::NoScan) << "seed " << seed;
         paths.insert(stats.path);
         for (const auto& entry : literal.vois)
             kept += static_cast<long long>(entry.voxels.size());
     }
-    EXPECT_EQ(paths.count(c.path), 1u) << c.name << ": the path was never taken";
-    EXPECT_EQ(kept > 0, c.keepsSome) << c.name;
+    EXPECT_EQ(paths.count(c.path), 1u) << "the path was never taken";
+    EXPECT_EQ(kept > 0, c.keepsSome);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Studies, EngineMatchesLiteral,
-    ::testing::Values(Case{"random_a", Flavour::Random, 1000, 4, Path::Pruned, true},
-                      Case{"random_b", Flavour::Random, 2000, 4, Path::Pruned, true},
+    ::testing::Values(Case{"random", Flavour::Random, 1000, 8, Path::Pruned, true},
                       Case{"half_way", Flavour::HalfWay, 3000, 2, Path::Pruned, true},
                       Case{"folded_tal", Flavour::FoldedTal, 4000, 3, Path::Partial, true},
                       Case{"large_grid", Flavour::LargeGrid, 5000, 1, Path::Pruned, true},
@@ -91,13 +85,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"degenerate", Flavour::Degenerate, 6001, 1, Path::FullScan, false}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
-// Grids that hold nothing, or that a mask could not hold, behave as in the literal conversion.
-TEST(ConversionEngine, EmptyAndImpossibleGrids) {
+// A grid that a mask could not hold fails alike in both, before any scan.
+TEST(ConversionEngine, ImpossibleGrid) {
     Study s = makeStudy(5, Flavour::Random, 1);
-    s.fmr.ResolutionX.value() = -4;
-    EXPECT_EQ(text(convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal)),
-              text(literalConvertToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal)));
-
     s.fmr.ResolutionX.value() = s.fmr.ResolutionY.value() = 100000;
     s.fmr.NrOfSlices.value() = 0;
     EXPECT_THROW(literalConvertToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal),

@@ -1,8 +1,7 @@
 #pragma once
-// Seeded random conversion studies: the documents of one job, built in memory. They vary grid
-// and voxel sizes, slice gap, slice axis and flip, rigid alignments, extra matrices, present
-// and absent fine alignment, AC-PC and TAL, and regions that are blobs, scattered, overlapping,
-// duplicated, empty, partly outside the grid or counted short.
+// Seeded random conversion studies: the documents of one job, built in memory, varying grid and
+// voxel sizes, slice axis and flip, alignments, absent files, and regions that are blobs,
+// scattered, overlapping, duplicated, empty, partly outside the grid or counted short.
 
 #include "formats/myFMR.h"
 #include "formats/myROI.h"
@@ -31,28 +30,19 @@ struct Study {
     }
 };
 
-// What a study is built to exercise, beside everything drawn at random.
-enum class Flavour {
-    Random,
-    HalfWay,    // identity setup on an odd grid: positions half-way between voxels, or (even
-                // seeds) a hair's breadth from it; the first region holds every other voxel,
-                // so a position one ulp off changes the output
-    FoldedTal,  // a landmark on the wrong side of the AC: untal runs backwards on one axis
-    Degenerate, // a zero voxel size: infinite and NaN positions
-    LargeGrid,  // a large grid with a region in every tile of it
-};
+// What a study exercises beside the random draws. HalfWay: identity setup on an odd grid, so
+// positions fall half-way between voxels (even seeds: a hair's breadth from it) and the first
+// region holds every other voxel; one ulp off changes the output. FoldedTal: a landmark on the
+// wrong side of the AC. Degenerate: a zero voxel size, so infinite and NaN positions.
+// LargeGrid: a large grid with a region in every tile of it.
+enum class Flavour { Random, HalfWay, FoldedTal, Degenerate, LargeGrid };
 
-class Random {
-public:
-    explicit Random(uint32_t seed) : engine_(seed) {}
-    int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine_); }
-    float real(float lo, float hi) {
-        return std::uniform_real_distribution<float>(lo, hi)(engine_);
-    }
-    bool chance(double p) { return std::bernoulli_distribution(p)(engine_); }
-
-private:
-    std::mt19937 engine_;
+struct Random {
+    explicit Random(uint32_t seed) : engine(seed) {}
+    int integer(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(engine); }
+    float real(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(engine); }
+    bool chance(double p) { return std::bernoulli_distribution(p)(engine); }
+    std::mt19937 engine;
 };
 
 // Rotation by angles up to `angle` (radians) about each axis and a shift up to `shift`.
