@@ -1,148 +1,104 @@
-// Runs the real vocelle host and plug-in and checks what reaches the host, byte for byte.
+// The real vocelle host and plug-in: what reaches the host, byte for byte, and the small tools.
+
+#include "formats/myFMR.h"
+#include "formats/myROI.h"
+#include "formats/mySDM.h"
+#include "formats/myTAL.h"
+#include "formats/myTRF.h"
+#include "formats/myVOI.h"
+#include "tests/e2e/hostrun.h"
+#include "tests/formats/conversionfiles.h"
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
+#include <pty.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <algorithm>
 #include <set>
-#include <sstream>
-#include <string>
-#include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
+namespace cf = conversionfiles;
 using Lines = std::vector<std::string>;
 
-const std::string binDir = VOCELLE_BIN_DIR;
-
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
+Lines concat(std::initializer_list<Lines> parts) {
+    Lines all;
+    for (const auto& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-Lines splitLines(const std::string& text) {
-    Lines lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
-struct HostRun {
-    int status = -1;
-    std::string out, err;
-    Lines transcript; // without the first line, which holds the plug-in's path
-};
-
-class Host : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("vocelle_e2e_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-
-    HostRun run(const Lines& arguments) {
-        std::string command = "cd " + quoted(dir.string()) + " && " + quoted(binDir + "/vocelle") +
-                              " --transcript transcript.jsonl";
-        for (const auto& argument : arguments) command += " " + quoted(argument);
-        command += " > out.txt 2> err.txt";
-        const int raw = std::system(command.c_str());
-        HostRun result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = readFile(dir / "out.txt");
-        result.err = readFile(dir / "err.txt");
-        result.transcript = splitLines(readFile(dir / "transcript.jsonl"));
-        if (!result.transcript.empty()) result.transcript.erase(result.transcript.begin());
-        return result;
-    }
-
-    std::string write(const std::string& name, const std::string& content) {
-        const fs::path path = dir / name;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << content;
-        return path.string();
-    }
-
-    fs::path dir;
-};
-
+const std::string description =
+    "Creates VOIs from a ROIs using a textfile with the names of all the necessary files";
 const Lines infoCalls = {
     R"({"plugin":"getPluginName","result":"Vocelle"})",
-    R"({"plugin":"getPluginDescription","result":"Creates VOIs from a ROIs using a textfile with the names of all the necessary files"})",
+    R"({"plugin":"getPluginDescription","result":")" + description + "\"}",
     R"({"plugin":"getAuthor","result":"<i>Tovel</i>"})",
     R"({"plugin":"getHelpFile","result":"HelpFolder/index.html"})",
     R"({"plugin":"getPluginVersion","result":"1.4"})",
     R"({"plugin":"getGUIScript","result":""})",
 };
+const std::string finished = "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n";
+const std::string executed = R"({"plugin":"execute","result":true})";
 
-Lines startCalls(const char* version) {
-    Lines lines = infoCalls;
-    lines.push_back(R"({"plugin":"createPlugin","result":true})");
-    lines.push_back(version);
-    return lines;
+// The calls of a run: information, create, the version asked for, then `calls`, then the end.
+Lines runCalls(const std::string& version, const Lines& calls) {
+    const Lines closing = {R"({"plugin":"destroy"})",
+                           R"({"call":"hxLogText","text":"Vocelle>  Plugin finished!\n"})",
+                           R"({"plugin":"unload"})", R"({"call":"hxLogText","text":""})",
+                           R"({"call":"hxLogText","text":"Destructor of TarnLog never called"})"};
+    return concat({infoCalls,
+                   {R"({"plugin":"createPlugin","result":true})",
+                    R"({"call":"hxGetVersionOfCorvane",)" + version + "}"},
+                   calls,
+                   closing});
 }
 
-const Lines started = {
-    R"({"call":"hxShowLogTab"})",
-    R"({"call":"hxLogText","text":"\nVocelle>  Running..."})",
-    R"({"plugin":"initPlugin","result":true})",
-};
-
-const Lines closing = {
-    R"({"plugin":"destroy"})",
-    R"({"call":"hxLogText","text":"Vocelle>  Plugin finished!\n"})",
-    R"({"plugin":"unload"})",
-    R"({"call":"hxLogText","text":""})",
-    R"({"call":"hxLogText","text":"Destructor of TarnLog never called"})",
-};
+// The calls from a successful initPlugin to execute's result.
+Lines executeCalls(const Lines& calls) {
+    return concat(
+        {{R"({"call":"hxShowLogTab"})", R"({"call":"hxLogText","text":"\nVocelle>  Running..."})",
+          R"({"plugin":"initPlugin","result":true})"},
+         calls,
+         {executed}});
+}
 
 std::string chooser(const std::string& answer) {
     return R"j({"call":"hxGetOpenFileName","title":"Choose a TXT file to read","second":"","filter":"Text file (*.txt)","answer":")j" +
            answer + "\"}";
 }
 
-std::string logged(const std::string& text) { return R"({"call":"hxLogText","text":")" + text + "\"}"; }
-
-Lines concat(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
+std::string box(const std::string& text) {
+    return R"({"call":"hxMessageBox","text":")" + text + "\"}";
 }
 
-std::string lastLine(const std::string& text) {
-    const Lines lines = splitLines(text);
-    return lines.empty() ? "" : lines.back();
-}
+class Host : public ::testing::Test {
+  protected:
+    // Runs the host with a transcript and checks its calls (without the first line, which holds
+    // the plug-in's path), standard error and exit status.
+    ProgramRun expectRun(const Lines& arguments, const Lines& calls, const std::string& err,
+                         int status) {
+        const ProgramRun result = runHost(
+            concat({{"--transcript", dir.file("transcript.jsonl")}, arguments}), dir.path());
+        Lines transcript = linesOf(readAll(dir.file("transcript.jsonl")));
+        if (!transcript.empty()) transcript.erase(transcript.begin());
+        EXPECT_EQ(transcript, calls) << arguments.front();
+        EXPECT_EQ(result.err, err) << arguments.front();
+        EXPECT_EQ(result.status, status) << arguments.front();
+        return result;
+    }
+    ScratchDir dir;
+};
 
-TEST_F(Host, MissingFilesAreReportedInOrderAndTheRunExitsOne) {
-    const std::string base = dir.string() + "/study/";
-    const std::string list = write("jobs.txt", base + "\nsubject one\ns1/run1.roi\ns1/run1.fmr\ns1/run1_IA.trf\n"
-                                                      "s1/run1_FA.trf\ns1/anat_ACPC.trf\ns1/anat.tal\n"
-                                                      "s2/run1.roi\ns2/run1.fmr\ns2/run1_IA.trf\n");
+TEST_F(Host, RunsAreTranscribedCallByCall) {
+    const std::string base = dir.path().string() + "/study/", jobs = dir.file("jobs.txt");
+    writeAll(jobs, base + "\nsubject one\ns1/run1.roi\ns1/run1.fmr\ns1/run1_IA.trf\n"
+                          "s1/run1_FA.trf\ns1/anat_ACPC.trf\ns1/anat.tal\n"
+                          "s2/run1.roi\ns2/run1.fmr\ns2/run1_IA.trf\n");
     // Job 2 has its ROI, FMR and IA files; only its three unnamed files are reported.
-    write("study/s2/run1.roi", "x");
-    write("study/s2/run1.fmr", "x");
-    write("study/s2/run1_IA.trf", "x");
-
-    const HostRun result = run({"run", list});
+    for (const char* name : {"s2/run1.roi", "s2/run1.fmr", "s2/run1_IA.trf"})
+        writeBelow(base, name, "x");
     const Lines report = {
         "!!!! Not enough files could be loaded to convert " + base + "s1/run1.roi",
         "ROI could not be loaded: " + base + "s1/run1.roi",
@@ -153,115 +109,162 @@ TEST_F(Host, MissingFilesAreReportedInOrderAndTheRunExitsOne) {
         "TAL could not be loaded: " + base + "s1/anat.tal",
         "!!!! Not enough files could be loaded to convert " + base + "s2/run1.roi",
         "FA.trf could not be loaded: ",
-        "ACPC.trf could not be loaded: ",
-    };
-    Lines reportCalls;
+        "ACPC.trf could not be loaded: "};
+    Lines reportCalls = {chooser(jobs)};
     std::string reportOut;
     for (const auto& line : report) {
-        reportCalls.push_back(logged(line));
+        reportCalls.push_back(R"({"call":"hxLogText","text":")" + line + "\"}");
         reportOut += line + "\n";
     }
-    EXPECT_EQ(result.transcript,
-              concat({startCalls(R"({"call":"hxGetVersionOfCorvane","major":2,"minor":8,"sub":0})"), started,
-                      {chooser(list)}, reportCalls, {R"({"plugin":"execute","result":true})"}, closing}));
-    EXPECT_EQ(result.out, "\nVocelle>  Running...\n" + reportOut +
-                              "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n");
-    EXPECT_EQ(result.err, "0 converted, 2 not converted\n");
+    const std::string v280 = R"("major":2,"minor":8,"sub":0)",
+                      none = "0 converted, 0 not converted\n";
+    const ProgramRun reported = expectRun({"run", jobs}, runCalls(v280, executeCalls(reportCalls)),
+                                          "0 converted, 2 not converted\n", 1);
+    EXPECT_EQ(reported.out, "\nVocelle>  Running...\n" + reportOut + finished);
+
+    // The version is compared part by part, as numbers.
+    writeAll(dir.file("empty.txt"), "/nowhere/\n");
+    expectRun(
+        {"--host-version", "2.10.0", "run", dir.file("empty.txt")},
+        runCalls(R"("major":2,"minor":10,"sub":0)", executeCalls({chooser(dir.file("empty.txt"))})),
+        none, 0);
+    const std::string old = "Can not execute this plugin - Corvane version 2.8 or higher required.";
+    expectRun({"--host-version", "2.7.99", "run", dir.file("empty.txt")},
+              runCalls(R"("major":2,"minor":7,"sub":99)",
+                       {box(old), R"({"plugin":"initPlugin","result":false})"}),
+              old + "\nvocelle: the plug-in did not start\n" + none, 2);
+
+    // A list that cannot be read, and a cancelled choice (no list given).
+    const std::string unreadable = " Error: Can not read this text file!";
+    for (const std::string& list : {dir.file("no list.txt"), std::string()})
+        expectRun(list.empty() ? Lines{"run"} : Lines{"run", list},
+                  runCalls(v280, executeCalls({chooser(list), box(unreadable)})),
+                  unreadable + "\n" + none, 2);
+
+    // Nothing is created or bound by info, so unloading must not call into the host.
+    const ProgramRun info =
+        expectRun({"info"}, concat({infoCalls, {R"({"plugin":"unload"})"}}), "", 0);
+    EXPECT_EQ(info.out, "name: Vocelle\ndescription: " + description +
+                            "\nauthor: <i>Tovel</i>\nhelp file: HelpFolder/index.html\n"
+                            "version: 1.4\nGUI script: \n");
+
+    const ProgramRun noPlugin = runHost({"--plugin", dir.file("libMissing.so"), "run"}, dir.path());
+    EXPECT_EQ(noPlugin.status, 2);
+    EXPECT_EQ(linesOf(noPlugin.err).back(), "0 converted, 0 not converted");
+    EXPECT_EQ(noPlugin.out, "");
+}
+
+// Carriage-return line ends, a dotted folder, a job that throws and a last ROI line without a
+// line feed: the run converts, reports and goes on, and writes beside the ROI.
+TEST_F(Host, HardJobListsStillRunEveryJob) {
+    const fs::path folder = dir.path() / "set1.2";
+    const std::string base = folder.string() + "/";
+    cf::Grid grid;
+    grid.nx = grid.ny = grid.nz = 8;
+    writeBelow(folder, "subject1roi", cf::roi({{{3, 3, 3}}}));
+    writeBelow(folder, "run.fmr", cf::fmr("run", grid));
+    writeBelow(folder, "run.stc", "");
+    writeBelow(folder, "run_IA.trf", cf::trf(true));
+    writeBelow(folder, "run_FA.trf", cf::trf(false));
+    writeBelow(folder, "anat_ACPC.trf", cf::trf(true));
+    writeBelow(folder, "anat.tal", cf::tal(1));
+    for (const char* name : {"bad.roi", "bad.fmr", "bad_IA.trf", "bad_FA.trf", "bad_ACPC.trf"})
+        writeBelow(folder, name, "");
+    writeAll(dir.file("jobs.txt"),
+             base + "\r\nsubject1roi\r\nrun.fmr\r\nrun_IA.trf\r\nrun_FA.trf\r\nanat_ACPC.trf\r\n"
+                    "anat.tal\r\nbad.roi\r\nbad.fmr\r\nbad_IA.trf\r\nbad_FA.trf\r\n"
+                    "bad_ACPC.trf\r\nlast.roi");
+
+    const ProgramRun result = runHost({"run", "jobs.txt"}, dir.path());
+    const Lines out = linesOf(result.out);
+    ASSERT_GE(out.size(), 6u) << result.out;
+    EXPECT_EQ(out[2], "Converted " + base + "subject1roi");
+    const std::string failed = "!!!! Could not convert " + base + "bad.roi: ";
+    EXPECT_EQ(out[3].rfind(failed, 0), 0u) << out[3];
+    EXPECT_GT(out[3].size(), failed.size()) << "the reason is missing";
+    EXPECT_EQ(out[4], "!!!! Not enough files could be loaded to convert " + base + "last.roi");
+    EXPECT_EQ(out[5], "ROI could not be loaded: " + base + "last.roi");
+    EXPECT_EQ(result.err, "1 converted, 2 not converted\n");
     EXPECT_EQ(result.status, 1);
-}
-
-TEST_F(Host, HostVersionIsCheckedPartByPart) {
-    const std::string list = write("jobs.txt", "/nowhere/\n");
-    for (const auto& version : {"2.8.0", "2.10.0", "3.0.0"}) {
-        const HostRun result = run({"--host-version", version, "run", list});
-        ASSERT_GE(result.transcript.size(), 8u) << version;
-        EXPECT_EQ(Lines(result.transcript.begin() + 8, result.transcript.begin() + 11), started) << version;
-        EXPECT_EQ(result.status, 0) << version;
-        EXPECT_EQ(result.err, "0 converted, 0 not converted\n") << version;
-    }
-
-    const HostRun old = run({"--host-version", "2.7.99", "run", list});
-    EXPECT_EQ(old.transcript,
-              concat({startCalls(R"({"call":"hxGetVersionOfCorvane","major":2,"minor":7,"sub":99})"),
-                      {R"({"call":"hxMessageBox","text":"Can not execute this plugin - Corvane version 2.8 or higher required."})",
-                       R"({"plugin":"initPlugin","result":false})"},
-                      closing}));
-    EXPECT_EQ(old.err.rfind("Can not execute this plugin - Corvane version 2.8 or higher required.\n", 0), 0u) << old.err;
-    EXPECT_EQ(lastLine(old.err), "0 converted, 0 not converted");
-    EXPECT_EQ(old.status, 2);
-}
-
-TEST_F(Host, UnreadableListShowsItsMessageBoxAndExitsTwo) {
-    const std::string missing = (dir / "no such list.txt").string();
-    for (const Lines& arguments : {Lines{"run", missing}, Lines{"run"}}) {
-        const std::string answer = arguments.size() > 1 ? missing : "";
-        const HostRun result = run(arguments);
-        EXPECT_EQ(result.transcript,
-                  concat({startCalls(R"({"call":"hxGetVersionOfCorvane","major":2,"minor":8,"sub":0})"), started,
-                          {chooser(answer), R"({"call":"hxMessageBox","text":" Error: Can not read this text file!"})",
-                           R"({"plugin":"execute","result":true})"},
-                          closing}))
-            << answer;
-        EXPECT_EQ(result.err, " Error: Can not read this text file!\n0 converted, 0 not converted\n");
-        EXPECT_EQ(result.status, 2);
-    }
-}
-
-TEST_F(Host, AFailingJobIsLoggedAndTheNextJobStillRuns) {
-    const std::string base = dir.string() + "/";
-    for (const char* name : {"s1.roi", "s1.fmr", "s1_IA.trf", "s1_FA.trf", "s1_ACPC.trf"}) write(name, "");
-    // Carriage-return line ends: the files must still be found under the first line's folder.
-    const std::string list = write("jobs.txt", base + "\r\ns1.roi\r\ns1.fmr\r\ns1_IA.trf\r\ns1_FA.trf\r\n"
-                                                      "s1_ACPC.trf\r\ns2.roi");
-    const HostRun result = run({"run", list});
-    const Lines out = splitLines(result.out);
-    ASSERT_GE(out.size(), 5u) << result.out;
-    const std::string failed = "!!!! Could not convert " + base + "s1.roi: ";
-    EXPECT_EQ(out[2].rfind(failed, 0), 0u) << out[2];
-    EXPECT_GT(out[2].size(), failed.size()) << "the reason is missing";
-    EXPECT_EQ(out[3], "!!!! Not enough files could be loaded to convert " + base + "s2.roi");
-    EXPECT_EQ(out[4], "ROI could not be loaded: " + base + "s2.roi");
-    EXPECT_EQ(result.err, "0 converted, 2 not converted\n");
-    EXPECT_EQ(result.status, 1);
-}
-
-TEST_F(Host, InfoPrintsTheSixTexts) {
-    const HostRun result = run({"info"});
-    EXPECT_EQ(result.out,
-              "name: Vocelle\n"
-              "description: Creates VOIs from a ROIs using a textfile with the names of all the necessary files\n"
-              "author: <i>Tovel</i>\n"
-              "help file: HelpFolder/index.html\n"
-              "version: 1.4\n"
-              "GUI script: \n");
-    // Nothing is created or bound, so unloading the plug-in must not call into the host.
-    EXPECT_EQ(result.transcript, concat({infoCalls, {R"({"plugin":"unload"})"}}));
-    EXPECT_EQ(result.status, 0);
-}
-
-TEST_F(Host, PluginThatCannotBeLoadedExitsTwo) {
-    const HostRun result = run({"--plugin", (dir / "libMissing.so").string(), "run"});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_EQ(lastLine(result.err), "0 converted, 0 not converted");
-    EXPECT_EQ(result.out, "");
+    // Functional voxel 3 of an 8-voxel grid is cube voxel 127: Talairach (1, 1, 1).
+    EXPECT_FALSE(fs::exists(dir.path() / "set1_TAL_.voi"));
+    ASSERT_TRUE(fs::exists(folder / "subject1roi_TAL_.voi"));
+    const VOI voi((folder / "subject1roi_TAL_.voi").string());
+    ASSERT_EQ(voi.vois.size(), 1u);
+    EXPECT_EQ(voi.vois[0].voxels, (cf::Voxels{{1, 1, 1}}));
 }
 
 TEST(PluginLibrary, ExportsExactlyTheSevenEntryPoints) {
-    const std::string command = "nm -D --defined-only " + quoted(binDir + "/libVocelle.so");
-    std::FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string text;
-    char chunk[4096];
-    for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;) text.append(chunk, n);
-    ASSERT_EQ(pclose(pipe), 0) << text;
-
+    const ProgramRun nm = runProgram(
+        "nm", {"-D", "--defined-only", std::string(VOCELLE_BIN_DIR) + "/libVocelle.so"}, ".");
+    ASSERT_EQ(nm.status, 0) << nm.err;
     std::set<std::string> names;
-    for (const auto& line : splitLines(text)) {
-        const auto space = line.find_last_of(' ');
-        if (!line.empty()) names.insert(line.substr(space + 1));
+    for (const auto& line : linesOf(nm.out))
+        names.insert(line.substr(line.find_last_of(' ') + 1));
+    EXPECT_EQ(names, (std::set<std::string>{"createPlugin", "getPluginName", "getPluginDescription",
+                                            "getAuthor", "getHelpFile", "getPluginVersion",
+                                            "getGUIScript"}));
+}
+
+TEST_F(Host, PrintShowsEachDocumentThroughItsClassAndRefusesInOneLine) {
+    const auto printed = [](const auto& document, auto... withVoxels) {
+        std::ostringstream text;
+        document.PrintTo(text, withVoxels...);
+        return text.str();
+    };
+    const std::string data = VOCELLE_TEST_DATA;
+    const std::pair<Lines, std::string> cases[] = {
+        {{"sample.roi"}, printed(ROI(data + "/sample.roi"), true)},
+        {{"--no-voxels", "sample.roi"}, printed(ROI(data + "/sample.roi"), false)},
+        {{"sample.voi"}, printed(VOI(data + "/sample.voi"), true)},
+        {{"--no-voxels", "sample.voi"}, printed(VOI(data + "/sample.voi"), false)},
+        {{"fmr/run1.fmr"}, printed(FMR(data + "/fmr/run1.fmr", false))},
+        {{"ia.trf"}, printed(TRF(data + "/ia.trf"))},
+        {{"sample.tal"}, printed(TAL(data + "/sample.tal"))},
+        {{"sample.sdm"}, printed(SDM(data + "/sample.sdm"))},
+    };
+    for (const auto& [arguments, expected] : cases) {
+        const ProgramRun result = runHost(concat({{"print"}, arguments}), data);
+        EXPECT_EQ(result.status, 0) << arguments.back();
+        EXPECT_EQ(result.out, expected) << arguments.back();
+        EXPECT_EQ(result.err, "") << arguments.back();
     }
-    EXPECT_EQ(names, (std::set<std::string>{"createPlugin", "getPluginName", "getPluginDescription", "getAuthor",
-                                            "getHelpFile", "getPluginVersion", "getGUIScript"}));
+    EXPECT_NE(cases[2].second.find("-37 -21 58\n"), std::string::npos);
+
+    writeAll(dir.file("notes.txt"), "FileVersion: 4\n");
+    fs::create_directories(dir.path() / "folder.voi");
+    for (const std::string file : {"notes.txt", "missing.roi", "folder.voi", "noextension"}) {
+        const ProgramRun result = runHost({"print", file}, dir.path());
+        EXPECT_EQ(result.status, 2) << file;
+        EXPECT_EQ(result.out, "") << file;
+        EXPECT_NE(result.err.find(file), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+}
+
+TEST_F(Host, ProgressLineOnlyOnATerminal) {
+    writeAll(dir.file("jobs.txt"), "./\na.roi\na.fmr\nb.roi\n");
+    int terminal = -1;
+    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) == 0)
+            execl(vocelleHost.c_str(), "vocelle", "run", "jobs.txt", nullptr);
+        _exit(127);
+    }
+    std::string shown;
+    char bytes[4096];
+    for (ssize_t got; (got = read(terminal, bytes, sizeof bytes)) > 0;)
+        shown.append(bytes, std::size_t(got));
+    waitpid(pid, nullptr, 0);
+    close(terminal);
+    EXPECT_NE(shown.find("\r\x1b[K[0/2] converting ./a.roi"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\x1b[K[1/2] converting ./b.roi"), std::string::npos) << shown;
+    // Erased before the summary, which stands on a line of its own.
+    EXPECT_NE(shown.find("\r\x1b[K0 converted, 2 not converted"), std::string::npos) << shown;
+
+    const ProgramRun piped = runHost({"run", "jobs.txt"}, dir.path());
+    EXPECT_EQ(piped.err, "0 converted, 2 not converted\n");
+    EXPECT_EQ(piped.out.find('\r'), std::string::npos);
 }
 
 } // namespace
