@@ -3,7 +3,6 @@
 #include "text/stringmanipulation.h"
 
 #include <cstdio>
-#include <sstream>
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
@@ -18,8 +17,6 @@ int main(int argc, char** argv) {
     voi.SaveAs(argv[1]);
 
     const VOI back(argv[1]);
-    std::ostringstream text;
-    back.PrintTo(text, false);
     std::printf("%s %zu %d\n", getFileName(back.fileName).c_str(), back.vois.size(),
                 back.vois.empty() ? 0 : back.vois[0].voxels[1].y);
     return back.vois.size() == 1 && back.vois[0].voxels.size() == 2 ? 0 : 1;
