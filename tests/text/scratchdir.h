@@ -14,7 +14,7 @@
 #include <sys/resource.h>
 
 class ScratchDir {
-public:
+  public:
     ScratchDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "vocelle-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -29,7 +29,6 @@ public:
 
     std::string file(const std::string& name) const { return (path_ / name).string(); }
     const std::filesystem::path& path() const { return path_; }
-
     std::set<std::string> names() const {
         std::set<std::string> result;
         for (const auto& entry : std::filesystem::directory_iterator(path_))
@@ -37,7 +36,7 @@ public:
         return result;
     }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
@@ -50,8 +49,18 @@ inline void writeAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
-// Runs `call` while files may not grow beyond `bytes`, so a write fails half way as on a full
-// disk; returns the message of the std::exception it threw, or "no exception".
+// The message of the std::exception that `call` throws, or "no exception".
+inline std::string errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "no exception";
+}
+
+// errorOf(call) while files may not grow beyond `bytes`, so a write fails half way as on a full
+// disk.
 inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void()>& call) {
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -59,12 +68,7 @@ inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void
     rlimit small = old;
     small.rlim_cur = bytes;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    std::string message = "no exception";
-    try {
-        call();
-    } catch (const std::exception& e) {
-        message = e.what();
-    }
+    const std::string message = errorOf(call);
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     return message;
