@@ -42,17 +42,9 @@ inline std::string fmr(const std::string& prefix, const Grid& g) {
     return t.str();
 }
 
-inline const char* identityRows() {
-    return "1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n";
-}
-
-// A transformation that would move everything far away if it were applied.
-inline const char* farShiftRows() {
-    return "1 0 0 40\n0 1 0 -30\n0 0 1 20\n0 0 0 1\n";
-}
-
 // withVersion false: a TRF without a FileVersion line, which the conversion treats as absent.
-inline std::string trf(bool withVersion, const char* rows = identityRows()) {
+inline std::string trf(bool withVersion,
+                       const char* rows = "1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n") {
     return std::string(withVersion ? "FileVersion: 8\n" : "") + "DataFormat: Matrix\n" + rows +
            "ExtraVMRTransf: 0\nToVMRVoxelRes: 1\n";
 }
