@@ -145,7 +145,6 @@ TEST(ExampleStudy, ConvertsThroughTheHostAndEveryTool) {
         runHost({"export-nifti", "s1/run1_TAL_.voi", "-o", "labels.nii.gz"}, one);
     EXPECT_EQ(exported.status, 0) << exported.err;
     EXPECT_NE(exported.err.find("belong to more than one VOI"), std::string::npos);
-    EXPECT_GT(fs::file_size(one / "labels.nii.gz"), 348u);
     const auto table = linesOf(readAll((one / "labels.tsv").string()));
     ASSERT_EQ(table.size(), tal.vois.size() + 1);
     EXPECT_EQ(table[0], "index\tname\tcolor\tvoxels");
