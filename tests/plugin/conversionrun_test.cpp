@@ -1,110 +1,105 @@
 #include "plugin/conversionrun.h"
 
 #include "plugin/joblist.h"
+#include "tests/formats/conversionfiles.h"
 #include "tests/plugin/hostcapture.h"
+#include "tests/text/scratchdir.h"
 
-#include <gtest/gtest.h>
-
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
+#include <sstream>
 
 namespace {
 
-namespace fs = std::filesystem;
+namespace cf = conversionfiles;
 using Entries = std::vector<std::string>;
 
-class ConversionRun : public WithHost {
-protected:
-    void SetUp() override {
-        WithHost::SetUp();
-        dir = fs::temp_directory_path() /
-              ("vocelle_run_" + std::to_string(getpid()) + "_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        WithHost::TearDown();
-        fs::remove_all(dir);
-    }
-    std::string touch(const std::string& name) {
-        const std::string path = (dir / name).string();
-        std::ofstream(path) << "x\n";
-        return path;
-    }
-    std::string absent(const std::string& name) { return (dir / name).string(); }
-    fs::path dir;
-};
-
-TEST_F(ConversionRun, MissingTalFileStopsTheWholeJob) {
-    ConversionJob job{touch("s1.roi"), touch("s1.fmr"), touch("s1_IA.trf"), touch("s1_FA.trf"),
-                      touch("s1_ACPC.trf"), absent("s1.tal")};
-    runConversion(job);
-    EXPECT_EQ(logs(), (Entries{"!!!! Not enough files could be loaded to convert " + job.roiName,
-                               "TAL could not be loaded: " + job.talName}));
-    EXPECT_FALSE(fs::exists(voiFileName(job)));
-}
-
-TEST(ConversionRunNames, VoiIsWrittenBesideTheRoiFile) {
-    const struct {
-        const char* roi;
-        const char* tal;
-        const char* voi;
-    } cases[] = {
+TEST(ConversionRun, VoiIsWrittenBesideTheRoiFile) {
+    const char* cases[][3] = {
+        // roi, tal, voi
         {"/data/s1/run1.roi", "/data/s1/anat.tal", "/data/s1/run1_TAL_.voi"},
-        {"/data/s1/run1.roi", "", "/data/s1/run1_ACPC_.voi"},
-        {"/data/set1.2/subject1roi", "/data/set1.2/a.tal", "/data/set1.2/subject1roi_TAL_.voi"},
-        {"C:\\set1.2\\subject1roi", "", "C:\\set1.2\\subject1roi_ACPC_.voi"},
-        {"run.1.roi", "", "run.1_ACPC_.voi"},
-    };
+        {"/data/set1.2/subject1roi", "", "/data/set1.2/subject1roi_ACPC_.voi"},
+        {"C:\\set1.2\\run.1.roi", "", "C:\\set1.2\\run.1_ACPC_.voi"}};
     for (const auto& c : cases) {
         ConversionJob job;
-        job.roiName = c.roi;
-        job.talName = c.tal;
-        EXPECT_EQ(voiFileName(job), c.voi) << c.roi;
+        job.roiName = c[0];
+        job.talName = c[1];
+        EXPECT_EQ(voiFileName(job), c[2]) << c[0];
     }
 }
 
-// The chooser of a host that misbehaves in different ways; the list must still be handled safely.
+class Run : public WithHost {
+  protected:
+    ScratchDir dir;
+};
+
+// What the host's file chooser does: write the answer (nothing when it is empty), or fill the
+// whole buffer without a terminator.
 std::string chooserAnswer;
-bool chooserWritesNoTerminator = false;
+bool chooserFillsBuffer = false;
 
-void fakeChooser(const char* title, const char* second, const char* filter, char* result) {
-    EXPECT_STREQ(title, "Choose a TXT file to read");
-    EXPECT_STREQ(second, "");
-    EXPECT_STREQ(filter, "Text file (*.txt)");
-    if (chooserWritesNoTerminator) {
-        std::memset(result, 'a', tarn::fileNameBufferSize);
-        return;
+TEST_F(Run, ListThatCannotBeReadShowsOneMessageBox) {
+    tarn::hxGetOpenFileName = [](const char*, const char*, const char*, char* result) {
+        if (chooserFillsBuffer)
+            std::memset(result, 'a', tarn::fileNameBufferSize);
+        else if (!chooserAnswer.empty())
+            std::memcpy(result, chooserAnswer.c_str(), chooserAnswer.size() + 1);
+    };
+    const std::pair<std::string, bool> cases[] = {{"", false}, {dir.path(), false}, {"", true}};
+    for (const auto& [answer, fillsBuffer] : cases) {
+        boxes().clear();
+        chooserAnswer = answer;
+        chooserFillsBuffer = fillsBuffer;
+        runJobList();
+        EXPECT_EQ(boxes(), (Entries{" Error: Can not read this text file!"}))
+            << answer << fillsBuffer;
+        EXPECT_TRUE(logs().empty());
     }
-    if (!chooserAnswer.empty()) std::memcpy(result, chooserAnswer.c_str(), chooserAnswer.size() + 1);
 }
 
-TEST_F(ConversionRun, ListThatCannotBeReadShowsOneMessageBox) {
-    const struct {
-        const char* what;
-        std::string answer;
-        bool noTerminator;
-    } cases[] = {
-        {"cancelled choice (host writes nothing)", "", false},
-        {"missing file", absent("jobs.txt"), false},
-        {"a folder", dir.string(), false},
-        {"no terminator in the whole buffer", "", true},
-    };
-    tarn::hxGetOpenFileName = &fakeChooser;
-    for (const auto& c : cases) {
-        boxes().clear();
-        logs().clear();
-        chooserAnswer = c.answer;
-        chooserWritesNoTerminator = c.noTerminator;
-        runJobList();
-        EXPECT_EQ(boxes(), (Entries{" Error: Can not read this text file!"})) << c.what;
-        EXPECT_TRUE(logs().empty()) << c.what;
+// A device that never ends, a pipe whose open blocks, a folder: each is reported like a missing
+// file and the run goes on, instead of hanging or reading without end.
+TEST_F(Run, DevicesPipesAndFoldersAreNotRead) {
+    struct Alarm { // a regression here hangs: end the test process instead
+        Alarm() { ::alarm(60); }
+        ~Alarm() { ::alarm(0); }
+    } alarm;
+    std::string list = dir.path().string() + "/\n";
+    for (const std::string name : {"device", "pipe", "folder", "stcpipe", "plain"}) {
+        cf::Grid grid;
+        grid.nx = grid.ny = grid.nz = 8;
+        cf::write(dir.file(name + ".roi"), cf::roi({{{4, 4, 4}}}));
+        cf::write(dir.file(name + ".fmr"), cf::fmr(name, grid));
+        cf::write(dir.file(name + ".stc"), "");
+        for (const char* kind : {"_IA.trf", "_FA.trf", "_ACPC.trf"})
+            cf::write(dir.file(name + kind), cf::trf(true));
+        list += name + ".roi\n" + name + ".fmr\n" + name + "_IA.trf\n" + name + "_FA.trf\n" + name +
+                "_ACPC.trf\n" + (name == "folder" ? "folder.tal\n" : "");
     }
-    chooserWritesNoTerminator = false;
+    std::filesystem::remove(dir.file("device.roi"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("device.roi"));
+    std::filesystem::remove(dir.file("pipe.fmr"));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.fmr").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.tal"));
+    std::filesystem::remove(dir.file("stcpipe.stc"));
+    ASSERT_EQ(::mkfifo(dir.file("stcpipe.stc").c_str(), 0600), 0);
+
+    std::istringstream in(list);
+    readJobList(in, runConversion);
+    const std::string notEnough = "!!!! Not enough files could be loaded to convert ";
+    EXPECT_EQ(logs(), (Entries{
+                          notEnough + dir.file("device.roi"),
+                          "ROI could not be loaded: " + dir.file("device.roi"),
+                          notEnough + dir.file("pipe.roi"),
+                          "FMR could not be loaded: " + dir.file("pipe.fmr"),
+                          notEnough + dir.file("folder.roi"),
+                          "TAL could not be loaded: " + dir.file("folder.tal"),
+                          "!!!! Could not convert " + dir.file("stcpipe.roi") +
+                              ": Failed opening STC for reading: " + dir.file("stcpipe.stc"),
+                          "Converted " + dir.file("plain.roi"),
+                      }));
 }
 
 } // namespace

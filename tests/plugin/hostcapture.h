@@ -8,7 +8,19 @@
 #include <string>
 #include <vector>
 
-struct HostCapture {
+class WithHost : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        logs().clear();
+        boxes().clear();
+        tarn::hxLogText = [](const char* text) { logs().push_back(text); };
+        tarn::hxMessageBox = [](const char* text) { boxes().push_back(text); };
+    }
+    void TearDown() override {
+        tarn::hxLogText = nullptr;
+        tarn::hxMessageBox = nullptr;
+        tarn::hxGetOpenFileName = nullptr;
+    }
     static std::vector<std::string>& logs() {
         static std::vector<std::string> entries;
         return entries;
@@ -17,23 +29,4 @@ struct HostCapture {
         static std::vector<std::string> entries;
         return entries;
     }
-    static void log(const char* text) { logs().push_back(text); }
-    static void box(const char* text) { boxes().push_back(text); }
-};
-
-class WithHost : public ::testing::Test {
-protected:
-    void SetUp() override {
-        HostCapture::logs().clear();
-        HostCapture::boxes().clear();
-        tarn::hxLogText = &HostCapture::log;
-        tarn::hxMessageBox = &HostCapture::box;
-    }
-    void TearDown() override {
-        tarn::hxLogText = nullptr;
-        tarn::hxMessageBox = nullptr;
-        tarn::hxGetOpenFileName = nullptr;
-    }
-    static std::vector<std::string>& logs() { return HostCapture::logs(); }
-    static std::vector<std::string>& boxes() { return HostCapture::boxes(); }
 };
