@@ -98,13 +98,6 @@ TEST(CreateVMR2FMRmatrix, ExtraTransformationAndAlignments) {
     expectMatrixNear(out, Affine(third, third, third, -1, -2, 3).m, 1e-6f);
     createVMR2FMRmatrix(unflipped, initialAlignment(), absent, moved, out); // AC-PC as stored
     expectMatrixNear(out, Affine(third, third, third, 1, 2, -3).m, 1e-6f);
-
-    // Without a FileVersion line a TRF counts as absent, whatever its matrix.
-    std::istringstream text("DataFormat: Matrix\n1 0 0 10\n0 1 0 20\n0 0 1 30\n0 0 0 1\n");
-    const TRF noVersion(text, "fa.trf");
-    ASSERT_EQ(noVersion.matrix[0][3], 10.0f);
-    createVMR2FMRmatrix(unflipped, initialAlignment(), noVersion, noVersion, out);
-    expectMatrixNear(out, Affine(third, third, third).m, 0);
 }
 
 TAL makeTal(int ap, int pc, int pp, int sp, int ip, int rp, int lp) {

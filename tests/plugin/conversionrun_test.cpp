@@ -16,20 +16,6 @@ namespace {
 namespace cf = conversionfiles;
 using Entries = std::vector<std::string>;
 
-TEST(ConversionRun, VoiIsWrittenBesideTheRoiFile) {
-    const char* cases[][3] = {
-        // roi, tal, voi
-        {"/data/s1/run1.roi", "/data/s1/anat.tal", "/data/s1/run1_TAL_.voi"},
-        {"/data/set1.2/subject1roi", "", "/data/set1.2/subject1roi_ACPC_.voi"},
-        {"C:\\set1.2\\run.1.roi", "", "C:\\set1.2\\run.1_ACPC_.voi"}};
-    for (const auto& c : cases) {
-        ConversionJob job;
-        job.roiName = c[0];
-        job.talName = c[1];
-        EXPECT_EQ(voiFileName(job), c[2]) << c[0];
-    }
-}
-
 class Run : public WithHost {
   protected:
     ScratchDir dir;
