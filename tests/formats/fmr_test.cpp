@@ -33,15 +33,13 @@ std::string int16s(const std::vector<int>& values) {
     return b;
 }
 
-TEST(FMR, ReadsAndReprintsAFullHeaderByteForByte) {
+TEST(FMR, ReadsAndReprintsAHeaderByteForByte) {
     const std::string path = VOCELLE_TEST_DATA "/fmr/run1.fmr";
     const FMR fmr(path, false);
     EXPECT_EQ(printed(fmr), readAll(path));
     EXPECT_EQ(printed(parseFmr(printed(fmr))), printed(fmr));
     EXPECT_EQ(fmr.sliceTimingTable, (std::vector<float>{0, 666.667f, 1333.33f}));
-}
-
-TEST(FMR, EmptyAndMissingFiles) {
+    // Empty and missing files.
     ScratchDir dir;
     const std::string empty = dir.file("empty.fmr"), none = dir.file("none.fmr");
     writeAll(empty, "");
