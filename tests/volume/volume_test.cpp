@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 
 namespace {
 
@@ -25,9 +24,8 @@ TEST(Volume, SizesAreCheckedAndElementsZeroed) {
 
 TEST(Volume, SamplingIsZeroOutsideAndSafeAnywhere) {
     Volume<float> v(3, 1, 1);
-    v.at(0, 0, 0) = 10;
-    v.at(1, 0, 0) = 20;
-    v.at(2, 0, 0) = 30;
+    for (int i = 0; i < 3; ++i)
+        v.data()[i] = 10.0f * (i + 1);
     for (int x : {-1, 3, INT_MIN, INT_MAX})
         EXPECT_EQ(v.get(x, 0, 0), 0.0f) << x;
     const struct {
@@ -95,22 +93,6 @@ TEST(Volume, ArithmeticFollowsTheElementType) {
     EXPECT_THROW(s / Volume<short>(1, 1, 1), std::domain_error);
     EXPECT_EQ(s.at(0, 0, 0), 9);
     EXPECT_THROW(f + Volume<float>(2, 2, 3), std::invalid_argument);
-}
-
-TEST(Volume, TextDumpElidesRowsAndSlices) {
-    Volume<short> cube(5, 5, 5);
-    for (int i = 0; i < cube.size(); ++i)
-        cube.data()[i] = short(i);
-    std::ostringstream out;
-    out << cube << Volume<float>(0, 5, 5);
-    EXPECT_EQ(out.str(),
-              "volume (5x5x5):"
-              "\n  slice 0:\n    [0 1 ... 4]\n    [5 6 ... 9]\n     ...\n    [20 21 ... 24]"
-              "\n  slice 1:\n    [25 26 ... 29]\n    [30 31 ... 34]\n     ...\n    [45 46 ... 49]"
-              "\n   ..."
-              "\n  slice 4:\n    [100 101 ... 104]\n    [105 106 ... 109]\n     ...\n    [120 121 "
-              "... 124]"
-              "empty volume");
 }
 
 } // namespace
