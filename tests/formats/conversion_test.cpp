@@ -24,7 +24,7 @@ struct Case {
     const char* what;
     std::vector<Voxels> regions, expected; // expected: the VOIs' voxel lists
     const char* space;
-    bool acpc = false;             // AC-PC transformation present (identity) or absent
+    bool acpc;                     // AC-PC transformation present (identity) or absent
     std::optional<int> talVersion; // no value: the job names no TAL file
     cf::Landmarks landmarks;
     cf::Grid grid;
@@ -56,8 +56,10 @@ class ConversionRunFiles : public WithHost {
         writeAll(job.iaTrfName, cf::trf(true));
         writeAll(job.faTrfName, cf::trf(false, farShift));
         writeAll(job.acpcTrfName, c.acpc ? cf::trf(true) : cf::trf(false, farShift));
-        if (c.talVersion)
-            writeAll(job.talName = dir.file("anat.tal"), cf::tal(*c.talVersion, c.landmarks));
+        if (c.talVersion) {
+            job.talName = dir.file("anat.tal");
+            writeAll(job.talName, cf::tal(*c.talVersion, c.landmarks));
+        }
         logs().clear();
         runConversion(job);
         EXPECT_EQ(logs(), std::vector<std::string>{"Converted " + job.roiName});
