@@ -192,9 +192,9 @@ TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
         {"voi", voiItems, {data + "/sample.voi"}},
         {"trf",
          trfItems,
-         {data + "/ia.trf", data + "/acpc.trf", study + "s1/run1_IA.trf",
-          study + "s1/anat_ACPC.trf"}},
-        {"tal", talItems, {data + "/sample.tal", study + "s1/anat.tal"}},
+         {data + "/ia.trf", data + "/acpc.trf", study + "s1/run1_IA.trf", study + "s1/run1_FA.trf",
+          study + "s1/anat_ACPC.trf", study + "s2/run1_IA.trf", study + "s2/anat_ACPC.trf"}},
+        {"tal", talItems, {data + "/sample.tal", study + "s1/anat.tal", study + "s2/anat.tal"}},
         {"fmr_header", fmrItems, {data + "/fmr/run1.fmr", study + "s1/run1.fmr"}},
         // A cut data row is the SDM reader's documented failure, which the fuzz body accepts.
         {"sdm", nullptr, {data + "/sample.sdm", data + "/fields.sdm"}},
@@ -227,60 +227,69 @@ TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
     }
 }
 
-// A short STC file loads, missing values 0, while it lacks at most one volume and holds at
-// least half of the run; anything shorter fails naming the file and leaves nothing loaded.
-TEST(Truncation, StcPrefixesLoadWithZerosOrFailBeforeAllocating) {
-    const std::string header = readAll(data + "/fmr/run1.fmr"); // 5 x 4 x 3, 4 volumes
-    const struct {
-        const char* dataType;
-        int valueBytes;
-    } kinds[] = {{"1", 2}, {"2", 4}};
-    for (const auto& kind : kinds) {
-        std::string text = header;
-        const auto at = text.find("DataType:");
-        text.replace(text.find('1', at), 1, kind.dataType);
-        std::istringstream headerIn(text);
-        FMR fmr(headerIn, "/data/run1.fmr", false);
-        const int values = 5 * 4 * 3 * 4, volumeValues = 5 * 4 * 3;
-        std::string stc;
-        for (int i = 0; i < values; ++i)
-            for (int b = 0; b < kind.valueBytes; ++b)
-                stc.push_back(static_cast<char>(i * 7 + b + 1));
-        FMR whole = fmr;
-        std::istringstream all(stc, std::ios::in | std::ios::binary);
-        whole.LoadSTC(all);
-
-        for (std::size_t n = 0; n <= stc.size(); ++n) {
-            std::istringstream in(stc.substr(0, n), std::ios::in | std::ios::binary);
-            FMR cut = fmr;
-            const std::size_t missing = stc.size() - n;
-            const bool loads =
-                missing <= std::size_t(volumeValues * kind.valueBytes) && missing <= n;
-            if (!loads) {
-                try {
-                    cut.LoadSTC(in);
-                    ADD_FAILURE() << "loaded " << n << " bytes";
-                } catch (const std::runtime_error& e) {
-                    EXPECT_STREQ(e.what(), "STC file too short for its FMR header: /data/run1.stc");
-                }
-                EXPECT_TRUE(cut.stcVolumes.empty());
-                continue;
+// The STC file of fmr cut at each of cuts: it loads, missing values 0, while it lacks at most
+// one volume and holds at least half of the run; anything shorter fails naming the file and
+// leaves nothing loaded.
+void sweepStc(const FMR& fmr, const std::string& stc, const std::vector<std::size_t>& cuts) {
+    FMR whole = fmr;
+    std::istringstream all(stc, std::ios::in | std::ios::binary);
+    whole.LoadSTC(all);
+    const glm::tvec3<int> d = whole.stcVolumes.at(0).dimensions();
+    const std::size_t image = std::size_t(d.x) * d.y, volumes = whole.stcVolumes.size();
+    const std::size_t valueBytes = stc.size() / (image * d.z * volumes);
+    for (std::size_t n : cuts) {
+        std::istringstream in(stc.substr(0, n), std::ios::in | std::ios::binary);
+        FMR cut = fmr;
+        const std::size_t missing = stc.size() - n;
+        if (missing > image * d.z * valueBytes || missing > n) {
+            try {
+                cut.LoadSTC(in);
+                ADD_FAILURE() << "loaded " << n << " bytes";
+            } catch (const std::runtime_error& e) {
+                EXPECT_EQ(e.what(), "STC file too short for its FMR header: " + fmr.stcFileName());
             }
-            cut.LoadSTC(in);
-            ASSERT_EQ(cut.stcVolumes.size(), 4u);
-            // File order: slice outermost, then volume, then the 20 values of the image.
-            const std::size_t complete = n / kind.valueBytes;
-            for (std::size_t k = 0; k < std::size_t(values); ++k) {
-                const std::size_t slice = k / 80, volume = k / 20 % 4, pixel = k % 20;
-                const float expected =
-                    k < complete ? whole.stcVolumes[volume].data()[slice * 20 + pixel] : 0.0f;
-                const float got = cut.stcVolumes[volume].data()[slice * 20 + pixel];
-                // Bit for bit: some of these float patterns are NaN.
-                ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0)
-                    << "type " << kind.dataType << " cut at " << n << " value " << k;
-            }
+            EXPECT_TRUE(cut.stcVolumes.empty());
+            continue;
+        }
+        cut.LoadSTC(in);
+        ASSERT_EQ(cut.stcVolumes.size(), volumes);
+        // File order: slice outermost, then volume, then the values of one image.
+        for (std::size_t k = 0; k < stc.size() / valueBytes; ++k) {
+            const std::size_t volume = k / image % volumes;
+            const std::size_t at = k / image / volumes * image + k % image;
+            const float want = k < n / valueBytes ? whole.stcVolumes[volume].data()[at] : 0.0f;
+            const float got = cut.stcVolumes[volume].data()[at];
+            // Bit for bit: some of the made-up float patterns are NaN.
+            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "cut at " << n << ", value " << k;
         }
     }
+}
+
+TEST(Truncation, StcPrefixesLoadWithZerosOrFailBeforeAllocating) {
+    // Every prefix of a made-up run of 5 x 4 x 3 and 4 volumes, as int16 and as float values.
+    for (const char* dataType : {"1", "2"}) {
+        std::string text = readAll(data + "/fmr/run1.fmr");
+        text.replace(text.find('1', text.find("DataType:")), 1, dataType);
+        const FMR fmr = readFmr(text);
+        std::string stc;
+        for (int i = 0; i < 5 * 4 * 3 * 4 * (*dataType == '1' ? 2 : 4); ++i)
+            stc.push_back(static_cast<char>(i * 7 + 1));
+        std::vector<std::size_t> every(stc.size() + 1);
+        for (std::size_t n = 0; n < every.size(); ++n)
+            every[n] = n;
+        sweepStc(fmr, stc, every);
+    }
+    // The example study's run (480 kB) at every 4 kB and on both sides of each limit.
+    const std::string stc = readAll(study + "s1/run1.stc");
+    std::istringstream header(readAll(study + "s1/run1.fmr"));
+    const FMR fmr(header, study + "s1/run1.fmr", false);
+    std::vector<std::size_t> cuts;
+    for (std::size_t n = 0; n < stc.size(); n += 4096)
+        cuts.push_back(n);
+    for (std::size_t limit : {stc.size() / 2, stc.size()})
+        for (std::size_t n : {limit - 1, limit, limit + 1})
+            cuts.push_back(std::min(n, stc.size()));
+    sweepStc(fmr, stc, cuts);
 }
 
 // Cut anywhere, the job list hands on only what it read: every name of every job is a name the
