@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -28,7 +29,9 @@ bool splitAtWhiteSpace(const std::string& row, long long count, std::vector<floa
         char* end = nullptr;
         errno = 0;
         const float number = std::strtof(next, &end);
-        if (end == next || errno == ERANGE || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))))
+        // Underflow still yields the nearest float (a tiny value or zero); only overflow is no number.
+        const bool overflow = errno == ERANGE && std::isinf(number);
+        if (end == next || overflow || (*end != '\0' && !std::isspace(static_cast<unsigned char>(*end))))
             return false;
         numbers.push_back(number);
         next = end;

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
@@ -121,6 +122,12 @@ TEST(Documents, SdmReadingRules) {
     ASSERT_EQ(fields.values.size(), 3u);
     EXPECT_EQ(fields.values[0], (std::vector<float>{-1234.56789f, 1.5f}));
     EXPECT_EQ(fields.values[2], (std::vector<float>{0.0f, 3.5f}));
+    // A value too small for a normal float reads as the nearest float, not as an error.
+    const auto tiny = parse<SDM>("NrOfPredictors: 2\nNrOfDataPoints: 1\nFirstConfoundPredictor: 1\n"
+                                 "1 2 3 4 5 6\n\"a\" \"b\"\n1e-45 1e-50\n");
+    ASSERT_EQ(tiny.values.size(), 2u);
+    EXPECT_EQ(tiny.values[0][0], std::strtof("1e-45", nullptr));
+    EXPECT_EQ(tiny.values[1][0], 0.0f);
 }
 
 std::vector<std::string> sdmLog;
