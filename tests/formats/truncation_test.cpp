@@ -1,6 +1,6 @@
-// Every prefix of every fixture, as a file cut off at that byte: the readers stop silently where
-// the file ends and keep only what they had read, and nothing crashes (the sanitizer build runs
-// this too).
+// Hostile input: every prefix of every fixture read as a file cut off there (readers stop
+// silently and keep only what they had read), a sample of cut documents through the conversion,
+// and the fuzz seeds and every input that ever failed a fuzz target, replayed.
 
 #include "formats/myFMR.h"
 #include "formats/myROI.h"
@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -24,30 +25,24 @@ namespace {
 
 const std::string data = VOCELLE_TEST_DATA;
 const std::string study = data + "/../../examples/study/";
-
 using Items = std::vector<std::string>;
 
 // What a document kept, in file order: one item per set line or list element.
 template <typename T> void add(Items& items, const Line<T>& line) {
-    if (!line.isSet()) return;
     std::ostringstream text;
-    text << line.getName() << '=' << line.value();
-    items.push_back(text.str());
+    if (line.isSet()) items.push_back((text << line.getName() << '=' << line.value(), text.str()));
 }
-
 template <typename... Lines> void add(Items& items, const Lines&... lines) {
     (add(items, lines), ...);
 }
-
 void add(Items& items, const std::vector<glm::tvec3<int>>& voxels) {
     for (const auto& v : voxels)
         items.push_back(std::to_string(v.x) + ' ' + std::to_string(v.y) + ' ' +
                         std::to_string(v.z));
 }
-
-template <typename Doc> Doc read(const std::string& text) {
+template <typename Doc, typename... Extra> Doc read(const std::string& text, Extra... extra) {
     std::istringstream in(text);
-    return Doc(in, "cut");
+    return Doc(in, "cut", extra...);
 }
 
 // NrOfVoxels is left out: it gives the number kept, which the fuzz body checks.
@@ -80,8 +75,7 @@ Items voiItems(const std::string& text) {
     return items;
 }
 
-// The matrices are left out: one cut off keeps identity entries from where the file ended, as
-// the reader documents.
+// Matrices left out: one cut off keeps identity entries from the cut on, as documented.
 Items trfItems(const std::string& text) {
     const auto t = read<TRF>(text);
     Items items;
@@ -92,8 +86,8 @@ Items trfItems(const std::string& text) {
     return items;
 }
 
-// Coordinates not read are 0 and left out (no fixture has a 0). A landmark cut off keeps the
-// coordinates read before the cut, as the TAL reader documents.
+// Coordinates not read are 0 and left out (no fixture has a 0); a landmark cut off keeps the
+// coordinates read before the cut.
 Items talItems(const std::string& text) {
     const auto tal = read<TAL>(text);
     Items items;
@@ -107,16 +101,10 @@ Items talItems(const std::string& text) {
     return items;
 }
 
-FMR readFmr(const std::string& text) {
-    std::istringstream in(text);
-    return FMR(in, "run.fmr", false);
-}
-
-// The printed header lines, in file order for a canonical file; the slice timing table is
-// checked on its own (a cut table is padded with zeros, as the reader documents).
+// The printed header lines up to the slice timing table, whose cut is checked on its own.
 Items fmrItems(const std::string& text) {
     std::ostringstream printed;
-    readFmr(text).PrintTo(printed);
+    read<FMR>(text, false).PrintTo(printed);
     std::istringstream lines(printed.str());
     Items items;
     for (std::string line; std::getline(lines, line);) {
@@ -130,14 +118,9 @@ Items fmrItems(const std::string& text) {
     return items;
 }
 
-bool isSpace(char c) {
-    return std::isspace(static_cast<unsigned char>(c)) != 0;
-}
-
-// What a reader keeps from the first n bytes: the items of the whole file up to the cut. Only
-// the last item can differ, by how the cut fell: at a line end it cannot; between two words it
-// may be a line whose value was missing (set, value 0 or empty) or a text value cut short;
-// inside a word it may be anything that word's first characters make.
+// Kept from the first n bytes: the whole file's items up to the cut. Only the last may differ:
+// at a line end it cannot; between two words it may be a line missing its value (0, -1 for
+// FileVersion, or empty) or a text cut short; inside a word it may be anything.
 ::testing::AssertionResult keptBeforeCut(const Items& kept, const Items& whole,
                                          const std::string& text, std::size_t n) {
     const auto fail = [&](const std::string& why) {
@@ -148,47 +131,29 @@ bool isSpace(char c) {
     const std::size_t last = kept.size() - 1;
     if (!std::equal(kept.begin(), kept.begin() + last, whole.begin()))
         return fail("an earlier item differs");
-    const std::string& got = kept[last];
-    const std::string& want = whole[last];
-    if (got == want || n == text.size())
-        return got == want ? ::testing::AssertionSuccess() : fail(got);
-    if (text[n - 1] == '\n') return fail(got + " at a line end");
-    const bool betweenWords = isSpace(text[n - 1]) || isSpace(text[n]);
+    const std::string &got = kept[last], &want = whole[last];
+    if (got == want) return ::testing::AssertionSuccess();
+    if (n == text.size() || text[n - 1] == '\n') return fail(got + " at a line end");
+    const auto space = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
     const auto endsWith = [&](const std::string& end) {
         return got.size() >= end.size() &&
                got.compare(got.size() - end.size(), end.size(), end) == 0;
     };
-    // The value the line started with: 0, or -1 for FileVersion.
     const bool missingValue = endsWith("=") || endsWith("=0") || endsWith("FileVersion=-1");
-    const bool cutText = want.compare(0, got.size(), got) == 0;
-    if (betweenWords && !missingValue && !cutText) return fail(got + " instead of " + want);
+    if ((space(text[n - 1]) || space(text[n])) && !missingValue &&
+        want.compare(0, got.size(), got) != 0)
+        return fail(got + " instead of " + want);
     return ::testing::AssertionSuccess();
 }
-
-// Values of a slice timing table cut off: those read whole, then perhaps the one the cut fell
-// into, then zeros (a cut table is padded, as the FMR reader documents).
-::testing::AssertionResult tableKeptBeforeCut(const std::vector<float>& kept,
-                                              const std::vector<float>& whole) {
-    if (kept.size() > whole.size()) return ::testing::AssertionFailure() << "table grew";
-    std::size_t i = 0;
-    while (i < kept.size() && kept[i] == whole[i])
-        ++i;
-    for (i = i + 1; i < kept.size(); ++i)
-        if (kept[i] != 0.0f)
-            return ::testing::AssertionFailure() << "table value " << i << " is " << kept[i];
-    return ::testing::AssertionSuccess();
-}
-
-struct Format {
-    const char* fuzzTarget;
-    Items (*items)(const std::string&); // for files whose keys stand in the order it lists them
-    std::vector<std::string> files;
-};
 
 TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
-    const Format formats[] = {
+    const struct {
+        const char* fuzzTarget;
+        Items (*items)(const std::string&); // null: keys in any order, the fuzz invariants only
+        std::vector<std::string> files;
+    } formats[] = {
         {"roi", roiItems, {data + "/sample.roi", study + "s1/run1.roi", study + "s2/run1.roi"}},
-        {"roi", nullptr, {data + "/messy.roi"}}, // keys in any order: no crash, invariants only
+        {"roi", nullptr, {data + "/messy.roi"}},
         {"voi", voiItems, {data + "/sample.voi"}},
         {"trf",
          trfItems,
@@ -198,6 +163,7 @@ TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
         {"fmr_header", fmrItems, {data + "/fmr/run1.fmr", study + "s1/run1.fmr"}},
         // A cut data row is the SDM reader's documented failure, which the fuzz body accepts.
         {"sdm", nullptr, {data + "/sample.sdm", data + "/fields.sdm"}},
+        {"joblist", nullptr, {study + "jobs.txt"}}, // whole names only: JobListPrefixes
     };
     for (const auto& format : formats) {
         const FuzzBody body = findFuzzBody(format.fuzzTarget);
@@ -207,7 +173,7 @@ TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
             const Items whole = format.items ? format.items(text) : Items();
             ASSERT_TRUE(!format.items || whole.size() > 3) << file;
             const bool fmr = std::string(format.fuzzTarget) == "fmr_header";
-            const auto table = fmr ? readFmr(text).sliceTimingTable : std::vector<float>();
+            const auto table = fmr ? read<FMR>(text, false).sliceTimingTable : std::vector<float>();
             for (std::size_t n = 0; n <= text.size(); ++n) {
                 const std::string cut = text.substr(0, n);
                 try {
@@ -215,21 +181,48 @@ TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
                 } catch (const std::exception& e) {
                     FAIL() << file << " cut at " << n << ": " << e.what();
                 }
-                if (format.items) {
+                if (format.items)
                     ASSERT_TRUE(keptBeforeCut(format.items(cut), whole, text, n)) << file;
-                }
-                if (fmr) {
-                    ASSERT_TRUE(tableKeptBeforeCut(readFmr(cut).sliceTimingTable, table))
+                if (!fmr) continue;
+                // A cut table: the values read whole, perhaps the one cut into, then zeros.
+                const auto kept = read<FMR>(cut, false).sliceTimingTable;
+                ASSERT_LE(kept.size(), table.size());
+                const auto differs = std::mismatch(kept.begin(), kept.end(), table.begin()).first;
+                if (differs != kept.end())
+                    ASSERT_TRUE(
+                        std::all_of(differs + 1, kept.end(), [](float v) { return v == 0.0f; }))
                         << file << " cut at " << n;
-                }
             }
         }
     }
 }
 
-// The STC file of fmr cut at each of cuts: it loads, missing values 0, while it lacks at most
-// one volume and holds at least half of the run; anything shorter fails naming the file and
-// leaves nothing loaded.
+// The job list cut anywhere hands on only names the whole list gives that job.
+TEST(Truncation, JobListPrefixesHandOnlyWholeNames) {
+    const std::string text = readAll(study + "jobs.txt");
+    const auto namesOf = [](const std::string& list) {
+        std::istringstream in(list);
+        std::vector<std::vector<std::string>> jobs;
+        readJobList(in, [&](const ConversionJob& j) {
+            jobs.push_back(
+                {j.roiName, j.fmrName, j.iaTrfName, j.faTrfName, j.acpcTrfName, j.talName});
+        });
+        return jobs;
+    };
+    const auto whole = namesOf(text);
+    ASSERT_EQ(whole.size(), 3u);
+    for (std::size_t n = 0; n <= text.size(); ++n) {
+        const auto jobs = namesOf(text.substr(0, n));
+        ASSERT_LE(jobs.size(), whole.size()) << n;
+        for (std::size_t j = 0; j < jobs.size(); ++j)
+            for (std::size_t f = 0; f < jobs[j].size(); ++f)
+                ASSERT_TRUE(jobs[j][f].empty() || jobs[j][f] == whole[j][f])
+                    << n << ": " << jobs[j][f];
+    }
+}
+
+// The STC file of fmr cut at each of cuts loads, missing values 0, while it lacks at most one
+// volume and holds at least half the run; shorter fails naming the file, loading nothing.
 void sweepStc(const FMR& fmr, const std::string& stc, const std::vector<std::size_t>& cuts) {
     FMR whole = fmr;
     std::istringstream all(stc, std::ios::in | std::ios::binary);
@@ -240,8 +233,7 @@ void sweepStc(const FMR& fmr, const std::string& stc, const std::vector<std::siz
     for (std::size_t n : cuts) {
         std::istringstream in(stc.substr(0, n), std::ios::in | std::ios::binary);
         FMR cut = fmr;
-        const std::size_t missing = stc.size() - n;
-        if (missing > image * d.z * valueBytes || missing > n) {
+        if (stc.size() - n > image * d.z * valueBytes || stc.size() - n > n) {
             try {
                 cut.LoadSTC(in);
                 ADD_FAILURE() << "loaded " << n << " bytes";
@@ -253,80 +245,47 @@ void sweepStc(const FMR& fmr, const std::string& stc, const std::vector<std::siz
         }
         cut.LoadSTC(in);
         ASSERT_EQ(cut.stcVolumes.size(), volumes);
-        // File order: slice outermost, then volume, then the values of one image.
+        // File order: slice outermost, then volume, then one image's values.
         for (std::size_t k = 0; k < stc.size() / valueBytes; ++k) {
-            const std::size_t volume = k / image % volumes;
-            const std::size_t at = k / image / volumes * image + k % image;
+            const std::size_t volume = k / image % volumes,
+                              at = k / image / volumes * image + k % image;
             const float want = k < n / valueBytes ? whole.stcVolumes[volume].data()[at] : 0.0f;
             const float got = cut.stcVolumes[volume].data()[at];
-            // Bit for bit: some of the made-up float patterns are NaN.
+            // Bit for bit: some of the made-up patterns are NaN.
             ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "cut at " << n << ", value " << k;
         }
     }
 }
 
 TEST(Truncation, StcPrefixesLoadWithZerosOrFailBeforeAllocating) {
-    // Every prefix of a made-up run of 5 x 4 x 3 and 4 volumes, as int16 and as float values.
+    // Every prefix of a made-up 5 x 4 x 3 run of 4 volumes, as int16 and as float values.
     for (const char* dataType : {"1", "2"}) {
         std::string text = readAll(data + "/fmr/run1.fmr");
         text.replace(text.find('1', text.find("DataType:")), 1, dataType);
-        const FMR fmr = readFmr(text);
         std::string stc;
         for (int i = 0; i < 5 * 4 * 3 * 4 * (*dataType == '1' ? 2 : 4); ++i)
             stc.push_back(static_cast<char>(i * 7 + 1));
         std::vector<std::size_t> every(stc.size() + 1);
         for (std::size_t n = 0; n < every.size(); ++n)
             every[n] = n;
-        sweepStc(fmr, stc, every);
+        sweepStc(read<FMR>(text, false), stc, every);
     }
     // The example study's run (480 kB) at every 4 kB and on both sides of each limit.
     const std::string stc = readAll(study + "s1/run1.stc");
     std::istringstream header(readAll(study + "s1/run1.fmr"));
-    const FMR fmr(header, study + "s1/run1.fmr", false);
     std::vector<std::size_t> cuts;
     for (std::size_t n = 0; n < stc.size(); n += 4096)
         cuts.push_back(n);
     for (std::size_t limit : {stc.size() / 2, stc.size()})
         for (std::size_t n : {limit - 1, limit, limit + 1})
             cuts.push_back(std::min(n, stc.size()));
-    sweepStc(fmr, stc, cuts);
+    sweepStc(FMR(header, study + "s1/run1.fmr", false), stc, cuts);
 }
 
-// Cut anywhere, the job list hands on only what it read: every name of every job is a name the
-// whole list gives that job.
-TEST(Truncation, JobListPrefixesHandOnlyWholeNames) {
-    const std::string text = readAll(study + "jobs.txt");
-    const auto jobsOf = [](const std::string& list) {
-        std::istringstream in(list);
-        std::vector<ConversionJob> jobs;
-        readJobList(in, [&](const ConversionJob& job) { jobs.push_back(job); });
-        return jobs;
-    };
-    const auto whole = jobsOf(text);
-    ASSERT_EQ(whole.size(), 3u);
-    for (std::size_t n = 0; n <= text.size(); ++n) {
-        const auto jobs = jobsOf(text.substr(0, n));
-        ASSERT_LE(jobs.size(), whole.size()) << n;
-        for (std::size_t j = 0; j < jobs.size(); ++j) {
-            const ConversionJob& a = jobs[j];
-            const ConversionJob& b = whole[j];
-            for (const auto& [got, want] :
-                 {std::pair(a.roiName, b.roiName), std::pair(a.fmrName, b.fmrName),
-                  std::pair(a.iaTrfName, b.iaTrfName), std::pair(a.faTrfName, b.faTrfName),
-                  std::pair(a.acpcTrfName, b.acpcTrfName), std::pair(a.talName, b.talName)})
-                ASSERT_TRUE(got.empty() || got == want) << "cut at " << n << ": " << got;
-        }
-    }
-}
-
-// A sample of cut documents through the conversion itself: the ROI, FMR, three TRF and TAL of the
-// example study, each cut at a few places while the others stay whole.
+// The example study's ROI, FMR, three TRF and TAL, each cut at a few places, the others whole.
 TEST(Truncation, ConversionOfCutDocuments) {
     const std::vector<std::string> names = {"run1.roi",    "run1.fmr",      "run1_IA.trf",
                                             "run1_FA.trf", "anat_ACPC.trf", "anat.tal"};
-    std::vector<std::string> documents;
-    for (const auto& name : names)
-        documents.push_back(readAll(study + "s1/" + name));
 #ifdef VOCELLE_SANITIZED
     const std::vector<double> cuts = {0.5}; // each conversion scans the cube many times slower
 #else
@@ -334,19 +293,39 @@ TEST(Truncation, ConversionOfCutDocuments) {
 #endif
     const FuzzBody convert = findFuzzBody("conversion");
     ASSERT_NE(convert, nullptr);
-    for (std::size_t d = 0; d < documents.size(); ++d) {
+    for (std::size_t d = 0; d < names.size(); ++d)
         for (double fraction : cuts) {
             std::string input;
-            for (std::size_t i = 0; i < documents.size(); ++i) {
-                if (i > 0) input += fuzzDocumentSeparator;
-                input += i == d
-                             ? documents[i].substr(0, std::size_t(fraction * documents[i].size()))
-                             : documents[i];
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                const std::string document = readAll(study + "s1/" + names[i]);
+                input += (i > 0 ? fuzzDocumentSeparator : "") +
+                         (i == d ? document.substr(0, std::size_t(fraction * document.size()))
+                                 : document);
             }
             EXPECT_NO_THROW(
                 convert(reinterpret_cast<const std::uint8_t*>(input.data()), input.size()))
                 << names[d] << " cut at " << fraction;
         }
+}
+
+TEST(FuzzReplay, SeedsAndRegressionsRunClean) {
+    namespace fs = std::filesystem;
+    for (const FuzzTarget* target = fuzzTargets; target->name != nullptr; ++target) {
+        int seeds = 0;
+        for (const std::string folder : {"corpus", "regressions"}) {
+            const fs::path dir = fs::path(VOCELLE_FUZZ_DIR) / folder / target->name;
+            for (const auto& entry :
+                 fs::is_directory(dir) ? fs::directory_iterator(dir) : fs::directory_iterator()) {
+                const std::string bytes = readAll(entry.path().string());
+                try {
+                    target->body(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+                } catch (const std::exception& e) {
+                    ADD_FAILURE() << entry.path() << ": " << e.what();
+                }
+                seeds += folder == "corpus";
+            }
+        }
+        EXPECT_GT(seeds, 0) << "no seed corpus for " << target->name;
     }
 }
 
