@@ -25,6 +25,25 @@ std::string asText(const std::uint8_t* data, std::size_t size) {
     return std::string(reinterpret_cast<const char*>(data), size);
 }
 
+std::vector<std::string> splitDocuments(const std::string& text, std::size_t atLeast) {
+    std::vector<std::string> parts;
+    const std::string separator = fuzzDocumentSeparator;
+    std::size_t from = 0;
+    for (auto at = text.find(separator); at != std::string::npos; at = text.find(separator, from)) {
+        parts.push_back(text.substr(from, at - from));
+        from = at + separator.size();
+    }
+    parts.push_back(text.substr(from));
+    parts.resize(std::max(parts.size(), atLeast));
+    return parts;
+}
+
+template <typename Doc, typename... Extra>
+Doc parse(const std::string& text, const char* name, Extra... extra) {
+    std::istringstream in(text, std::ios::in | std::ios::binary);
+    return Doc(in, name, extra...);
+}
+
 std::size_t claimed(int count) {
     return static_cast<std::size_t>(std::max(count, 0));
 }
@@ -37,8 +56,7 @@ template <typename Entry> void checkVoxelList(const Entry& entry) {
 }
 
 void fuzzRoi(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(asText(data, size));
-    const ROI roi(in, "fuzz.roi");
+    const auto roi = parse<ROI>(asText(data, size), "fuzz.roi");
     require(roi.rois.size() <= claimed(roi.NrOfTCPlots.value()), "more regions than NrOfTCPlots");
     for (const auto& region : roi.rois)
         checkVoxelList(region);
@@ -48,8 +66,7 @@ void fuzzRoi(const std::uint8_t* data, std::size_t size) {
 }
 
 void fuzzVoi(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(asText(data, size));
-    const VOI voi(in, "fuzz.voi");
+    const auto voi = parse<VOI>(asText(data, size), "fuzz.voi");
     require(voi.vois.size() <= claimed(voi.NrOfVOIs.value()), "more entries than NrOfVOIs");
     for (const auto& entry : voi.vois)
         checkVoxelList(entry);
@@ -61,8 +78,7 @@ void fuzzVoi(const std::uint8_t* data, std::size_t size) {
 }
 
 void fuzzFmrHeader(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(asText(data, size));
-    const FMR fmr(in, "fuzz/run.fmr", false);
+    const auto fmr = parse<FMR>(asText(data, size), "fuzz/run.fmr", false);
     require(fmr.stcVolumes.empty(), "slice data without loading it");
     std::ostringstream out;
     fmr.PrintTo(out);
@@ -70,14 +86,9 @@ void fuzzFmrHeader(const std::uint8_t* data, std::size_t size) {
 
 // The FMR header, the separator line, then the bytes of its STC file.
 void fuzzFmrStc(const std::uint8_t* data, std::size_t size) {
-    const std::string text = asText(data, size);
-    const auto cut = text.find(fuzzDocumentSeparator);
-    std::istringstream header(text.substr(0, cut));
-    std::istringstream stc(cut == std::string::npos
-                               ? std::string()
-                               : text.substr(cut + std::strlen(fuzzDocumentSeparator)),
-                           std::ios::in | std::ios::binary);
-    FMR fmr(header, "fuzz/run.fmr", false);
+    const auto parts = splitDocuments(asText(data, size), 2);
+    auto fmr = parse<FMR>(parts[0], "fuzz/run.fmr", false);
+    std::istringstream stc(parts[1], std::ios::in | std::ios::binary);
     try {
         fmr.LoadSTC(stc);
     } catch (const std::runtime_error& e) {
@@ -94,24 +105,14 @@ void fuzzFmrStc(const std::uint8_t* data, std::size_t size) {
         require(volume.dimensions() == dims, "a volume of the wrong size");
 }
 
-void fuzzTrf(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(asText(data, size));
-    const TRF trf(in, "fuzz.trf");
+template <typename Doc> void fuzzPrinted(const std::uint8_t* data, std::size_t size) {
     std::ostringstream out;
-    trf.PrintTo(out);
-}
-
-void fuzzTal(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(asText(data, size));
-    const TAL tal(in, "fuzz.tal");
-    std::ostringstream out;
-    tal.PrintTo(out);
+    parse<Doc>(asText(data, size), "fuzz.doc").PrintTo(out);
 }
 
 void fuzzSdm(const std::uint8_t* data, std::size_t size) {
-    std::istringstream in(asText(data, size));
     try {
-        const SDM sdm(in, "fuzz.sdm");
+        const auto sdm = parse<SDM>(asText(data, size), "fuzz.sdm");
         const std::size_t predictors = sdm.values.size();
         require(predictors <= claimed(sdm.NrOfPredictors.value()),
                 "more predictors than NrOfPredictors");
@@ -142,36 +143,19 @@ void fuzzJobList(const std::uint8_t* data, std::size_t size) {
 
     std::istringstream in(text);
     std::size_t jobs = 0;
-    const auto check = [&](const ConversionJob& job) {
+    readJobList(in, [&](const ConversionJob& job) {
         ++jobs;
         require(jobs <= lines, "more jobs than lines");
         require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
         require(getLastCharacters(job.roiName, 3) == "roi",
                 "a job opened by a line that is no ROI line");
-        const std::pair<const std::string*, const char*> fields[] = {{&job.fmrName, "fmr"},
-                                                                     {&job.iaTrfName, "IA.trf"},
-                                                                     {&job.faTrfName, "FA.trf"},
-                                                                     {&job.acpcTrfName, "ACPC.trf"},
-                                                                     {&job.talName, "tal"}};
-        for (const auto& [name, ending] : fields) {
-            const int length = static_cast<int>(std::char_traits<char>::length(ending));
-            require(name->empty() || getLastCharacters(*name, length) == ending,
+        for (const auto& [name, ending] :
+             {std::pair(&job.fmrName, "fmr"), std::pair(&job.iaTrfName, "IA.trf"),
+              std::pair(&job.faTrfName, "FA.trf"), std::pair(&job.acpcTrfName, "ACPC.trf"),
+              std::pair(&job.talName, "tal")})
+            require(name->empty() || getLastCharacters(*name, int(std::strlen(ending))) == ending,
                     "a file in the wrong field");
-        }
-    };
-    readJobList(in, check);
-}
-
-std::vector<std::string> splitDocuments(const std::string& text) {
-    std::vector<std::string> parts;
-    const std::string separator = fuzzDocumentSeparator;
-    std::size_t from = 0;
-    for (auto at = text.find(separator); at != std::string::npos; at = text.find(separator, from)) {
-        parts.push_back(text.substr(from, at - from));
-        from = at + separator.size();
-    }
-    parts.push_back(text.substr(from));
-    return parts;
+    });
 }
 
 // ROI, FMR, IA, FA, ACPC and TAL documents between separator lines; missing or empty FA, ACPC
@@ -179,29 +163,20 @@ std::vector<std::string> splitDocuments(const std::string& text) {
 // so the target keeps to six regions and a functional grid of at most 64 voxels a side, which
 // holds each input to seconds; everything else in the documents is taken as it comes.
 void fuzzConversion(const std::uint8_t* data, std::size_t size) {
-    auto parts = splitDocuments(asText(data, size));
-    parts.resize(std::max<std::size_t>(parts.size(), 6));
-    const auto read = [&](std::size_t i) { return std::istringstream(parts[i]); };
-
-    auto roiText = read(0);
-    ROI roi(roiText, "fuzz.roi");
+    const auto parts = splitDocuments(asText(data, size), 6);
+    auto roi = parse<ROI>(parts[0], "fuzz.roi");
     if (roi.rois.size() > 6) roi.rois.resize(6);
-    auto fmrText = read(1);
-    const FMR fmr(fmrText, "fuzz/run.fmr", false);
+    const auto fmr = parse<FMR>(parts[1], "fuzz/run.fmr", false);
     for (int n : {fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
         if (n > 64) return;
-    auto iaText = read(2);
-    const TRF ia(iaText, "fuzz_IA.trf");
     const auto optionalTrf = [&](std::size_t i, const char* name) {
-        auto in = read(i);
-        return parts[i].empty() ? TRF() : TRF(in, name);
+        return parts[i].empty() ? TRF() : parse<TRF>(parts[i], name);
     };
-    const TRF fa = optionalTrf(3, "fuzz_FA.trf");
-    const TRF acpc = optionalTrf(4, "fuzz_ACPC.trf");
-    auto talText = read(5);
-    const TAL tal = parts[5].empty() ? TAL() : TAL(talText, "fuzz.tal");
+    const TAL tal = parts[5].empty() ? TAL() : parse<TAL>(parts[5], "fuzz.tal");
 
-    const VOI voi = roi.ConvertToVOI(fmr, ia, fa, acpc, tal);
+    const VOI voi =
+        roi.ConvertToVOI(fmr, parse<TRF>(parts[2], "fuzz_IA.trf"), optionalTrf(3, "fuzz_FA.trf"),
+                         optionalTrf(4, "fuzz_ACPC.trf"), tal);
     const auto regions = std::min<std::size_t>(roi.rois.size(), claimed(roi.NrOfTCPlots.value()));
     require(voi.vois.size() == regions, "not one entry per stored region");
     for (const auto& entry : voi.vois) {
@@ -216,9 +191,9 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
 } // namespace
 
 const FuzzTarget fuzzTargets[] = {
-    {"roi", &fuzzRoi},        {"voi", &fuzzVoi},         {"fmr_header", &fuzzFmrHeader},
-    {"fmr_stc", &fuzzFmrStc}, {"trf", &fuzzTrf},         {"tal", &fuzzTal},
-    {"sdm", &fuzzSdm},        {"joblist", &fuzzJobList}, {"conversion", &fuzzConversion},
+    {"roi", &fuzzRoi},        {"voi", &fuzzVoi},          {"fmr_header", &fuzzFmrHeader},
+    {"fmr_stc", &fuzzFmrStc}, {"trf", &fuzzPrinted<TRF>}, {"tal", &fuzzPrinted<TAL>},
+    {"sdm", &fuzzSdm},        {"joblist", &fuzzJobList},  {"conversion", &fuzzConversion},
     {nullptr, nullptr},
 };
 

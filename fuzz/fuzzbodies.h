@@ -1,23 +1,16 @@
 #pragma once
-// The bodies of the fuzz targets, one per reader plus the job list and the conversion. Each
-// feeds the bytes to the code as a file would, through an in-memory stream, accepts only the
-// failures that code documents, and checks a few invariants that must hold for any input.
-// libFuzzer drives them from fuzz/target.cpp; the normal test suite replays the seed corpora
-// and every input that ever failed (fuzz/regressions) through the same bodies.
+// The fuzz target bodies, one per reader plus the job list and the conversion: each feeds bytes
+// to the code as a file would, accepts only the failures it documents, and checks invariants.
+// libFuzzer drives them (fuzz/target.cpp); the test suite replays the corpora and regressions.
 
 #include <cstddef>
 #include <cstdint>
-#include <exception>
+#include <stdexcept>
 #include <string>
 
-// Thrown when a body finds a broken invariant: not a reader failure, a bug.
-class BrokenInvariant : public std::exception {
-  public:
-    explicit BrokenInvariant(std::string what) : what_(std::move(what)) {}
-    const char* what() const noexcept override { return what_.c_str(); }
-
-  private:
-    std::string what_;
+// A broken invariant: not a reader failure, a bug.
+struct BrokenInvariant : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 using FuzzBody = void (*)(const std::uint8_t* data, std::size_t size);
@@ -27,11 +20,9 @@ struct FuzzTarget {
     FuzzBody body;
 };
 
-// Every target, in a fixed order; ends with {nullptr, nullptr}.
-extern const FuzzTarget fuzzTargets[];
+extern const FuzzTarget fuzzTargets[]; // ends with {nullptr, nullptr}
 
-// The body of the named target, or nullptr.
-FuzzBody findFuzzBody(const std::string& name);
+FuzzBody findFuzzBody(const std::string& name); // nullptr when unknown
 
 // Multi-document inputs (STC, conversion) are split at this line.
 constexpr const char* fuzzDocumentSeparator = "\n%%%%\n";
