@@ -14,8 +14,9 @@
 namespace {
 
 namespace cf = conversionfiles;
+using SaveFaults = WithHost;
 
-TEST_F(WithHost, FailedSaveKeepsTheEarlierVoiAndTheRunGoesOn) {
+TEST_F(SaveFaults, FailedSaveKeepsTheEarlierVoiAndTheRunGoesOn) {
     const ScratchDir dir;
     cf::Grid grid;
     grid.nx = grid.ny = grid.nz = 16;
