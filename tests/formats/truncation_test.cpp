@@ -139,17 +139,19 @@ TEST(Truncation, EveryPrefixKeepsWhatWasReadBeforeTheCut) {
                 } catch (const std::exception& e) {
                     FAIL() << file << " cut at " << n << ": " << e.what();
                 }
-                if (format.items)
+                if (format.items) {
                     ASSERT_TRUE(keptBeforeCut(format.items(cut), whole, text, n)) << file;
+                }
                 if (!fmr) continue;
                 // A cut table: the values read whole, perhaps the one cut into, then zeros.
                 const auto kept = read<FMR>(cut, false).sliceTimingTable;
                 ASSERT_LE(kept.size(), table.size());
                 const auto differs = std::mismatch(kept.begin(), kept.end(), table.begin()).first;
-                if (differs != kept.end())
+                if (differs != kept.end()) {
                     ASSERT_TRUE(
                         std::all_of(differs + 1, kept.end(), [](float v) { return v == 0.0f; }))
                         << file << " cut at " << n;
+                }
             }
         }
     }
