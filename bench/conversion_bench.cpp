@@ -79,12 +79,21 @@ ROI studyRoi(int nBlobs, int regions) {
         auto& to = voxels[k % static_cast<size_t>(regions)];
         to.insert(to.end(), all[k].begin(), all[k].end());
     }
-    std::vector<single_ROI> list;
-    for (auto& v : voxels)
-        list.push_back(region(std::move(v)));
-    ROI roi;
-    setRois(roi, std::move(list));
-    return roi;
+    return makeRoi(std::move(voxels));
+}
+
+// The literal conversion's voxel lists as a VOI, so that both ways save the same document.
+VOI literalVoi(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
+               const TAL& tal) {
+    VOI voi;
+    for (auto& voxels : literalConversion(roi, fmr, ia, fa, acpc, tal)) {
+        single_VOI entry;
+        entry.NrOfVoxels.set("NrOfVoxels", static_cast<int>(voxels.size()), 12);
+        entry.voxels = std::move(voxels);
+        voi.vois.push_back(std::move(entry));
+    }
+    voi.NrOfVOIs.value() = static_cast<int>(voi.vois.size());
+    return voi;
 }
 
 long long kept(const VOI& voi) {
@@ -99,7 +108,7 @@ void BM_Literal16Regions(benchmark::State& state) {
     const ROI roi = studyRoi(16, 16);
     long long n = 0;
     for (auto _ : state)
-        n = kept(literalConvertToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
+        n = kept(literalVoi(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
     state.counters["voxels kept"] = static_cast<double>(n);
 }
 BENCHMARK(BM_Literal16Regions)->Unit(benchmark::kMillisecond)->Iterations(1);
@@ -278,9 +287,7 @@ ROI wholeGridRoi() {
         for (int y = 0; y < f.ResolutionY.value(); ++y)
             for (int x = 0; x < f.ResolutionX.value(); ++x)
                 all.emplace_back(x, y, z);
-    ROI roi;
-    setRois(roi, {region(std::move(all))});
-    return roi;
+    return makeRoi({std::move(all)});
 }
 
 ROI memoryStudy(const std::string& study) {
@@ -430,7 +437,7 @@ int runJobOnce(const std::string& how, const std::string& study, const std::stri
     const TRF acpc(subject + "anat_ACPC.trf");
     const TAL tal(subject + "anat.tal");
     if (how != "none") {
-        VOI voi = how == "literal" ? literalConvertToVOI(roi, fmr, ia, fa, acpc, tal)
+        VOI voi = how == "literal" ? literalVoi(roi, fmr, ia, fa, acpc, tal)
                                    : convertROIToVOI(roi, fmr, ia, fa, acpc, tal);
         voi.SaveAs(voiName);
     }

@@ -44,22 +44,22 @@ Doc parse(const std::string& text, const char* name, Extra... extra) {
     return Doc(in, name, extra...);
 }
 
-std::size_t claimed(int count) {
-    return static_cast<std::size_t>(std::max(count, 0));
-}
+std::size_t claimed(int count) { return static_cast<std::size_t>(std::max(count, 0)); }
 
-// A kept voxel list is complete or cut to what the file held, and its count then says so.
-template <typename Entry> void checkVoxelList(const Entry& entry) {
-    require(entry.NrOfVoxels.isSet(), "an entry was kept without its NrOfVoxels line");
-    require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()),
-            "NrOfVoxels differs from the number of voxels kept");
+// No more entries than claimed; a kept voxel list is complete or cut to what the file held, and
+// its count then says so.
+template <typename Entries> void checkEntries(const Entries& entries, int count) {
+    require(entries.size() <= claimed(count), "more entries than their count");
+    for (const auto& entry : entries) {
+        require(entry.NrOfVoxels.isSet(), "an entry was kept without its NrOfVoxels line");
+        require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()),
+                "NrOfVoxels differs from the number of voxels kept");
+    }
 }
 
 void fuzzRoi(const std::uint8_t* data, std::size_t size) {
     const auto roi = parse<ROI>(asText(data, size), "fuzz.roi");
-    require(roi.rois.size() <= claimed(roi.NrOfTCPlots.value()), "more regions than NrOfTCPlots");
-    for (const auto& region : roi.rois)
-        checkVoxelList(region);
+    checkEntries(roi.rois, roi.NrOfTCPlots.value());
     std::ostringstream out;
     roi.PrintTo(out, true);
     roi.PrintTo(out, false);
@@ -67,9 +67,7 @@ void fuzzRoi(const std::uint8_t* data, std::size_t size) {
 
 void fuzzVoi(const std::uint8_t* data, std::size_t size) {
     const auto voi = parse<VOI>(asText(data, size), "fuzz.voi");
-    require(voi.vois.size() <= claimed(voi.NrOfVOIs.value()), "more entries than NrOfVOIs");
-    for (const auto& entry : voi.vois)
-        checkVoxelList(entry);
+    checkEntries(voi.vois, voi.NrOfVOIs.value());
     require(voi.vtcFiles.size() <= claimed(voi.NrOfVOIVTCs.value()),
             "more linked files than NrOfVOIVTCs");
     std::ostringstream out;
@@ -103,6 +101,20 @@ void fuzzFmrStc(const std::uint8_t* data, std::size_t size) {
                                fmr.NrOfSlices.value());
     for (const auto& volume : fmr.stcVolumes)
         require(volume.dimensions() == dims, "a volume of the wrong size");
+    // File order: slice outermost, then volume, then one image; what the file lacks reads as 0.
+    const std::size_t image = std::size_t(dims.x) * dims.y, volumes = fmr.stcVolumes.size();
+    const std::size_t width = fmr.DataType.isSet() && fmr.DataType.value() == 2 ? 4 : 2;
+    const auto byte = [&](std::size_t i) { return std::uint32_t(std::uint8_t(parts[1][i])); };
+    for (std::size_t k = 0; k < image * volumes * std::size_t(dims.z); ++k) {
+        std::uint32_t bits = 0; // the value's bytes, little-endian
+        for (std::size_t b = 0; b < width && (k + 1) * width <= parts[1].size(); ++b)
+            bits |= byte(k * width + b) << (8 * b);
+        float want = static_cast<std::int16_t>(bits);
+        if (width == 4) std::memcpy(&want, &bits, sizeof want);
+        const float got =
+            fmr.stcVolumes[k / image % volumes].data()[k / image / volumes * image + k % image];
+        require(std::memcmp(&got, &want, sizeof got) == 0, "a value other than the file's");
+    }
 }
 
 template <typename Doc> void fuzzPrinted(const std::uint8_t* data, std::size_t size) {
@@ -179,11 +191,9 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
                          optionalTrf(4, "fuzz_ACPC.trf"), tal);
     const auto regions = std::min<std::size_t>(roi.rois.size(), claimed(roi.NrOfTCPlots.value()));
     require(voi.vois.size() == regions, "not one entry per stored region");
-    for (const auto& entry : voi.vois) {
-        require(entry.voxels.size() == claimed(entry.NrOfVoxels.value()),
-                "NrOfVoxels differs from the voxels");
+    checkEntries(voi.vois, voi.NrOfVOIs.value());
+    for (const auto& entry : voi.vois)
         require(entry.voxels.size() <= 256u * 256u * 256u, "more voxels than the cube holds");
-    }
     std::ostringstream out;
     voi.PrintTo(out, false);
 }

@@ -15,12 +15,11 @@ CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -D
     -DVOCELLE_BUILD_TESTS=OFF -DVOCELLE_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target fuzz_all
 
-targets=${FUZZ_TARGETS:-$(cat "$build/fuzz_targets.txt" | tr ';' ' ')}
+targets=${FUZZ_TARGETS:-$(tr ';' ' ' <"$build/fuzz_targets.txt")}
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 failed=()
-rows=()
 for target in $targets; do
     corpus="$build/corpus/$target"
     artifacts="$build/artifacts/$target"
@@ -31,24 +30,17 @@ for target in $targets; do
     seeds=(fuzz/corpus/"$target")
     [ -d fuzz/regressions/"$target" ] && seeds+=(fuzz/regressions/"$target")
 
-    echo "== fuzz_$target for ${seconds}s"
-    status=0
+    status=ok
     "$build/bin/fuzz_$target" -dict="$dict" -rss_limit_mb=2048 -malloc_limit_mb=512 \
         -max_total_time="$seconds" -timeout="$timeout" -print_final_stats=1 \
-        -artifact_prefix="$artifacts/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=$?
-
-    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-    size=$(grep -o 'corp: [0-9]*/[0-9]*[a-zA-Z]*' "$log" | tail -1 | sed 's/corp: //')
-    if [ "$status" -ne 0 ]; then
+        -artifact_prefix="$artifacts/" "$corpus" "${seeds[@]}" >"$log" 2>&1 || status=FAILED
+    echo "fuzz_$target: $status, $(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1) runs"
+    if [ "$status" != ok ]; then
         failed+=("$target")
         grep -E 'ERROR|SUMMARY|runtime error|Test unit written' "$log" | head -5 || true
     fi
-    rows+=("$(printf '%-12s %12s %16s %s' "$target" "${runs:-?}" "${size:-?}" "$([ "$status" -eq 0 ] && echo ok || echo FAILED)")")
 done
 
-echo
-printf '%-12s %12s %16s %s\n' target executions "corpus (units/size)" result
-printf '%s\n' "${rows[@]}"
 if [ ${#failed[@]} -gt 0 ]; then
     echo "fuzzing failed: ${failed[*]} (inputs in $build/artifacts/, logs in $build/logs/)" >&2
     exit 1

@@ -1,268 +1,270 @@
-// The real vocelle host and plug-in: what reaches the host, byte for byte, and the small tools.
+// The real vocelle host and plug-in run as a user runs them: what passes between them, what the
+// user sees, and what the bundled example study turns into through every command.
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/mySDM.h"
 #include "formats/myTAL.h"
-#include "formats/myTRF.h"
 #include "formats/myVOI.h"
-#include "tests/e2e/hostrun.h"
-#include "tests/formats/conversionfiles.h"
+#include "math/trffunctions.h"
+#include "tests/text/scratchdir.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <pty.h>
-
-#include <algorithm>
-#include <set>
+#include <map>
+#include <sstream>
 
 namespace {
 
 namespace fs = std::filesystem;
-namespace cf = conversionfiles;
 using Lines = std::vector<std::string>;
 
-Lines concat(std::initializer_list<Lines> parts) {
-    Lines all;
-    for (const auto& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
+const std::string binDir = VOCELLE_BIN_DIR, data = VOCELLE_TEST_DATA;
+const fs::path studySource = fs::path(VOCELLE_EXAMPLES_DIR) / "study";
 
-const std::string description =
-    "Creates VOIs from a ROIs using a textfile with the names of all the necessary files";
-const Lines infoCalls = {
-    R"({"plugin":"getPluginName","result":"Vocelle"})",
-    R"({"plugin":"getPluginDescription","result":")" + description + "\"}",
-    R"({"plugin":"getAuthor","result":"<i>Tovel</i>"})",
-    R"({"plugin":"getHelpFile","result":"HelpFolder/index.html"})",
-    R"({"plugin":"getPluginVersion","result":"1.4"})",
-    R"({"plugin":"getGUIScript","result":""})",
-};
-const std::string finished = "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n";
-const std::string executed = R"({"plugin":"execute","result":true})";
-
-// The calls of a run: information, create, the version asked for, then `calls`, then the end.
-Lines runCalls(const std::string& version, const Lines& calls) {
-    const Lines closing = {R"({"plugin":"destroy"})",
-                           R"({"call":"hxLogText","text":"Vocelle>  Plugin finished!\n"})",
-                           R"({"plugin":"unload"})", R"({"call":"hxLogText","text":""})",
-                           R"({"call":"hxLogText","text":"Destructor of TarnLog never called"})"};
-    return concat({infoCalls,
-                   {R"({"plugin":"createPlugin","result":true})",
-                    R"({"call":"hxGetVersionOfCorvane",)" + version + "}"},
-                   calls,
-                   closing});
-}
-
-// The calls from a successful initPlugin to execute's result.
-Lines executeCalls(const Lines& calls) {
-    return concat(
-        {{R"({"call":"hxShowLogTab"})", R"({"call":"hxLogText","text":"\nVocelle>  Running..."})",
-          R"({"plugin":"initPlugin","result":true})"},
-         calls,
-         {executed}});
-}
-
-std::string chooser(const std::string& answer) {
-    return R"j({"call":"hxGetOpenFileName","title":"Choose a TXT file to read","second":"","filter":"Text file (*.txt)","answer":")j" +
-           answer + "\"}";
-}
-
-std::string box(const std::string& text) {
-    return R"({"call":"hxMessageBox","text":")" + text + "\"}";
-}
-
-class Host : public ::testing::Test {
-  protected:
-    // Runs the host with a transcript and checks its calls (without the first line, which holds
-    // the plug-in's path), standard error and exit status.
-    ProgramRun expectRun(const Lines& arguments, const Lines& calls, const std::string& err,
-                         int status) {
-        const ProgramRun result = runHost(
-            concat({{"--transcript", dir.file("transcript.jsonl")}, arguments}), dir.path());
-        Lines transcript = linesOf(readAll(dir.file("transcript.jsonl")));
-        if (!transcript.empty()) transcript.erase(transcript.begin());
-        EXPECT_EQ(transcript, calls) << arguments.front();
-        EXPECT_EQ(result.err, err) << arguments.front();
-        EXPECT_EQ(result.status, status) << arguments.front();
-        return result;
-    }
-    ScratchDir dir;
+struct ProgramRun {
+    int status = -1; // -1 when it did not exit normally
+    std::string out, err;
 };
 
-TEST_F(Host, RunsAreTranscribedCallByCall) {
-    const std::string base = dir.path().string() + "/study/", jobs = dir.file("jobs.txt");
-    writeAll(jobs, base + "\nsubject one\ns1/run1.roi\ns1/run1.fmr\ns1/run1_IA.trf\n"
-                          "s1/run1_FA.trf\ns1/anat_ACPC.trf\ns1/anat.tal\n"
-                          "s2/run1.roi\ns2/run1.fmr\ns2/run1_IA.trf\n");
-    // Job 2 has its ROI, FMR and IA files; only its three unnamed files are reported.
-    for (const char* name : {"s2/run1.roi", "s2/run1.fmr", "s2/run1_IA.trf"})
-        writeBelow(base, name, "x");
-    const Lines report = {
-        "!!!! Not enough files could be loaded to convert " + base + "s1/run1.roi",
-        "ROI could not be loaded: " + base + "s1/run1.roi",
-        "FMR could not be loaded: " + base + "s1/run1.fmr",
-        "IA.trf could not be loaded: " + base + "s1/run1_IA.trf",
-        "FA.trf could not be loaded: " + base + "s1/run1_FA.trf",
-        "ACPC.trf could not be loaded: " + base + "s1/anat_ACPC.trf",
-        "TAL could not be loaded: " + base + "s1/anat.tal",
-        "!!!! Not enough files could be loaded to convert " + base + "s2/run1.roi",
-        "FA.trf could not be loaded: ",
-        "ACPC.trf could not be loaded: "};
-    Lines reportCalls = {chooser(jobs)};
-    std::string reportOut;
-    for (const auto& line : report) {
-        reportCalls.push_back(R"({"call":"hxLogText","text":")" + line + "\"}");
-        reportOut += line + "\n";
+ProgramRun runProgram(Lines command, const fs::path& in) {
+    const ScratchDir capture;
+    const std::string out = capture.file("out"), err = capture.file("err");
+    std::vector<char*> argv;
+    for (auto& word : command)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (std::freopen(out.c_str(), "w", stdout) && std::freopen(err.c_str(), "w", stderr) &&
+            ::chdir(in.c_str()) == 0)
+            ::execvp(argv[0], argv.data());
+        ::_exit(127);
     }
+    int status = 0;
+    if (child < 0 || ::waitpid(child, &status, 0) != child) return {};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(err)};
+}
+
+ProgramRun runHost(Lines arguments, const fs::path& in) {
+    arguments.insert(arguments.begin(), binDir + "/vocelle");
+    return runProgram(arguments, in);
+}
+
+// Every regular file below root, by relative path, with its bytes.
+std::map<std::string, std::string> filesBelow(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), root).string()] = readAll(entry.path().string());
+    return files;
+}
+
+// One line of a transcript.
+std::string call(const std::string& name, const std::string& text) {
+    return R"({"call":")" + name + R"(","text":")" + text + "\"}\n";
+}
+
+// The calls of a run: information, create, the version given, `calls`, destroy and unload.
+std::string runCalls(const std::string& version, const std::string& calls) {
+    return R"({"plugin":"getPluginName","result":"Vocelle"}
+{"plugin":"getPluginDescription","result":"Creates VOIs from a ROIs using a textfile with the names of all the necessary files"}
+{"plugin":"getAuthor","result":"<i>Tovel</i>"}
+{"plugin":"getHelpFile","result":"HelpFolder/index.html"}
+{"plugin":"getPluginVersion","result":"1.4"}
+{"plugin":"getGUIScript","result":""}
+{"plugin":"createPlugin","result":true}
+{"call":"hxGetVersionOfCorvane",)" +
+           version + "}\n" + calls + R"({"plugin":"destroy"})" + "\n" +
+           call("hxLogText", "Vocelle>  Plugin finished!\\n") + R"({"plugin":"unload"})" + "\n" +
+           call("hxLogText", "") + call("hxLogText", "Destructor of TarnLog never called");
+}
+
+TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
+    const ScratchDir dir;
+    const std::string base = dir.file("study/"), transcript = dir.file("transcript.jsonl");
+    // The list's name holds UTF-8, bytes that are not, a backslash and a quote.
+    const std::string jobs = dir.file("l\xc3\xa9 \xe9\xa9\\\".txt");
+    // Two jobs of an ROI line alone, the second the list's last line, without a line feed.
+    writeAll(jobs, base + "\nsubject one\ns1.roi\ns2.roi");
+    const auto chooser = [](const std::string& answer) {
+        return R"({"call":"hxGetOpenFileName","title":"Choose a TXT file to read",)"
+               R"j("second":"","filter":"Text file (*.txt)","answer":")j" +
+               answer + "\"}\n";
+    };
+    const std::string start = std::string(R"({"call":"hxShowLogTab"})") + "\n" +
+                              call("hxLogText", "\\nVocelle>  Running...") +
+                              R"({"plugin":"initPlugin","result":true})" + "\n",
+                      executed = std::string(R"({"plugin":"execute","result":true})") + "\n";
+    std::string calls = start + chooser(dir.file("l\xc3\xa9 \\u00e9\\u00a9\\\\\\\".txt")),
+                out = "\nVocelle>  Running...\n";
+    for (const std::string roi : {"s1.roi", "s2.roi"})
+        for (const std::string& line :
+             Lines{"!!!! Not enough files could be loaded to convert " + base + roi,
+                   "ROI could not be loaded: " + base + roi,
+                   "FMR could not be loaded: ", "IA.trf could not be loaded: ",
+                   "FA.trf could not be loaded: ", "ACPC.trf could not be loaded: "}) {
+            calls += call("hxLogText", line);
+            out += line + "\n";
+        }
+
+    const auto expectRun = [&](Lines arguments, const std::string& calls, const std::string& out,
+                               int status) {
+        arguments.insert(arguments.begin(), {"--transcript", transcript});
+        const ProgramRun result = runHost(arguments, dir.path());
+        const std::string got = readAll(transcript);
+        EXPECT_EQ(got.substr(got.find('\n') + 1), calls); // after the load, with its path
+        // Log entries on standard output, message boxes and the summary on standard error.
+        EXPECT_EQ(result.out + result.err + std::to_string(result.status),
+                  out + std::to_string(status));
+    };
     const std::string v280 = R"("major":2,"minor":8,"sub":0)",
-                      none = "0 converted, 0 not converted\n";
-    const ProgramRun reported = expectRun({"run", jobs}, runCalls(v280, executeCalls(reportCalls)),
-                                          "0 converted, 2 not converted\n", 1);
-    EXPECT_EQ(reported.out, "\nVocelle>  Running...\n" + reportOut + finished);
-
-    // The version is compared part by part, as numbers.
-    writeAll(dir.file("empty.txt"), "/nowhere/\n");
+                      none = "0 converted, 0 not converted\n",
+                      finished =
+                          "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n",
+                      old = "Can not execute this plugin - Corvane version 2.8 or higher required.",
+                      unreadable = " Error: Can not read this text file!";
+    expectRun({"run", jobs}, runCalls(v280, calls + executed),
+              out + finished + "0 converted, 2 not converted\n", 1);
     expectRun(
-        {"--host-version", "2.10.0", "run", dir.file("empty.txt")},
-        runCalls(R"("major":2,"minor":10,"sub":0)", executeCalls({chooser(dir.file("empty.txt"))})),
-        none, 0);
-    const std::string old = "Can not execute this plugin - Corvane version 2.8 or higher required.";
-    expectRun({"--host-version", "2.7.99", "run", dir.file("empty.txt")},
-              runCalls(R"("major":2,"minor":7,"sub":99)",
-                       {box(old), R"({"plugin":"initPlugin","result":false})"}),
-              old + "\nvocelle: the plug-in did not start\n" + none, 2);
-
-    // A list that cannot be read, and a cancelled choice (no list given).
-    const std::string unreadable = " Error: Can not read this text file!";
-    for (const std::string& list : {dir.file("no list.txt"), std::string()})
-        expectRun(list.empty() ? Lines{"run"} : Lines{"run", list},
-                  runCalls(v280, executeCalls({chooser(list), box(unreadable)})),
-                  unreadable + "\n" + none, 2);
-
-    // Nothing is created or bound by info, so unloading must not call into the host.
-    const ProgramRun info =
-        expectRun({"info"}, concat({infoCalls, {R"({"plugin":"unload"})"}}), "", 0);
-    EXPECT_EQ(info.out, "name: Vocelle\ndescription: " + description +
-                            "\nauthor: <i>Tovel</i>\nhelp file: HelpFolder/index.html\n"
-                            "version: 1.4\nGUI script: \n");
-
-    const ProgramRun noPlugin = runHost({"--plugin", dir.file("libMissing.so"), "run"}, dir.path());
-    EXPECT_EQ(noPlugin.status, 2);
-    EXPECT_EQ(linesOf(noPlugin.err).back(), "0 converted, 0 not converted");
-    EXPECT_EQ(noPlugin.out, "");
+        {"--host-version", "2.7.99", "run", jobs},
+        runCalls(R"("major":2,"minor":7,"sub":99)",
+                 call("hxMessageBox", old) + R"({"plugin":"initPlugin","result":false})" + "\n"),
+        finished + old + "\nvocelle: the plug-in did not start\n" + none, 2);
+    expectRun({"run", dir.file("no list.txt")},
+              runCalls(v280, start + chooser(dir.file("no list.txt")) +
+                                 call("hxMessageBox", unreadable) + executed),
+              "\nVocelle>  Running...\n" + finished + unreadable + "\n" + none, 2);
 }
 
-// Carriage-return line ends, a dotted folder, a job that throws and a last ROI line without a
-// line feed: the run converts, reports and goes on, and writes beside the ROI.
-TEST_F(Host, HardJobListsStillRunEveryJob) {
-    const fs::path folder = dir.path() / "set1.2";
-    const std::string base = folder.string() + "/";
-    cf::Grid grid;
-    grid.nx = grid.ny = grid.nz = 8;
-    writeBelow(folder, "subject1roi", cf::roi({{{3, 3, 3}}}));
-    writeBelow(folder, "run.fmr", cf::fmr("run", grid));
-    writeBelow(folder, "run.stc", "");
-    writeBelow(folder, "run_IA.trf", cf::trf(true));
-    writeBelow(folder, "run_FA.trf", cf::trf(false));
-    writeBelow(folder, "anat_ACPC.trf", cf::trf(true));
-    writeBelow(folder, "anat.tal", cf::tal(1));
-    for (const char* name : {"bad.roi", "bad.fmr", "bad_IA.trf", "bad_FA.trf", "bad_ACPC.trf"})
-        writeBelow(folder, name, "");
-    writeAll(dir.file("jobs.txt"),
-             base + "\r\nsubject1roi\r\nrun.fmr\r\nrun_IA.trf\r\nrun_FA.trf\r\nanat_ACPC.trf\r\n"
-                    "anat.tal\r\nbad.roi\r\nbad.fmr\r\nbad_IA.trf\r\nbad_FA.trf\r\n"
-                    "bad_ACPC.trf\r\nlast.roi");
+// Each region lands where examples/README.md says it was drawn (Talairach centre, right,
+// anterior, superior, and radius in mm), about as large as its sphere, inside the Talairach
+// box; the AC-PC output is the same region before the Talairach normalisation.
+void expectRegionsWhereDrawn(const VOI& tal, const VOI& acpc, const TAL& landmarks) {
+    const double regions[][4] = {
+        {-8, -84, 4, 11}, {-36, -22, 54, 9}, {-30, -12, 60, 7}, {12, -18, 8, 6}, {0, 0, 0, 0}};
+    ASSERT_EQ(tal.vois.size() + acpc.vois.size(), 2 * std::size(regions));
+    for (size_t i = 0; i < std::size(regions); ++i) {
+        const auto &inTal = tal.vois[i].voxels, &inAcpc = acpc.vois[i].voxels;
+        const double *r = regions[i], sphere = 4.0 / 3.0 * 3.14159265358979 * r[3] * r[3] * r[3];
+        EXPECT_NEAR(double(inTal.size()), sphere, 0.15 * sphere) << i;
+        EXPECT_NEAR(double(inAcpc.size()), double(inTal.size()), 0.15 * inTal.size()) << i;
+        glm::dvec3 c(0.0), a(0.0); // centroids
+        for (const auto& v : inTal) {
+            c += glm::dvec3(v) / double(inTal.size());
+            EXPECT_TRUE(std::abs(v.x) <= 68 && v.y >= -102 && v.y <= 70 && v.z >= -42 && v.z <= 74);
+        }
+        for (const auto& v : inAcpc)
+            a += glm::dvec3(v) / double(inAcpc.size());
+        float p[4] = {float(128 - c.y), float(128 - c.z), float(128 - c.x), 1};
+        untal(p, landmarks);
+        for (int axis = 0; axis < 3 && !inTal.empty(); ++axis)
+            EXPECT_TRUE(std::abs(c[axis] - r[axis]) < 1.5 && std::abs(a[axis] - p[axis]) < 1.5)
+                << "VOI " << i + 1 << " axis " << axis << ": " << c[axis] << " " << a[axis];
+    }
+}
 
-    const ProgramRun result = runHost({"run", "jobs.txt"}, dir.path());
-    const Lines out = linesOf(result.out);
-    ASSERT_GE(out.size(), 6u) << result.out;
-    EXPECT_EQ(out[2], "Converted " + base + "subject1roi");
-    const std::string failed = "!!!! Could not convert " + base + "bad.roi: ";
-    EXPECT_EQ(out[3].rfind(failed, 0), 0u) << out[3];
-    EXPECT_GT(out[3].size(), failed.size()) << "the reason is missing";
-    EXPECT_EQ(out[4], "!!!! Not enough files could be loaded to convert " + base + "last.roi");
-    EXPECT_EQ(out[5], "ROI could not be loaded: " + base + "last.roi");
-    EXPECT_EQ(result.err, "1 converted, 2 not converted\n");
-    EXPECT_EQ(result.status, 1);
-    // Functional voxel 3 of an 8-voxel grid is cube voxel 127: Talairach (1, 1, 1).
-    EXPECT_FALSE(fs::exists(dir.path() / "set1_TAL_.voi"));
-    ASSERT_TRUE(fs::exists(folder / "subject1roi_TAL_.voi"));
-    const VOI voi((folder / "subject1roi_TAL_.voi").string());
-    ASSERT_EQ(voi.vois.size(), 1u);
-    EXPECT_EQ(voi.vois[0].voxels, (cf::Voxels{{1, 1, 1}}));
+TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
+    const ScratchDir dir;
+    const fs::path one = dir.path() / "1";
+    const ProgramRun made = runProgram({binDir + "/make_study", one.string()}, dir.path());
+    EXPECT_TRUE(made.status == 0 && filesBelow(one) == filesBelow(studySource))
+        << made.err << "regenerate with make_study examples/study";
+    const ProgramRun sequential = runHost({"run", "jobs.txt"}, one);
+    EXPECT_EQ(
+        sequential.out,
+        "\nVocelle>  Running...\nConverted ./s1/run1.roi\nConverted ./s1/run1.roi\n"
+        "!!!! Not enough files could be loaded to convert ./s2/run1.roi\n"
+        "FMR could not be loaded: ./s2/run1.fmr\nFA.trf could not be loaded: ./s2/run1_FA.trf\n"
+        "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n");
+    EXPECT_EQ(sequential.err + std::to_string(sequential.status),
+              "2 converted, 1 not converted\n1");
+
+    // What cannot be done ends with status 2 and a message naming what was refused.
+    const std::pair<Lines, std::string> refusals[] = {
+        {{"print", "jobs.txt"}, "jobs.txt"},
+        {{"export-nifti", "s1/run1_TAL_.voi", "-o", "s1/a.png"}, "s1/a.png"},
+        {{"export-nifti", "s1/run1_TAL_.voi", "-o", "no/a.nii"}, "no/a.nii"},
+        {{"--plugin", "none.so", "run"}, "none.so"},
+        {{"run", "--jobs", "2", "--transcript", "t", "jobs.txt"}, "--transcript"}};
+    for (const auto& [arguments, named] : refusals) {
+        const ProgramRun result = runHost(arguments, one);
+        EXPECT_TRUE(result.status == 2 && result.out.empty() &&
+                    result.err.find("vocelle: ") != named.npos &&
+                    result.err.find(named) != named.npos)
+            << result.status << result.out << result.err;
+    }
+
+    // The two VOIs are added; nothing else is written or changed.
+    const auto files = filesBelow(one);
+    auto expected = filesBelow(studySource);
+    for (const char* voi : {"s1/run1_TAL_.voi", "s1/run1_ACPC_.voi"})
+        expected[voi] = files.count(voi) ? files.at(voi) : "missing";
+    EXPECT_TRUE(files == expected);
+    const VOI tal((one / "s1/run1_TAL_.voi").string()), acpc((one / "s1/run1_ACPC_.voi").string());
+    EXPECT_EQ(tal.ReferenceSpace.value() + acpc.ReferenceSpace.value(), "TALACPC");
+    expectRegionsWhereDrawn(tal, acpc, TAL((one / "s1/anat.tal").string()));
+
+    // Print shows each kind of document in its file layout; --no-voxels as its class does.
+    for (const std::string& file : Lines{"s1/run1.roi", "s1/run1.fmr", "s1/run1_IA.trf",
+                                         "s1/anat.tal", "s1/run1_TAL_.voi", data + "/sample.sdm"}) {
+        const ProgramRun printed = runHost({"print", file}, one);
+        EXPECT_EQ(printed.out + printed.err + std::to_string(printed.status),
+                  readAll((one / file).string()) + "0");
+    }
+    std::ostringstream noVoxels;
+    tal.PrintTo(noVoxels, false);
+    EXPECT_EQ(runHost({"print", "--no-voxels", "s1/run1_TAL_.voi"}, one).out, noVoxels.str());
+
+    // A picture of the views through the VOIs' centre.
+    const ProgramRun preview = runHost({"preview", "s1/run1_TAL_.voi", "-o", "v.png"}, one);
+    EXPECT_EQ(preview.out + preview.err, "v.png: views through cube voxel 146 123 145\n");
+    EXPECT_EQ(readAll((one / "v.png").string()).substr(0, 4), "\x89PNG");
+
+    // Worker processes (the last with two jobs; the middle one neither first nor last): the
+    // same log, summary, status and files as one process.
+    for (const std::string jobs : {"2", "3"}) {
+        fs::copy(studySource, dir.path() / jobs, fs::copy_options::recursive);
+        const ProgramRun parallel = runHost({"run", "--jobs", jobs, "jobs.txt"}, dir.path() / jobs);
+        EXPECT_EQ(parallel.out + parallel.err + std::to_string(parallel.status),
+                  sequential.out + sequential.err + "1");
+        EXPECT_TRUE(filesBelow(dir.path() / jobs) == files) << jobs;
+    }
+
+    // One subject without a list: the same bytes, and the same report.
+    const auto convert = [&](const std::string& s) {
+        return runHost({"convert", "--roi", s + "run1.roi", "--fmr", s + "run1.fmr", "--ia",
+                        s + "run1_IA.trf", "--fa", s + "run1_FA.trf", "--acpc", s + "anat_ACPC.trf",
+                        "--tal", s + "anat.tal", "-o", s + "converted.voi"},
+                       one);
+    };
+    const ProgramRun converted = convert("./s1/"), refused = convert("./s2/");
+    EXPECT_EQ(converted.out + converted.err + std::to_string(converted.status),
+              "Converted ./s1/run1.roi\n1 converted, 0 not converted\n0");
+    EXPECT_EQ(readAll((one / "s1/converted.voi").string()), files.at("s1/run1_TAL_.voi"));
+    const auto report = sequential.out.find("!!!!"), end = sequential.out.find("Vocelle>  Plugin");
+    EXPECT_EQ(refused.out + std::to_string(refused.status),
+              sequential.out.substr(report, end - report) + "1");
+
+    // Parts of whole jobs that make up the list again, each behind its first line, and run
+    // on their own.
+    const ProgramRun split = runHost({"split", "jobs.txt", "2", "-o", "parts"}, one);
+    EXPECT_EQ(split.out + split.err, "parts/jobs.1.txt\t1 jobs\nparts/jobs.2.txt\t2 jobs\n");
+    const std::string second = readAll((one / "parts/jobs.2.txt").string());
+    EXPECT_EQ(second.substr(0, 3), "./\n");
+    EXPECT_EQ(readAll((one / "parts/jobs.1.txt").string()) + second.substr(3),
+              files.at("jobs.txt"));
+    const ProgramRun first = runHost({"run", "parts/jobs.1.txt"}, one);
+    EXPECT_EQ(first.err + std::to_string(first.status), "1 converted, 0 not converted\n0");
 }
 
 TEST(PluginLibrary, ExportsExactlyTheSevenEntryPoints) {
     const ProgramRun nm = runProgram(
-        "nm", {"-D", "--defined-only", std::string(VOCELLE_BIN_DIR) + "/libVocelle.so"}, ".");
-    ASSERT_EQ(nm.status, 0) << nm.err;
-    std::set<std::string> names;
-    for (const auto& line : linesOf(nm.out))
-        names.insert(line.substr(line.find_last_of(' ') + 1));
-    EXPECT_EQ(names, (std::set<std::string>{"createPlugin", "getPluginName", "getPluginDescription",
-                                            "getAuthor", "getHelpFile", "getPluginVersion",
-                                            "getGUIScript"}));
-}
-
-TEST_F(Host, PrintShowsEachDocumentThroughItsClassAndRefusesInOneLine) {
-    const auto printed = [](const auto& document, auto... withVoxels) {
-        std::ostringstream text;
-        document.PrintTo(text, withVoxels...);
-        return text.str();
-    };
-    const std::string data = VOCELLE_TEST_DATA;
-    const std::pair<Lines, std::string> cases[] = {
-        {{"--no-voxels", "sample.roi"}, printed(ROI(data + "/sample.roi"), false)},
-        {{"sample.voi"}, printed(VOI(data + "/sample.voi"), true)},
-        {{"fmr/run1.fmr"}, printed(FMR(data + "/fmr/run1.fmr", false))},
-        {{"ia.trf"}, printed(TRF(data + "/ia.trf"))},
-        {{"sample.tal"}, printed(TAL(data + "/sample.tal"))},
-        {{"sample.sdm"}, printed(SDM(data + "/sample.sdm"))},
-    };
-    for (const auto& [arguments, expected] : cases) {
-        const ProgramRun result = runHost(concat({{"print"}, arguments}), data);
-        EXPECT_EQ(result.status, 0) << arguments.back();
-        EXPECT_EQ(result.out, expected) << arguments.back();
-        EXPECT_EQ(result.err, "") << arguments.back();
-    }
-    EXPECT_NE(cases[1].second.find("-37 -21 58\n"), std::string::npos);
-
-    writeAll(dir.file("notes.txt"), "FileVersion: 4\n");
-    fs::create_directories(dir.path() / "folder.voi");
-    for (const std::string file : {"notes.txt", "missing.roi", "folder.voi", "noextension"}) {
-        const ProgramRun result = runHost({"print", file}, dir.path());
-        EXPECT_EQ(result.status, 2) << file;
-        EXPECT_EQ(result.out, "") << file;
-        EXPECT_NE(result.err.find(file), std::string::npos) << result.err;
-        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
-    }
-}
-
-TEST_F(Host, ProgressLineOnlyOnATerminal) {
-    writeAll(dir.file("jobs.txt"), "./\na.roi\na.fmr\nb.roi\n");
-    int terminal = -1;
-    const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        if (chdir(dir.path().c_str()) == 0)
-            execl(vocelleHost.c_str(), "vocelle", "run", "jobs.txt", nullptr);
-        _exit(127);
-    }
-    std::string shown;
-    char bytes[4096];
-    for (ssize_t got; (got = read(terminal, bytes, sizeof bytes)) > 0;)
-        shown.append(bytes, std::size_t(got));
-    waitpid(pid, nullptr, 0);
-    close(terminal);
-    EXPECT_NE(shown.find("\r\x1b[K[0/2] converting ./a.roi"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\r\x1b[K[1/2] converting ./b.roi"), std::string::npos) << shown;
-    // Erased before the summary, which stands on a line of its own.
-    EXPECT_NE(shown.find("\r\x1b[K0 converted, 2 not converted"), std::string::npos) << shown;
-
-    const ProgramRun piped = runHost({"run", "jobs.txt"}, dir.path());
-    EXPECT_EQ(piped.err, "0 converted, 2 not converted\n");
-    EXPECT_EQ(piped.out.find('\r'), std::string::npos);
+        {"sh", "-c",
+         "nm -D --defined-only " + binDir + "/libVocelle.so | awk '{print $NF}' | LC_ALL=C sort"},
+        ".");
+    EXPECT_EQ(nm.out, "createPlugin\ngetAuthor\ngetGUIScript\ngetHelpFile\ngetPluginDescription\n"
+                      "getPluginName\ngetPluginVersion\n")
+        << nm.err;
 }
 
 } // namespace

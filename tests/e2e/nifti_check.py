@@ -1,8 +1,5 @@
-"""Reads vocelle export-nifti output with nibabel, as an analysis package would, and checks that
-each label sits at the world coordinates its VOI voxels stand for, in both conventions.
-
-Usage: nifti_check.py VOCELLE WORK_FOLDER
-"""
+"""vocelle export-nifti read back by nibabel, as an analysis package reads it: each label sits at
+the world coordinates its VOI voxels stand for, in both conventions. Usage: VOCELLE WORK_FOLDER"""
 import os
 import shutil
 import subprocess
@@ -11,74 +8,52 @@ import sys
 import nibabel as nib
 import numpy as np
 
+# Talairach mm (right, anterior, superior; AC at 0). The third VOI shares a voxel with the first,
+# which keeps it, and has one outside the grid.
+VOIS = [("right motor", "255 40 50", [(38, -20, 55), (39, -20, 55), (38, -19, 56)]),
+        ("corners", "80 255 80", [(-127, -127, -127), (128, 128, 128), (0, 0, 0)]),
+        ("left thalamus", "40 30 255", [(-12, -18, 8), (38, -20, 55), (500, 0, 0)])]
+vocelle, work = sys.argv[1], sys.argv[2]
 
-def export(vocelle, work, name, space, vois):
-    text = "FileVersion: 4\nReferenceSpace: {}\nNrOfVOIs: {}\n".format(space, len(vois))
-    for label, colour, voxels in vois:
-        text += "NameOfVOI: {}\nColorOfVOI: {} {} {}\nNrOfVoxels: {}\n".format(label, *colour, len(voxels))
-        text += "".join("{} {} {}\n".format(*v) for v in voxels)
-    with open(os.path.join(work, name + ".voi"), "w") as f:
+
+def check(condition, message):
+    if not condition:
+        sys.exit("FAILED: {}".format(message))
+
+
+def export(space, stored, image):
+    text = "FileVersion: 4\nReferenceSpace: {}\nNrOfVOIs: 3\n".format(space)
+    for name, colour, voxels in VOIS:
+        text += "NameOfVOI: {}\nColorOfVOI: {}\nNrOfVoxels: 3\n".format(name, colour)
+        text += "".join("{} {} {}\n".format(*stored(v)) for v in voxels)
+    with open(os.path.join(work, space + ".voi"), "w") as f:
         f.write(text + "NrOfVOIVTCs: 0\n")
-    out = os.path.join(work, name + (".nii.gz" if space == "TAL" else ".nii"))
-    result = subprocess.run([vocelle, "export-nifti", os.path.join(work, name + ".voi"), "-o", out],
+    result = subprocess.run([vocelle, "export-nifti", space + ".voi", "-o", image], cwd=work,
                             capture_output=True, text=True)
-    if result.returncode != 0:
-        sys.exit("export-nifti failed for {}: {}".format(name, result.stderr))
-    return result.stderr, nib.load(out)
+    check(result.returncode == 0, result.stderr)
+    return result.stderr, nib.load(os.path.join(work, image))
 
 
-def labelled_world(image, label):
-    ijk = np.argwhere(np.asarray(image.dataobj) == label)
-    return {tuple(int(round(c)) for c in p) for p in nib.affines.apply_affine(image.affine, ijk)}
-
-
-def main():
-    vocelle, work = sys.argv[1], sys.argv[2]
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
-    failures = []
-
-    def check(condition, message):
-        if not condition:
-            failures.append(message)
-
-    # Talairach (right, anterior, superior) mm, AC at 0. The third VOI shares one voxel with the
-    # first, which keeps it, and has one outside the grid.
-    motor = [(38, -20, 55), (39, -20, 55), (38, -19, 56)]
-    corner = [(-127, -127, -127), (128, 128, 128), (0, 0, 0)]
-    thalamus = [(-12, -18, 8), (38, -20, 55), (500, 0, 0)]
-    colours = [(255, 40, 50), (80, 255, 80), (40, 30, 255)]
-    names = ["right motor", "corners", "left thalamus"]
-    warnings, tal = export(vocelle, work, "tal", "TAL", list(zip(names, colours, [motor, corner, thalamus])))
-    check("outside the 256^3 grid" in warnings, "no warning for the voxel outside the grid")
-    check("more than one VOI" in warnings, "no warning for the shared voxel")
-    check(isinstance(tal, nib.Nifti1Image) and tal.shape == (256, 256, 256), "image {}".format(tal.shape))
-    check(nib.aff2axcodes(tal.affine) == ("R", "A", "S"), "axes {}".format(nib.aff2axcodes(tal.affine)))
-    check(np.allclose(tal.get_qform(), tal.get_sform()), "qform and sform differ")
-    check(int(tal.header["sform_code"]) == 3 and int(tal.header["qform_code"]) == 3, "not labelled Talairach")
-    check(int(tal.header["intent_code"]) == 1002, "not a label image")
-    check(tal.header.get_xyzt_units()[0] == "mm", "units {}".format(tal.header.get_xyzt_units()))
-    for label, expected in ((1, set(motor)), (2, set(corner)), (3, {(-12, -18, 8)})):
-        check(labelled_world(tal, label) == expected, "label {} at {}".format(label, labelled_world(tal, label)))
-    check(int(np.count_nonzero(np.asarray(tal.dataobj))) == 7, "labelled voxels")
-    with open(os.path.join(work, "tal.tsv")) as f:
-        table = f.read()
-    check(table == "index\tname\tcolor\tvoxels\n1\tright motor\t#ff2832\t3\n2\tcorners\t#50ff50\t3\n"
-                   "3\tleft thalamus\t#281eff\t1\n", "label table:\n" + table)
-
-    # The same places as AC-PC cube voxels give the same image, labelled aligned anatomy.
-    cube = lambda voxels: [(128 - w[1], 128 - w[2], 128 - w[0]) for w in voxels]
-    _, acpc = export(vocelle, work, "acpc", "ACPC",
-                     list(zip(names, colours, [cube(motor), cube(corner), cube(thalamus[:2])])))
-    check(np.array_equal(np.asarray(acpc.dataobj), np.asarray(tal.dataobj)), "AC-PC and Talairach images differ")
-    check(np.allclose(acpc.affine, tal.affine), "AC-PC affine differs")
-    check(int(acpc.header["sform_code"]) == 2, "AC-PC not labelled aligned anatomy")
-
-    shutil.rmtree(work, ignore_errors=True)
-    for failure in failures:
-        print("FAILED:", failure)
-    sys.exit(1 if failures else 0)
-
-
-if __name__ == "__main__":
-    main()
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+warnings, tal = export("TAL", lambda v: v, "tal.nii.gz")
+check("outside the 256^3 grid" in warnings and "more than one VOI" in warnings, warnings)
+check(tal.shape == (256, 256, 256) and nib.aff2axcodes(tal.affine) == ("R", "A", "S"), tal.affine)
+check(np.allclose(tal.get_qform(), tal.get_sform()), "qform and sform differ")
+h = tal.header
+check((h["sform_code"], h["qform_code"], h["intent_code"], h.get_xyzt_units()[0]) == (3, 3, 1002, "mm"),
+      "not a Talairach label image in mm")
+labels = np.asarray(tal.dataobj)
+for label, expected in enumerate([VOIS[0][2], VOIS[1][2], VOIS[2][2][:1]], 1):
+    world = {tuple(int(round(c)) for c in p)
+             for p in nib.affines.apply_affine(tal.affine, np.argwhere(labels == label))}
+    check(world == set(expected) and np.count_nonzero(labels) == 7, (label, world))
+with open(os.path.join(work, "tal.tsv")) as f:
+    table = f.read()
+check(table == "index\tname\tcolor\tvoxels\n1\tright motor\t#ff2832\t3\n2\tcorners\t#50ff50\t3\n"
+               "3\tleft thalamus\t#281eff\t1\n", table)
+# The same places stored as AC-PC cube voxels give the same image, labelled aligned anatomy.
+_, acpc = export("ACPC", lambda w: (128 - w[1], 128 - w[2], 128 - w[0]), "acpc.nii")
+check(np.array_equal(np.asarray(acpc.dataobj), labels) and np.allclose(acpc.affine, tal.affine)
+      and acpc.header["sform_code"] == 2, "AC-PC image differs")
+shutil.rmtree(work, ignore_errors=True)

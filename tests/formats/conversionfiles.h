@@ -74,21 +74,17 @@ inline std::string roi(const std::vector<Voxels>& regions) {
     return t.str();
 }
 
-inline void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
 // One job's files in folder (ROI, FMR with an empty STC file, identity IA, FA and ACPC TRF),
 // named after name; returns the job's list lines.
 inline std::string job(const std::string& folder, const std::string& name,
                        const std::vector<Voxels>& regions, const Grid& grid) {
     const std::string at = folder + "/" + name;
-    write(at + ".roi", roi(regions));
-    write(at + ".fmr", fmr(name, grid));
-    write(at + ".stc", "");
+    std::ofstream(at + ".roi", std::ios::binary) << roi(regions);
+    std::ofstream(at + ".fmr", std::ios::binary) << fmr(name, grid);
+    std::ofstream(at + ".stc", std::ios::binary);
     std::string lines = name + ".roi\n" + name + ".fmr\n";
     for (const char* kind : {"_IA.trf", "_FA.trf", "_ACPC.trf"}) {
-        write(at + kind, trf(true));
+        std::ofstream(at + kind, std::ios::binary) << trf(true);
         lines += name + kind + "\n";
     }
     return lines;

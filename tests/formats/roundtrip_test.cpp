@@ -1,5 +1,5 @@
-// Every document reads back what its own printer wrote, byte for byte, from a file, a stream or a
-// CRLF file; saves replace files only when complete.
+// Every document reads back what its own printer wrote, byte for byte, from a file or from the
+// stream of a CRLF copy; saves replace files only when complete.
 #include "formats/myROI.h"
 #include "formats/mySDM.h"
 #include "formats/myTAL.h"
@@ -14,66 +14,44 @@ namespace {
 
 const std::string data = VOCELLE_TEST_DATA "/";
 
-std::string withCrLf(const std::string& text) {
-    std::string result;
-    for (char c : text)
-        result += c == '\n' ? "\r\n" : std::string(1, c);
-    return result;
-}
-
-// Printed from a file, from a stream and from the stream of a CRLF copy, a canonical file comes
-// back byte for byte, and so does a copy saved over. A save that fails at opening or half way
-// (the disk full) names the file and leaves what was there, and no temporary file.
-template <typename Doc, typename... Args>
-void roundTrip(const ScratchDir& dir, const std::string& file, Args... args) {
+// A save that fails at opening or half way (the disk full) names the file and leaves what was
+// there, and no temporary file.
+template <typename Doc, typename... Args> void roundTrip(const std::string& file, Args... args) {
     SCOPED_TRACE(file);
+    const ScratchDir dir;
     const auto original = readAll(data + file), copy = dir.file(file);
-    const auto missing = dir.file("absent/doc");
-    ASSERT_FALSE(original.empty());
+    std::string crlf;
+    for (char c : original)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     EXPECT_EQ(printed(Doc(data + file), args...), original);
-    EXPECT_EQ(printed(parse<Doc>(original), args...), original);
-    EXPECT_EQ(printed(parse<Doc>(withCrLf(original)), args...), original);
+    EXPECT_EQ(printed(parse<Doc>(crlf), args...), original);
     Doc(data + file).SaveAs(copy);
-    Doc(copy).SaveAs(copy);
     EXPECT_EQ(readAll(copy), original);
+    const auto missing = dir.file("absent/doc");
     EXPECT_EQ(errorOf([&] { Doc(copy).SaveAs(missing); }), "Cannot Create file: " + missing);
     writeAll(copy, "old");
     EXPECT_EQ(errorWithFileSizeLimit(16, [&] { Doc(data + file).SaveAs(copy); }),
               "Cannot Create file: " + copy);
     EXPECT_EQ(readAll(copy), "old");
-    if constexpr (!std::is_same_v<Doc, SDM>) { // an SDM that cannot be opened is logged instead
-        EXPECT_EQ(errorOf([&] { Doc{missing}; }), "Failed opening for reading: " + missing);
-    }
+    EXPECT_EQ(dir.names().size(), 1u);
 }
 
 TEST(RoundTrip, CanonicalFiles) {
-    const ScratchDir dir;
-    roundTrip<ROI>(dir, "sample.roi", true);
-    roundTrip<VOI>(dir, "sample.voi", true);
-    roundTrip<TRF>(dir, "ia.trf");
-    roundTrip<TAL>(dir, "sample.tal");
-    roundTrip<SDM>(dir, "sample.sdm");
-    EXPECT_EQ(dir.names().size(), 5u);
+    roundTrip<ROI>("sample.roi", true);
+    roundTrip<VOI>("sample.voi", true);
+    roundTrip<TRF>("ia.trf");
+    roundTrip<TAL>("sample.tal");
+    roundTrip<SDM>("sample.sdm");
 }
 
-TEST(RoundTrip, ForeignFilesSettleAfterOnePrint) {
+TEST(RoundTrip, ForeignLayoutsReadAsCanonical) {
     // Unknown keys, other key order, voxels spread over lines.
     EXPECT_EQ(printed(ROI(data + "messy.roi"), true), readAll(data + "sample.roi"));
     // Quoted "Matrix", CRLF, an unknown key and an unannounced matrix that is passed over.
-    const auto once = printed(TRF(data + "acpc.trf"));
-    EXPECT_EQ(once, "\nFileVersion:        8\n\nDataFormat:         \"Matrix\"\n\n"
-                    "1.00000000000000000   0.00000000000000000   0.00000000000000000   "
-                    "-0.50000000000000000  \n"
-                    "0.00000000000000000   1.00000000000000000   0.00000000000000000   "
-                    "2.00000000000000000   \n"
-                    "0.00000000000000000   0.00000000000000000   1.00000000000000000   "
-                    "3.25000000000000000   \n"
-                    "0.00000000000000000   0.00000000000000000   0.00000000000000000   "
-                    "1.00000000000000000   \n"
-                    "\nExtraVMRTransf:     0\n\nToVMRVoxelRes:      1\n\n");
-    EXPECT_EQ(printed(parse<TRF>(once)), once);
-    const auto fields = printed(SDM(data + "fields.sdm"));
-    EXPECT_EQ(printed(parse<SDM>(fields)), fields);
+    const TRF trf(data + "acpc.trf");
+    EXPECT_EQ(trf.matrix[0][3], -0.5f);
+    EXPECT_EQ(trf.matrix[2][3], 3.25f);
+    EXPECT_EQ(trf.extraMatrix[0][0], 1.0f);
 }
 
 } // namespace

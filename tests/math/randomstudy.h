@@ -1,18 +1,18 @@
 #pragma once
 // Seeded random conversion studies: the documents of one job, built in memory, varying grid and
-// voxel sizes, slice axis and flip, alignments, absent files, and regions that are blobs,
-// scattered, overlapping, duplicated, empty, partly outside the grid or counted short.
+// voxel sizes, slice axis and flip, alignment, Talairach landmarks or none, and regions that are
+// blobs, scattered, overlapping, duplicated, empty, partly outside the grid or counted short.
 
 #include "formats/myFMR.h"
 #include "formats/myROI.h"
 #include "formats/myTAL.h"
 #include "formats/myTRF.h"
 
-#include <cmath>
-#include <cstdint>
+#include <glm/gtc/matrix_transform.hpp>
+
+#include <algorithm>
 #include <random>
 #include <sstream>
-#include <vector>
 
 namespace randomstudy {
 
@@ -20,21 +20,18 @@ using Voxels = std::vector<glm::tvec3<int>>;
 
 struct Study {
     ROI roi;
-    FMR fmr = emptyFmr();
-    TRF ia, fa, acpc;
-    TAL tal;
-
-    static FMR emptyFmr() {
+    FMR fmr = [] {
         std::istringstream in("FileVersion: 7\nNrOfVolumes: 0\n");
         return FMR(in, "study.fmr", false);
-    }
+    }();
+    TRF ia, fa, acpc;
+    TAL tal;
 };
 
-// What a study exercises beside the random draws. HalfWay: identity setup on an odd grid, so
-// positions fall half-way between voxels (even seeds: a hair's breadth from it) and the first
-// region holds every other voxel; one ulp off changes the output. FoldedTal: a landmark on the
-// wrong side of the AC. Degenerate: a zero voxel size, so infinite and NaN positions.
-// LargeGrid: a large grid with a region in every tile of it.
+// HalfWay: identity set-up on an odd grid, so positions fall half-way between voxels (even
+// seeds: a hair's breadth from it), and a region of every other voxel. FoldedTal: a landmark on
+// the wrong side of the AC. Degenerate: a zero voxel size, so infinite and NaN positions.
+// LargeGrid: a region in every tile of a large grid, more boxes than a plane searches one by one.
 enum class Flavour { Random, HalfWay, FoldedTal, Degenerate, LargeGrid };
 
 struct Random {
@@ -45,35 +42,25 @@ struct Random {
     std::mt19937 engine;
 };
 
-// Rotation by angles up to `angle` (radians) about each axis and a shift up to `shift`.
+// Rotation by up to `angle` radians about each axis, then a shift of up to `shift`.
 inline void randomRigid(Random& rnd, float (*m)[4], float angle, float shift) {
-    const double a = rnd.real(-angle, angle), b = rnd.real(-angle, angle),
-                 c = rnd.real(-angle, angle);
-    const double r[3][3] = {{std::cos(b) * std::cos(c), -std::cos(b) * std::sin(c), std::sin(b)},
-                            {std::sin(a) * std::sin(b) * std::cos(c) + std::cos(a) * std::sin(c),
-                             -std::sin(a) * std::sin(b) * std::sin(c) + std::cos(a) * std::cos(c),
-                             -std::sin(a) * std::cos(b)},
-                            {-std::cos(a) * std::sin(b) * std::cos(c) + std::sin(a) * std::sin(c),
-                             std::cos(a) * std::sin(b) * std::sin(c) + std::sin(a) * std::cos(c),
-                             std::cos(a) * std::cos(b)}};
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-            m[i][j] = i < 3 && j < 3 ? static_cast<float>(r[i][j]) : (i == j ? 1.0f : 0.0f);
-    for (int i = 0; i < 3; ++i)
-        m[i][3] = rnd.real(-shift, shift);
+    glm::mat4 r(1.0f);
+    for (int axis = 0; axis < 3; ++axis)
+        r = glm::rotate(r, rnd.real(-angle, angle), glm::vec3(axis == 0, axis == 1, axis == 2));
+    for (int i = 0; i < 16; ++i)
+        m[i / 4][i % 4] = i % 4 == 3 && i < 12 ? rnd.real(-shift, shift) : r[i % 4][i / 4];
 }
 
-inline single_ROI region(Voxels voxels) {
-    single_ROI r;
-    r.NrOfVoxels.set("NrOfVoxels", static_cast<int>(voxels.size()), 12);
-    r.voxels = std::move(voxels);
-    return r;
-}
-
-inline void setRois(ROI& roi, std::vector<single_ROI> regions) {
+// An ROI document holding these regions.
+inline ROI makeRoi(std::vector<Voxels> regions) {
+    ROI roi;
     roi.FileVersion.set("FileVersion", 5, 20);
     roi.NrOfTCPlots.set("NrOfTCPlots", static_cast<int>(regions.size()), 20);
-    roi.rois = std::move(regions);
+    for (Voxels& voxels : regions) {
+        roi.rois.emplace_back().NrOfVoxels.set("NrOfVoxels", static_cast<int>(voxels.size()), 12);
+        roi.rois.back().voxels = std::move(voxels);
+    }
+    return roi;
 }
 
 // The grid voxels within `radius` of a random centre.
@@ -90,118 +77,97 @@ inline Voxels blob(Random& rnd, int nx, int ny, int nz, int radius) {
     return voxels;
 }
 
-// Every grid voxel whose coordinates' sum is divisible by `step`, on a lattice of `spacing`.
-inline Voxels lattice(int nx, int ny, int nz, int spacing, int step) {
+// Every other voxel of the lattice of `spacing` in the grid.
+inline Voxels lattice(const int (&n)[3], int spacing) {
     Voxels voxels;
-    for (int z = 0; z < nz; z += spacing)
-        for (int y = 0; y < ny; y += spacing)
-            for (int x = 0; x < nx; x += spacing)
-                if ((x + y + z) % step == 0) voxels.emplace_back(x, y, z);
+    for (int z = 0; z < n[2]; z += spacing)
+        for (int y = 0; y < n[1]; y += spacing)
+            for (int x = 0; x < n[0]; x += spacing)
+                if ((x + y + z) % 2 == 0) voxels.emplace_back(x, y, z);
     return voxels;
 }
 
-inline Study makeStudy(uint32_t seed, Flavour flavour, int nRegions) {
+inline Study makeStudy(uint32_t seed, Flavour flavour) {
     Random rnd(seed);
     Study s;
     FMR& f = s.fmr;
-    int nx = rnd.integer(8, 72), ny = rnd.integer(8, 72), nz = rnd.integer(4, 36);
-    if (flavour == Flavour::HalfWay) nx |= 1, ny |= 1, nz |= 1;
-    if (flavour == Flavour::LargeGrid) nx = 150 + nx, ny = 150 + ny, nz = 40 + nz;
-    f.ResolutionX.value() = nx;
-    f.ResolutionY.value() = ny;
-    f.NrOfSlices.value() = nz;
-    const float sizes[] = {1.0f, 1.5f, 2.0f, 3.0f, 3.5f};
-    f.InplaneResolutionX.value() =
-        rnd.chance(0.5) ? sizes[rnd.integer(0, 4)] : rnd.real(0.8f, 4.0f);
+    int n[3] = {rnd.integer(8, 72), rnd.integer(8, 72), rnd.integer(4, 36)};
+    if (flavour == Flavour::LargeGrid) n[0] += 150, n[1] += 150, n[2] += 40;
+    if (flavour == Flavour::HalfWay) n[0] |= 1, n[1] |= 1, n[2] |= 1;
+    f.ResolutionX.value() = n[0], f.ResolutionY.value() = n[1], f.NrOfSlices.value() = n[2];
+    const auto size = [&](float lo, float hi) { // often a common one
+        return rnd.chance(0.5) ? 1.0f + 0.5f * rnd.integer(0, 5) : rnd.real(lo, hi);
+    };
+    f.InplaneResolutionX.value() = size(0.8f, 4.0f);
     f.InplaneResolutionY.value() =
-        rnd.chance(0.7) ? f.InplaneResolutionX.value() : rnd.real(0.8f, 4.0f);
-    f.SliceThickness.value() = rnd.chance(0.5) ? sizes[rnd.integer(0, 4)] : rnd.real(1.0f, 5.0f);
+        rnd.chance(0.7) ? f.InplaneResolutionX.value() : size(0.8f, 4.0f);
+    f.SliceThickness.value() = size(1.0f, 5.0f);
     f.SliceGap.value() = rnd.chance(0.5) ? 0.0f : rnd.real(0.0f, 1.0f);
-    if (flavour == Flavour::LargeGrid)
-        f.InplaneResolutionX.value() = f.InplaneResolutionY.value() = 1.2f;
-
-    // The slice axis and its direction decide the flip; sometimes all differences are below 1.
-    float c1[3], cn[3];
-    for (int a = 0; a < 3; ++a)
-        c1[a] = cn[a] = rnd.real(-30, 30);
-    const int axis = rnd.integer(0, 3);
-    const float extent = (nz - 1) * (f.SliceThickness.value() + f.SliceGap.value());
-    for (int a = 0; a < 3; ++a)
-        cn[a] += axis == 3 ? rnd.real(-0.9f, 0.9f)
-                           : (a == axis ? (rnd.chance(0.5) ? extent : -extent)
-                                        : rnd.real(-0.3f, 0.3f) * extent);
+    // The slice axis and its direction decide the flip; axis 3: all differences below 1.
+    const int sliceAxis = rnd.integer(0, 3);
+    const float extent = (n[2] - 1) * (f.SliceThickness.value() + f.SliceGap.value());
     Line<float>* centres[6] = {&f.Slice1CenterX, &f.Slice1CenterY, &f.Slice1CenterZ,
                                &f.SliceNCenterX, &f.SliceNCenterY, &f.SliceNCenterZ};
     for (int a = 0; a < 3; ++a) {
-        centres[a]->value() = c1[a];
-        centres[3 + a]->value() = flavour == Flavour::HalfWay ? c1[a] : cn[a];
+        centres[a]->value() = rnd.real(-30, 30);
+        centres[3 + a]->value() =
+            centres[a]->value() + (sliceAxis == 3   ? rnd.real(-0.9f, 0.9f)
+                                   : a == sliceAxis ? (rnd.chance(0.5) ? extent : -extent)
+                                                    : rnd.real(-0.3f, 0.3f) * extent);
     }
 
-    s.ia.FileVersion.value() = 8; // always used
+    // Only the matrix the documents make matters to the engine: a rotation, flipped or not,
+    // shifted and scaled; the TAL decides the Talairach mapping and output.
+    s.ia.FileVersion.value() = 8;
     randomRigid(rnd, s.ia.matrix, 0.6f, 25.0f);
     s.ia.ToVMRVoxelRes.value() = rnd.chance(0.8) ? 1.0f : rnd.real(0.5f, 2.0f);
-    s.ia.ExtraVMRTransf.value() = rnd.chance(0.3) ? 1 : 0;
-    randomRigid(rnd, s.ia.extraMatrix, 0.2f, 10.0f);
-    if (rnd.chance(0.5)) s.ia.extraMatrix[1][1] = 1.0f + rnd.real(-0.2f, 0.2f);
-    // An absent transformation gets a matrix that would show if it were applied.
-    const bool fa = rnd.chance(0.6);
-    s.fa.FileVersion.value() = fa ? 8 : -1;
-    randomRigid(rnd, s.fa.matrix, fa ? 0.1f : 0.5f, fa ? 5.0f : 40.0f);
-    s.acpc.FileVersion.value() = rnd.chance(0.7) ? 8 : -1;
-    randomRigid(rnd, s.acpc.matrix, 0.3f, 15.0f);
+    const int talVersions[] = {-1, -1, 0, 1, 1, 1, 3};
+    s.tal.FileVersion.value() = talVersions[rnd.integer(0, 6)];
+    // Landmarks near the box's own (AC PC AP PP SP IP RP LP), each on its axis.
+    const int box[] = {128, 151, 58, 230, 54, 170, 60, 196}, axis[] = {0, 0, 0, 0, 1, 1, 2, 2};
+    for (int k = 0; k < TAL::NrOfLandmarks; ++k) {
+        s.tal.landmarks[k] = glm::tvec3<int>(128);
+        s.tal.landmarks[k][axis[k]] = box[k] + (k == TAL::AC ? 0 : rnd.integer(-8, 8));
+    }
 
-    const int talVersion[] = {-1, -1, 0, 1, 1, 1, 3};
-    s.tal.FileVersion.value() = talVersion[rnd.integer(0, 6)];
-    auto& l = s.tal.landmarks;
-    l[TAL::AC] = {128, 128, 128};
-    l[TAL::AP] = {58 + rnd.integer(-8, 8), 128, 128};
-    l[TAL::PC] = {151 + rnd.integer(-6, 6), 128, 128};
-    l[TAL::PP] = {230 + rnd.integer(-10, 10), 128, 128};
-    l[TAL::SP] = {128, 54 + rnd.integer(-8, 8), 128};
-    l[TAL::IP] = {128, 170 + rnd.integer(-8, 8), 128};
-    l[TAL::RP] = {128, 128, 60 + rnd.integer(-8, 8)};
-    l[TAL::LP] = {128, 128, 196 + rnd.integer(-8, 8)};
-
-    std::vector<single_ROI> regions;
+    std::vector<Voxels> regions;
     if (flavour == Flavour::HalfWay) {
-        f.InplaneResolutionX.value() = f.InplaneResolutionY.value() = f.SliceThickness.value() =
-            1.0f;
-        f.SliceGap.value() = 0.0f;
-        randomRigid(rnd, s.ia.matrix, seed % 2 == 0 ? 1e-6f : 0.0f, seed % 2 == 0 ? 1e-4f : 0.0f);
-        s.ia.ToVMRVoxelRes.value() = 1.0f;
-        s.ia.ExtraVMRTransf.value() = 0;
-        s.fa.FileVersion.value() = s.acpc.FileVersion.value() = s.tal.FileVersion.value() = -1;
-        regions.push_back(region(lattice(nx, ny, nz, 1, 2)));
+        f.InplaneResolutionX.value() = f.InplaneResolutionY.value() = f.SliceThickness.value() = 1;
+        f.SliceGap.value() = 0;
+        for (int a = 0; a < 3; ++a)
+            centres[3 + a]->value() = centres[a]->value();
+        randomRigid(rnd, s.ia.matrix, seed % 2 ? 0.0f : 1e-6f, seed % 2 ? 0.0f : 1e-4f);
+        s.ia.ToVMRVoxelRes.value() = 1;
+        s.tal.FileVersion.value() = -1;
+        regions.push_back(lattice(n, 1));
     }
     if (flavour == Flavour::FoldedTal) {
         s.tal.FileVersion.value() = 1;
-        if (seed % 3 == 0) l[TAL::AP] = {140, 128, 128};
-        if (seed % 3 == 1) l[TAL::SP] = {128, 135, 128};
-        if (seed % 3 == 2) l[TAL::RP] = {128, 128, 150};
+        const int k = TAL::AP + 2 * static_cast<int>(seed % 3); // AP, SP or RP
+        s.tal.landmarks[k][axis[k]] = 140;
     }
-    if (flavour == Flavour::Degenerate) f.InplaneResolutionY.value() = 0.0f;
-    if (flavour == Flavour::LargeGrid) regions.push_back(region(lattice(nx, ny, nz, 3, 2)));
-
-    for (int i = 0; i < nRegions; ++i) {
-        Voxels v;
-        const int kind = rnd.integer(0, 5);
-        if (kind == 1) { // scattered, with duplicates and voxels outside the grid
-            for (int k = rnd.integer(1, 60); k > 0; --k) {
-                v.emplace_back(rnd.integer(-3, nx + 2), rnd.integer(-3, ny + 2),
-                               rnd.integer(-3, nz + 2));
-                if (rnd.chance(0.2)) v.push_back(v.back());
-            }
-        } else if (kind == 2 && !regions.empty()) { // overlapping the previous region
-            v = regions.back().voxels;
-            const Voxels more = blob(rnd, nx, ny, nz, rnd.integer(1, 3));
+    if (flavour == Flavour::Degenerate) f.InplaneResolutionY.value() = 0;
+    if (flavour == Flavour::LargeGrid) {
+        f.InplaneResolutionX.value() = f.InplaneResolutionY.value() = 1.2f;
+        regions.push_back(lattice(n, 3));
+    }
+    for (uint32_t i = 0; i < seed % 3; ++i) {
+        const int kind = rnd.integer(0, 5); // 0 empty, 1 scattered, 2 overlapping the last, blobs
+        Voxels v = kind == 2 && !regions.empty() ? regions.back() : Voxels();
+        if (kind == 1) { // with a duplicate and voxels outside the grid
+            for (int k = rnd.integer(1, 60); k > 0; --k)
+                v.emplace_back(rnd.integer(-3, n[0] + 2), rnd.integer(-3, n[1] + 2),
+                               rnd.integer(-3, n[2] + 2));
+            v.push_back(v.front());
+        } else if (kind != 0) {
+            const Voxels more = blob(rnd, n[0], n[1], n[2], rnd.integer(0, 5));
             v.insert(v.end(), more.begin(), more.end());
-        } else if (kind != 0) { // kind 0: empty
-            v = blob(rnd, nx, ny, nz, rnd.integer(0, 5));
         }
-        regions.push_back(region(std::move(v)));
-        if (rnd.chance(0.1)) regions.back().NrOfVoxels.value() /= 2; // only these belong to it
+        regions.push_back(std::move(v));
     }
-    setRois(s.roi, std::move(regions));
+    s.roi = makeRoi(std::move(regions));
+    for (single_ROI& r : s.roi.rois)
+        if (rnd.chance(0.1)) r.NrOfVoxels.value() /= 2; // only these belong to it
     // A region count that disagrees with the stored regions, either way.
     if (rnd.chance(0.15)) s.roi.NrOfTCPlots.value() += rnd.chance(0.5) ? 1 : -1;
     return s;

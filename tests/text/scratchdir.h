@@ -59,14 +59,12 @@ inline std::string errorOf(const std::function<void()>& call) {
     return "no exception";
 }
 
-// errorOf(call) while files may not grow beyond `bytes`, so a write fails half way as on a full
-// disk.
+// errorOf(call) while no file may grow beyond `bytes`, so a write fails half way as on a full disk.
 inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void()>& call) {
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = bytes;
+    const rlimit small{bytes, old.rlim_max};
     ::setrlimit(RLIMIT_FSIZE, &small);
     const std::string message = errorOf(call);
     ::setrlimit(RLIMIT_FSIZE, &old);
