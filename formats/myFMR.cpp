@@ -1,9 +1,9 @@
-#include "formats/myFMR.h"
+#include <vocelle/formats/myFMR.h>
 
-#include "formats/binaryio.h"
-#include "text/keyscan.h"
-#include "text/safesave.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/formats/binaryio.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -13,6 +13,8 @@
 #include <memory>
 #include <ostream>
 #include <stdexcept>
+
+namespace vocelle {
 
 namespace {
 
@@ -340,3 +342,4 @@ void FMR::LoadSTC(std::istream& in) {
     stcVolumes = std::move(volumes);
 }
 
+} // namespace vocelle

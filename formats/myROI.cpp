@@ -1,10 +1,12 @@
-#include "formats/myROI.h"
+#include <vocelle/formats/myROI.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
-#include "text/triples.h"
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/triples.h>
 
 #include <iomanip>
+
+namespace vocelle {
 
 ROI::ROI() { FileVersion.value() = 5; }
 
@@ -66,3 +68,5 @@ void ROI::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -16,8 +16,8 @@
 // region block cut off before NrOfVoxels is dropped with all later ones, and a voxel list keeps
 // only its complete triples (NrOfVoxels then gives the number kept).
 
-#include "formats/myVOI.h"
-#include "text/line.h"
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
 
@@ -25,6 +25,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class FMR;
 class TRF;
@@ -83,3 +85,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

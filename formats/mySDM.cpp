@@ -1,8 +1,8 @@
-#include "formats/mySDM.h"
+#include <vocelle/formats/mySDM.h>
 
-#include "plugin/tarnlog.h"
-#include "text/keyscan.h"
-#include "text/safesave.h"
+#include <vocelle/text/logsink.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
 
 #include <algorithm>
 #include <cctype>
@@ -12,6 +12,8 @@
 #include <fstream>
 #include <iomanip>
 #include <stdexcept>
+
+namespace vocelle {
 
 namespace {
 
@@ -66,7 +68,7 @@ SDM::SDM()
 SDM::SDM(const std::string& fileName) : fileName(fileName) {
     std::ifstream in(fileName);
     if (!in.is_open()) {
-        logger << "!!!  Failed opening SDM for reading: " << fileName << std::flush;
+        logMessage("!!!  Failed opening SDM for reading: " + fileName);
         FileVersion.value() = -1;
         return;
     }
@@ -167,3 +169,5 @@ void SDM::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

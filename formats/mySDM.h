@@ -17,12 +17,14 @@
 // claimed count never costs more memory than the file holds; colours and names the file lacks
 // read as 0 0 0 and "NoName".
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class SDM {
 public:
@@ -58,3 +60,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

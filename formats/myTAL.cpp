@@ -1,7 +1,9 @@
-#include "formats/myTAL.h"
+#include <vocelle/formats/myTAL.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
+
+namespace vocelle {
 
 namespace {
 
@@ -58,3 +60,5 @@ void TAL::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -10,7 +10,7 @@
 //
 // Landmarks are plain values, always printed; they stay 0 until the file gives them.
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
 
@@ -18,6 +18,8 @@
 #include <istream>
 #include <ostream>
 #include <string>
+
+namespace vocelle {
 
 class TAL {
 public:
@@ -47,3 +49,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

@@ -1,9 +1,11 @@
-#include "formats/myTRF.h"
+#include <vocelle/formats/myTRF.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
 
 #include <iomanip>
+
+namespace vocelle {
 
 namespace {
 
@@ -107,3 +109,5 @@ void TRF::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -22,11 +22,13 @@
 // Matrices are row-major (matrix[row][column]) and act on column vectors; both start as the
 // identity. Matrices are printed fixed with 17 decimals, so a printed file reads back exactly.
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <istream>
 #include <ostream>
 #include <string>
+
+namespace vocelle {
 
 class TRF {
 public:
@@ -67,3 +69,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

@@ -1,12 +1,14 @@
-#include "formats/myVOI.h"
+#include <vocelle/formats/myVOI.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
-#include "text/triples.h"
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/triples.h>
 
 #include <charconv>
 #include <cstring>
 #include <memory>
+
+namespace vocelle {
 
 namespace {
 
@@ -189,3 +191,5 @@ void VOI::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

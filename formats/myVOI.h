@@ -22,7 +22,7 @@
 // all later ones, and a voxel list keeps only its complete triples (NrOfVoxels then gives the
 // number kept).
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
 
@@ -30,6 +30,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class single_VOI {
 public:
@@ -86,3 +88,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

@@ -7,11 +7,15 @@
 // regions in one pass, visiting only the cube voxels that can land in a region; its output is
 // byte for byte that of the plain scan, which the tests keep as their reference.
 
-#include "formats/myROI.h"
-#include "formats/myVOI.h"
-#include "math/conversionengine.h"
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/math/conversionengine.h>
+
+namespace vocelle {
 
 VOI ROI::ConvertToVOI(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                       const TAL& tal) const {
     return convertROIToVOI(*this, fmr, ia, fa, acpc, tal);
 }
+
+} // namespace vocelle

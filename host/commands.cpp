@@ -1,17 +1,17 @@
-#include "host/commands.h"
+#include <vocelle/host/commands.h>
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/mySDM.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
-#include "host/joblistsplit.h"
-#include "host/niftiexport.h"
-#include "host/preview.h"
-#include "plugin/joblist.h"
-#include "text/safesave.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/host/joblistsplit.h>
+#include <vocelle/host/niftiexport.h>
+#include <vocelle/host/preview.h>
+#include <vocelle/plugin/joblist.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <cctype>
 #include <cstdio>
@@ -20,6 +20,8 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+
+namespace vocelle {
 
 namespace {
 
@@ -175,3 +177,5 @@ std::vector<std::string> jobListRois(const std::string& path) {
     readJobList(list, [&](const ConversionJob& job) { rois.push_back(job.roiName); });
     return rois;
 }
+
+} // namespace vocelle

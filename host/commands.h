@@ -3,10 +3,12 @@
 // export-nifti and split. Each returns the exit status: 0 done, 2 with a one-line error on
 // standard error naming the file.
 
-#include "host/hostoptions.h"
+#include <vocelle/host/hostoptions.h>
 
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 int printCommand(const HostOptions& options);
 int previewCommand(const HostOptions& options);
@@ -19,3 +21,5 @@ std::vector<std::string> jobListRois(const std::string& path);
 
 // A document path's extension, lower case, without its dot ("" when it has none).
 std::string documentKind(const std::string& path);
+
+} // namespace vocelle

@@ -1,16 +1,18 @@
 // The host functions the plug-in looks up by name in the running process. The executable is
 // linked with its symbols exported, so dlopen(NULL) plus dlsym finds exactly these five.
 
-#include "host/hostfunctions.h"
-#include "host/logrecords.h"
+#include <vocelle/host/hostfunctions.h>
+#include <vocelle/host/logrecords.h>
 
-#include "plugin/TarnPluginInterface.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace vocelle {
 
 HostSession session;
 
@@ -38,6 +40,11 @@ void printLogEntry(const char* text) {
     printLine(stdout, text);
     if (text != nullptr) session.outcome.logEntry(text);
 }
+
+} // namespace vocelle
+
+// The exported host functions have C names and no namespace, as the plug-in looks them up.
+using namespace vocelle;
 
 HOST_EXPORT void hxGetVersionOfCorvane(int* major, int* minor, int* sub) {
     const int* version = session.options.version;

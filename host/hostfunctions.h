@@ -1,13 +1,15 @@
 #pragma once
 // State shared between the host's main program and the five host functions it exports.
 
-#include "host/hostoptions.h"
-#include "host/outcome.h"
-#include "host/progress.h"
-#include "host/transcript.h"
+#include <vocelle/host/hostoptions.h>
+#include <vocelle/host/outcome.h>
+#include <vocelle/host/progress.h>
+#include <vocelle/host/transcript.h>
 
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 struct HostSession {
     HostOptions options;
@@ -28,3 +30,5 @@ void printLogEntry(const char* text);
 
 // Draws the progress line for the jobs counted so far, when it is on.
 void showProgress();
+
+} // namespace vocelle

@@ -1,7 +1,9 @@
-#include "host/hostoptions.h"
+#include <vocelle/host/hostoptions.h>
 
 #include <cerrno>
 #include <cstdlib>
+
+namespace vocelle {
 
 namespace {
 
@@ -223,3 +225,5 @@ Exit status:
      could not be read or written, or the command line was wrong
 )";
 }
+
+} // namespace vocelle

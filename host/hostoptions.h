@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace vocelle {
+
 struct HostOptions {
     enum class Command { None, Run, Info, Help, Print, Convert, Preview, ExportNifti, Split };
     Command command = Command::None;
@@ -34,3 +36,5 @@ bool parseVersion(const std::string& text, int version[3]);
 
 // The --help text.
 std::string hostUsage();
+
+} // namespace vocelle

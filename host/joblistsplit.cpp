@@ -1,10 +1,12 @@
-#include "host/joblistsplit.h"
+#include <vocelle/host/joblistsplit.h>
 
-#include "plugin/joblist.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/plugin/joblist.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <fstream>
 #include <sstream>
+
+namespace vocelle {
 
 namespace {
 
@@ -121,3 +123,5 @@ std::string jobListPartName(const std::string& listPath, int part, const std::st
     if (!dir.empty() && dir.back() != '/') dir += '/';
     return dir + stem + "." + std::to_string(part) + extension;
 }
+
+} // namespace vocelle

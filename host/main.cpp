@@ -1,11 +1,11 @@
 // vocelle: drives the plug-in from a terminal, in the order the desktop host does.
 
-#include "host/commands.h"
-#include "host/hostfunctions.h"
-#include "host/parallelrun.h"
+#include <vocelle/host/commands.h>
+#include <vocelle/host/hostfunctions.h>
+#include <vocelle/host/parallelrun.h>
 
-#include "plugin/TarnPluginInterface.h"
-#include "plugin/conversionrun.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
+#include <vocelle/plugin/conversionrun.h>
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 namespace {
 
@@ -141,6 +143,10 @@ int convert() {
 }
 
 } // namespace
+
+} // namespace vocelle
+
+using namespace vocelle;
 
 int main(int argc, char** argv) {
     const ParsedArguments parsed = parseHostArguments(std::vector<std::string>(argv + 1, argv + argc));

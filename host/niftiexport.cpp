@@ -1,7 +1,7 @@
-#include "host/niftiexport.h"
+#include <vocelle/host/niftiexport.h>
 
-#include "host/voispace.h"
-#include "text/safesave.h"
+#include <vocelle/host/voispace.h>
+#include <vocelle/text/safesave.h>
 
 #include <nifti1_io.h>
 
@@ -14,6 +14,8 @@
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+namespace vocelle {
 
 namespace {
 
@@ -181,3 +183,5 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
     }
     return report;
 }
+
+} // namespace vocelle

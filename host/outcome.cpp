@@ -1,6 +1,8 @@
-#include "host/outcome.h"
+#include <vocelle/host/outcome.h>
 
-#include "plugin/logtexts.h"
+#include <vocelle/plugin/logtexts.h>
+
+namespace vocelle {
 
 namespace {
 
@@ -27,3 +29,5 @@ std::string RunOutcome::summary() const {
     return std::to_string(convertedJobs) + " converted, " + std::to_string(notConvertedJobs) +
            " not converted";
 }
+
+} // namespace vocelle

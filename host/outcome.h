@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace vocelle {
+
 class RunOutcome {
 public:
     // Counts one log entry: "Converted " lines as converted jobs, the missing-files report
@@ -26,3 +28,5 @@ private:
     bool unreadableList = false;
     bool failedStart = false;
 };
+
+} // namespace vocelle

@@ -1,9 +1,9 @@
-#include "host/parallelrun.h"
+#include <vocelle/host/parallelrun.h>
 
-#include "host/hostfunctions.h"
-#include "host/joblistsplit.h"
-#include "host/logrecords.h"
-#include "plugin/logtexts.h"
+#include <vocelle/host/hostfunctions.h>
+#include <vocelle/host/joblistsplit.h>
+#include <vocelle/host/logrecords.h>
+#include <vocelle/plugin/logtexts.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -19,6 +19,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+namespace vocelle {
 
 namespace {
 
@@ -272,3 +274,5 @@ int runInParallel(const std::string& selfPath) {
     if (failed) session.outcome.startFailed();
     return session.outcome.exitStatus();
 }
+
+} // namespace vocelle

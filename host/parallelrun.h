@@ -7,7 +7,11 @@
 
 #include <string>
 
+namespace vocelle {
+
 // Runs the session's job list in session.options.jobs processes and returns the exit status, or
 // -1 when the list is better run in this process alone: it cannot be read or cut, or holds
 // fewer than two jobs. selfPath is this program's file.
 int runInParallel(const std::string& selfPath);
+
+} // namespace vocelle

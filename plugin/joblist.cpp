@@ -1,11 +1,13 @@
-#include "plugin/joblist.h"
+#include <vocelle/plugin/joblist.h>
 
-#include "plugin/TarnPluginInterface.h"
-#include "plugin/logtexts.h"
-#include "plugin/tarnlog.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
+#include <vocelle/plugin/logtexts.h>
+#include <vocelle/plugin/tarnlog.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <fstream>
+
+namespace vocelle {
 
 namespace {
 
@@ -106,3 +108,5 @@ void runJobList() {
     if (readJobList(list, runConversion) == JobListEnd::LineTooLong)
         logger << logtexts::listLineTooLong << listPath << std::flush;
 }
+
+} // namespace vocelle

@@ -2,10 +2,12 @@
 // The job list: a text file whose first line is put in front of every name, followed subject
 // after subject by the files of each job, an ROI line opening each job.
 
-#include "plugin/conversionrun.h"
+#include <vocelle/plugin/conversionrun.h>
 
 #include <functional>
 #include <istream>
+
+namespace vocelle {
 
 enum class JobListEnd {
     Finished,    // the list was read to its end (or to a read error)
@@ -22,3 +24,5 @@ JobListEnd readJobList(std::istream& list, const std::function<void(const Conver
 // The whole run of execute: asks the host's file chooser for the list, opens it (a message box
 // when it cannot be opened) and runs every job through runConversion.
 void runJobList();
+
+} // namespace vocelle

@@ -1,6 +1,8 @@
-#include "text/keyscan.h"
+#include <vocelle/text/keyscan.h>
 
 #include <stdexcept>
+
+namespace vocelle {
 
 HeaderKey yesNoKey(std::string key, Line<bool>& line) {
     return {std::move(key), [&line](std::istream& in, const std::string& k) { readYesNo(line, in, k); }};
@@ -37,3 +39,5 @@ std::ifstream openForReading(const std::string& path) {
     if (!in.is_open()) throw std::runtime_error("Failed opening for reading: " + path);
     return in;
 }
+
+} // namespace vocelle

@@ -13,13 +13,15 @@
 // nothing is read a second time. A table refers to the reader's lines, so it lives only as long
 // as the scan that uses it.
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <fstream>
 #include <functional>
 #include <istream>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 // Reads the value of `key`; the stream stands just after the key token.
 using KeyReader = std::function<void(std::istream& in, const std::string& key)>;
@@ -53,3 +55,5 @@ bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey 
 
 // Opens a document as a text stream; throws std::runtime_error "Failed opening for reading: " + path.
 std::ifstream openForReading(const std::string& path);
+
+} // namespace vocelle

@@ -1,10 +1,12 @@
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <climits>
 #include <iomanip>
 #include <istream>
 #include <limits>
 #include <ostream>
+
+namespace vocelle {
 
 namespace {
 
@@ -97,3 +99,5 @@ void printYesNoIfAllSet(const Line<bool>& line, std::ostream& out, int newlines)
     out << (line.value() ? "YES" : "NO");
     printBreaks(out, newlines);
 }
+
+} // namespace vocelle

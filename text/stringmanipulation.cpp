@@ -1,9 +1,11 @@
-#include "text/stringmanipulation.h"
+#include <vocelle/text/stringmanipulation.h>
 
 #include <cstdint>
 #include <fstream>
 
 #include <sys/stat.h>
+
+namespace vocelle {
 
 namespace {
 
@@ -93,3 +95,5 @@ bool fileExists(const std::string& path) {
     std::ifstream file(path);
     return file.good();
 }
+
+} // namespace vocelle

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace vocelle {
+
 std::string getPath(const std::string& path);
 std::string getFileName(const std::string& path);
 std::string removeExtension(const std::string& path);
@@ -22,3 +24,5 @@ bool fileExists(const std::string& path);
 // True for a regular file, links followed. Checked before a document is opened: a device or a
 // pipe can block the open or never end, and a folder opens but cannot be read.
 bool isRegularFile(const std::string& path);
+
+} // namespace vocelle
