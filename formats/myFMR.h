@@ -136,7 +136,6 @@ public:
 
 private:
     void read(std::istream& in);
-    void readSliceTimingTable(std::istream& in, const std::string& key);
 };
 
 } // namespace vocelle

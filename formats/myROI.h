@@ -54,7 +54,8 @@ class ROI {
 public:
     // Empty document: no lines set, FileVersion's value 5, no regions; prints nothing.
     ROI();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit ROI(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit ROI(std::istream& in, const std::string& fileName = std::string());

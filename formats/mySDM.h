@@ -30,8 +30,9 @@ class SDM {
 public:
     // Every header line set with its default and width 24; no predictors, no data points.
     SDM();
-    // Reads the file. One that cannot be opened is logged ("!!!  Failed opening SDM for
-    // reading: " + path) and leaves FileVersion's value -1 with the line unset; nothing is thrown.
+    // Reads the file. One that is not a regular file or cannot be opened is logged ("!!!  Failed
+    // opening SDM for reading: " + path) and leaves FileVersion's value -1 with the line unset;
+    // nothing is thrown.
     // A data row without its numbers throws std::invalid_argument or std::out_of_range naming
     // the file.
     explicit SDM(const std::string& fileName);

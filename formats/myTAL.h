@@ -28,7 +28,8 @@ public:
 
     // Absent landmarks: every line unset, FileVersion's value -1, all coordinates 0.
     TAL();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit TAL(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit TAL(std::istream& in, const std::string& fileName = std::string());

@@ -34,7 +34,8 @@ class TRF {
 public:
     // Absent transformation: every line unset, FileVersion's value -1, identity matrices.
     TRF();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit TRF(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit TRF(std::istream& in, const std::string& fileName = std::string());

@@ -51,7 +51,8 @@ class VOI {
 public:
     // Every header line set with its default and width 28; no entries, no linked files.
     VOI();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit VOI(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit VOI(std::istream& in, const std::string& fileName = std::string());

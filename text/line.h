@@ -16,6 +16,12 @@ namespace vocelle {
 // The stream is left at the first character of the value (or at the line end).
 void getNameAndWidth(std::istream& in, const std::string& key, std::string& name, int& width);
 
+// The name a key token gives its line: the key without its last character (the colon).
+std::string nameOfKey(const std::string& key);
+
+// Writes `newlines` line ends; none when it is zero or negative.
+void printLineEnds(std::ostream& out, int newlines);
+
 namespace detail {
 
 // Storage and accessors shared by every Line<T>.
