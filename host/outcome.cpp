@@ -1,16 +1,9 @@
 #include <vocelle/host/outcome.h>
 
 #include <vocelle/plugin/logtexts.h>
+#include <vocelle/text/stringmanipulation.h>
 
 namespace vocelle {
-
-namespace {
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-} // namespace
 
 void RunOutcome::logEntry(const std::string& text) {
     if (startsWith(text, logtexts::converted)) ++convertedJobs;

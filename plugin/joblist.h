@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <istream>
+#include <string>
 
 namespace vocelle {
 
@@ -16,6 +17,11 @@ enum class JobListEnd {
 
 // Lines longer than this cannot name a file; reading stops there instead of growing without bound.
 constexpr std::size_t maxJobListLineLength = 65536;
+
+// Lines are told apart by their ending: an ROI line opens a job, fmr, IA.trf, FA.trf, ACPC.trf and
+// tal lines name its other files, and every other line is passed over.
+bool isRoiLine(const std::string& line);
+bool namesAJobFile(const std::string& line);
 
 // Cuts the list into jobs and hands each to runJob as soon as it is complete, before reading on.
 // Reading starts at the stream's current position; nothing is written to the log here.
