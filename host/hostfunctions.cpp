@@ -1,8 +1,8 @@
 // The host functions the plug-in looks up by name in the running process. The executable is
 // linked with its symbols exported, so dlopen(NULL) plus dlsym finds exactly these five.
 
-#include <vocelle/host/hostfunctions.h>
 #include <vocelle/host/logrecords.h>
+#include <vocelle/host/session.h>
 
 #include <vocelle/plugin/TarnPluginInterface.h>
 
@@ -11,37 +11,6 @@
 #include <string>
 
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
-
-namespace vocelle {
-
-HostSession session;
-
-namespace {
-
-void printLine(std::FILE* stream, const char* text) {
-    if (text != nullptr) std::fputs(text, stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-} // namespace
-
-void showProgress() {
-    if (!session.progress.active()) return;
-    const int done = session.outcome.converted() + session.outcome.notConverted();
-    std::vector<std::string> current;
-    if (done >= 0 && static_cast<std::size_t>(done) < session.jobRois.size())
-        current.push_back(session.jobRois[static_cast<std::size_t>(done)]);
-    session.progress.show(done, current);
-}
-
-void printLogEntry(const char* text) {
-    session.progress.erase();
-    printLine(stdout, text);
-    if (text != nullptr) session.outcome.logEntry(text);
-}
-
-} // namespace vocelle
 
 // The exported host functions have C names and no namespace, as the plug-in looks them up.
 using namespace vocelle;
