@@ -1,7 +1,6 @@
-// The host's logic in process: command lines, transcripts, cutting job lists, worker records,
+// The host's logic in process: transcripts, cutting job lists, worker records,
 // voxel conventions, the preview's geometry, NIfTI refusals and the progress line.
 
-#include "host/hostoptions.h"
 #include "host/joblistsplit.h"
 #include "host/logrecords.h"
 #include "host/niftiexport.h"
@@ -18,24 +17,6 @@
 #include <stdexcept>
 
 namespace {
-
-TEST(HostArguments, UnusableCommandLinesAreRefused) {
-    const std::string refused = ";convert;run a b;run --frobnicate;--host-version 2.8 run;"
-                                "--host-version 2.8.x run;--host-version 2.8.0.1 run;"
-                                "--host-version 99999999999.0.0 run;print;print a.voi b.voi;"
-                                "preview a.voi --no-voxels;convert --roi r --fmr f --ia i --fa a;"
-                                "convert --roi r x;run --jobs 0 j;run --jobs 2x j;"
-                                "run --jobs 2 --transcript t j;split j;split j 0;split j -3;"
-                                "print -o x a.voi;info --tal t";
-    std::istringstream lines(refused);
-    for (std::string line; std::getline(lines, line, ';');) {
-        std::istringstream in(line);
-        std::vector<std::string> words;
-        for (std::string word; in >> word;)
-            words.push_back(word);
-        EXPECT_NE(parseHostArguments(words).error, "") << line;
-    }
-}
 
 TEST(Transcript, JsonStringsKeepEveryByte) {
     const std::pair<std::string, std::string> cases[] = {
