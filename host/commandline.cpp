@@ -77,25 +77,18 @@ const HostCommand commands[] = {
      "file as a job list holding just this job.",
      false,
      [](CLI::App& command, HostOptions& options) {
-         command.add_option("--roi", options.roi, "The regions of interest.")
-             ->type_name("ROI")
+         const auto file = [&command](const char* name, std::string& field, const char* value,
+                                      const char* help) {
+             return command.add_option(name, field, help)->type_name(value);
+         };
+         file("--roi", options.roi, "ROI", "The regions of interest.")->required();
+         file("--fmr", options.fmr, "FMR", "The functional run, its STC data beside it.")
              ->required();
-         command.add_option("--fmr", options.fmr, "The functional run, its STC data beside it.")
-             ->type_name("FMR")
-             ->required();
-         command.add_option("--ia", options.ia, "The initial alignment.")
-             ->type_name("IA.trf")
-             ->required();
-         command.add_option("--fa", options.fa, "The fine alignment.")
-             ->type_name("FA.trf")
-             ->required();
-         command.add_option("--acpc", options.acpc, "The AC-PC transformation.")
-             ->type_name("ACPC.trf")
-             ->required();
-         command
-             .add_option("--tal", options.tal,
-                         "The Talairach landmarks; without them the VOI is in AC-PC space.")
-             ->type_name("TAL");
+         file("--ia", options.ia, "IA.trf", "The initial alignment.")->required();
+         file("--fa", options.fa, "FA.trf", "The fine alignment.")->required();
+         file("--acpc", options.acpc, "ACPC.trf", "The AC-PC transformation.")->required();
+         file("--tal", options.tal, "TAL",
+              "The Talairach landmarks; without them the VOI is in AC-PC space.");
          command
              .add_option(
                  "-o,--output", options.output,
