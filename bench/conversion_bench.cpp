@@ -11,15 +11,15 @@
 //
 //   bench_conversion [google benchmark options]
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
-#include "math/conversionengine.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/math/conversionengine.h>
 #include "tests/math/literal_conversion.h"
 #include "tests/math/randomstudy.h"
-#include "text/safesave.h"
+#include <vocelle/text/safesave.h>
 
 #include <benchmark/benchmark.h>
 
@@ -37,6 +37,8 @@
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+using namespace vocelle;
 
 namespace {
 

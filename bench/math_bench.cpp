@@ -1,14 +1,16 @@
 // The per-voxel work of the conversion: untal and one matrix-vector product for every voxel of
 // the 256-voxel cube, and the once-per-conversion matrix chain.
-#include "formats/myFMR.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "math/Matrix_math.h"
-#include "math/trffunctions.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/math/Matrix_math.h>
+#include <vocelle/math/trffunctions.h>
 
 #include <benchmark/benchmark.h>
 
 #include <sstream>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Loading and saving a 64 x 64 x 30 run of 300 int16 volumes (73.7 MB of STC data), against a
 // plain read and a plain write of the same bytes in the same run. Ratios are printed at the end.
 
-#include "formats/myFMR.h"
+#include <vocelle/formats/myFMR.h>
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +18,8 @@
 #include <random>
 #include <string>
 #include <vector>
+
+using namespace vocelle;
 
 namespace {
 

@@ -9,20 +9,19 @@ include(CMakePackageConfigHelpers)
 
 set(VOCELLE_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Vocelle)
 set(VOCELLE_INSTALL_PLUGINDIR ${CMAKE_INSTALL_LIBDIR}/vocelle)
-set(VOCELLE_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vocelle)
 
 # The installed host finds the installed plug-in relative to itself, wherever the prefix is.
 file(RELATIVE_PATH _vocelle_plugin_from_bin
     /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${VOCELLE_INSTALL_PLUGINDIR}/libVocelle.so)
 target_compile_definitions(vocelle PRIVATE VOCELLE_INSTALLED_PLUGIN="${_vocelle_plugin_from_bin}")
 
-# Headers keep their folders, so installed code includes them as the tree does:
-# #include "formats/myVOI.h".
-target_include_directories(vocelle_core PUBLIC $<INSTALL_INTERFACE:${VOCELLE_INSTALL_INCLUDEDIR}>)
+# The core's headers keep their folders under include/vocelle/, so installed code includes them
+# as the tree does: #include <vocelle/formats/myVOI.h>.
+target_include_directories(vocelle_core PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 set_target_properties(vocelle_core PROPERTIES EXPORT_NAME core)
-foreach(_folder text formats math volume plugin)
+foreach(_folder text formats math volume)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/${_folder}/
-        DESTINATION ${VOCELLE_INSTALL_INCLUDEDIR}/${_folder}
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vocelle/${_folder}
         COMPONENT development
         FILES_MATCHING PATTERN "*.h")
 endforeach()

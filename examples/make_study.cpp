@@ -10,11 +10,11 @@
 // output is the same byte for byte on every machine; the tests regenerate the study and compare
 // it with the committed copy.
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "math/trffunctions.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/math/trffunctions.h>
 
 #include <glm/common.hpp>
 
@@ -32,6 +32,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+using namespace vocelle;
 
 namespace {
 

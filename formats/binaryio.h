@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace vocelle {
+
 inline std::int16_t loadInt16LE(const unsigned char* p) {
     const int u = p[0] | (p[1] << 8);
     return static_cast<std::int16_t>((u ^ 0x8000) - 0x8000); // sign extension without a branch
@@ -39,3 +41,5 @@ inline void storeFloat32LE(unsigned char* p, float value) {
     std::memcpy(&bits, &value, sizeof bits);
     storeUInt32LE(p, bits);
 }
+
+} // namespace vocelle

@@ -1,89 +1,21 @@
-#include "formats/myFMR.h"
+#include <vocelle/formats/myFMR.h>
 
-#include "formats/binaryio.h"
-#include "text/keyscan.h"
-#include "text/safesave.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/formats/binaryio.h>
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <istream>
 #include <memory>
 #include <ostream>
 #include <stdexcept>
 
+namespace vocelle {
+
 namespace {
-
-// The key tables, each visited with (key with colon, line, newlines after it when printed).
-// Self is FMR or const FMR, so reading and printing share one list.
-template <typename Self, typename Fn> void headerFields(Self& f, Fn fn) {
-    fn("FileVersion:", f.FileVersion, 1);
-    fn("NrOfVolumes:", f.NrOfVolumes, 1);
-    fn("NrOfSlices:", f.NrOfSlices, 1);
-    fn("NrOfSkippedVolumes:", f.NrOfSkippedVolumes, 1);
-    fn("Prefix:", f.Prefix, 1);
-    fn("DataStorageFormat:", f.DataStorageFormat, 1);
-    fn("DataType:", f.DataType, 1);
-    fn("TR:", f.TR, 1);
-    fn("InterSliceTime:", f.InterSliceTime, 1);
-    fn("TimeResolutionVerified:", f.TimeResolutionVerified, 1);
-    fn("TE:", f.TE, 1);
-    fn("SliceAcquisitionOrder:", f.SliceAcquisitionOrder, 1);
-    fn("SliceAcquisitionOrderVerified:", f.SliceAcquisitionOrderVerified, 1);
-    fn("ResolutionX:", f.ResolutionX, 1);
-    fn("ResolutionY:", f.ResolutionY, 1);
-    fn("LoadAMRFile:", f.LoadAMRFile, 1);
-    fn("ShowAMRFile:", f.ShowAMRFile, 1);
-    fn("ImageIndex:", f.ImageIndex, 1);
-    fn("LayoutNColumns:", f.LayoutNColumns, 1);
-    fn("LayoutNRows:", f.LayoutNRows, 1);
-    fn("LayoutZoomLevel:", f.LayoutZoomLevel, 1);
-    fn("SegmentSize:", f.SegmentSize, 1);
-    fn("SegmentOffset:", f.SegmentOffset, 1);
-    fn("NrOfLinkedProtocols:", f.NrOfLinkedProtocols, 1);
-    fn("ProtocolFile:", f.ProtocolFile, 1);
-    fn("InplaneResolutionX:", f.InplaneResolutionX, 1);
-    fn("InplaneResolutionY:", f.InplaneResolutionY, 1);
-    fn("SliceThickness:", f.SliceThickness, 1);
-    fn("SliceGap:", f.SliceGap, 1);
-    fn("VoxelResolutionVerified:", f.VoxelResolutionVerified, 2);
-}
-
-template <typename Self, typename Fn> void positionFields(Self& f, Fn fn) {
-    fn("PosInfosVerified:", f.PosInfosVerified, 1);
-    fn("CoordinateSystem:", f.CoordinateSystem, 1);
-    fn("Slice1CenterX:", f.Slice1CenterX, 1);
-    fn("Slice1CenterY:", f.Slice1CenterY, 1);
-    fn("Slice1CenterZ:", f.Slice1CenterZ, 1);
-    fn("SliceNCenterX:", f.SliceNCenterX, 1);
-    fn("SliceNCenterY:", f.SliceNCenterY, 1);
-    fn("SliceNCenterZ:", f.SliceNCenterZ, 1);
-    fn("RowDirX:", f.RowDirX, 1);
-    fn("RowDirY:", f.RowDirY, 1);
-    fn("RowDirZ:", f.RowDirZ, 1);
-    fn("ColDirX:", f.ColDirX, 1);
-    fn("ColDirY:", f.ColDirY, 1);
-    fn("ColDirZ:", f.ColDirZ, 1);
-    fn("NRows:", f.NRows, 1);
-    fn("NCols:", f.NCols, 1);
-    fn("FoVRows:", f.FoVRows, 1);
-    fn("FoVCols:", f.FoVCols, 1);
-    fn("SliceThickness:", f.PosSliceThickness, 1);
-    fn("GapThickness:", f.GapThickness, 3);
-}
-
-// SliceTimingTableSize, the last trailer key, is read and printed with its table separately.
-template <typename Self, typename Fn> void trailerFields(Self& f, Fn fn) {
-    fn("NrOfPastSpatialTransformations:", f.NrOfPastSpatialTransformations, 3);
-    fn("LeftRightConvention:", f.LeftRightConvention, 3);
-    fn("FirstDataSourceFile:", f.FirstDataSourceFile, 2);
-    fn("MultibandSequence:", f.MultibandSequence, 2);
-}
-
-const char* const kPositionHeading = "PositionInformationFromImageHeaders";
-const char* const kPositionEnd = "GapThickness:";
 
 // A run whose volumes hold no values is bounded by nothing in the STC file; beyond this many
 // volumes the header is taken as damaged.
@@ -91,11 +23,6 @@ constexpr std::int64_t kMaxEmptyVolumes = 1000000;
 
 // Values converted per read or write: a few megabytes of buffer, whatever the run's size.
 constexpr std::int64_t kChunkValues = std::int64_t(1) << 18;
-
-bool isDirectory(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
-}
 
 // Bytes between the read position and the end, or 0 when the stream cannot tell.
 std::int64_t bytesLeft(std::istream& in) {
@@ -107,6 +34,108 @@ std::int64_t bytesLeft(std::istream& in) {
     buf->pubseekpos(here, std::ios::in);
     if (end == std::streampos(-1) || end < here) return 0;
     return static_cast<std::int64_t>(end - here);
+}
+
+// The table after its SliceTimingTableSize line.
+void readSliceTimingTable(FMR& f, std::istream& in) {
+    const int claimed = f.SliceTimingTableSize.value();
+    if (claimed >= 1) {
+        // A claim the rest of the file could hold (a digit and a separator per value) keeps
+        // exactly that many entries, unreadable ones as 0, so the file re-saves consistently.
+        // A larger claim cannot be honest: it stops at the first value that cannot be read.
+        const bool pad = claimed <= bytesLeft(in) / 2;
+        for (int i = 0; i < claimed; ++i) {
+            float value = 0;
+            if (!(in >> value)) {
+                if (!pad) break;
+                value = 0;
+            }
+            f.sliceTimingTable.push_back(value);
+        }
+    }
+    std::string discarded;
+    readWord(in, discarded);
+}
+
+const char* const kPositionHeading = "PositionInformationFromImageHeaders";
+const char* const kPositionEnd = "GapThickness:";
+
+// Known only after the heading word, until GapThickness: has been read.
+const FieldTable<FMR>& positionFields() {
+    static const FieldTable<FMR> fields = {
+        {"PosInfosVerified:", &FMR::PosInfosVerified, 1},
+        {"CoordinateSystem:", &FMR::CoordinateSystem, 1},
+        {"Slice1CenterX:", &FMR::Slice1CenterX, 1},
+        {"Slice1CenterY:", &FMR::Slice1CenterY, 1},
+        {"Slice1CenterZ:", &FMR::Slice1CenterZ, 1},
+        {"SliceNCenterX:", &FMR::SliceNCenterX, 1},
+        {"SliceNCenterY:", &FMR::SliceNCenterY, 1},
+        {"SliceNCenterZ:", &FMR::SliceNCenterZ, 1},
+        {"RowDirX:", &FMR::RowDirX, 1},
+        {"RowDirY:", &FMR::RowDirY, 1},
+        {"RowDirZ:", &FMR::RowDirZ, 1},
+        {"ColDirX:", &FMR::ColDirX, 1},
+        {"ColDirY:", &FMR::ColDirY, 1},
+        {"ColDirZ:", &FMR::ColDirZ, 1},
+        {"NRows:", &FMR::NRows, 1},
+        {"NCols:", &FMR::NCols, 1},
+        {"FoVRows:", &FMR::FoVRows, 1},
+        {"FoVCols:", &FMR::FoVCols, 1},
+        {"SliceThickness:", &FMR::PosSliceThickness, 1},
+        {"GapThickness:", &FMR::GapThickness, 3}};
+    return fields;
+}
+
+// Everything else: the header, the position section under its heading, the trailer and the
+// slice-timing table.
+const FieldTable<FMR>& fields() {
+    static const FieldTable<FMR> table = {
+        {"FileVersion:", &FMR::FileVersion, 1},
+        {"NrOfVolumes:", &FMR::NrOfVolumes, 1},
+        {"NrOfSlices:", &FMR::NrOfSlices, 1},
+        {"NrOfSkippedVolumes:", &FMR::NrOfSkippedVolumes, 1},
+        {"Prefix:", &FMR::Prefix, 1},
+        {"DataStorageFormat:", &FMR::DataStorageFormat, 1},
+        {"DataType:", &FMR::DataType, 1},
+        {"TR:", &FMR::TR, 1},
+        {"InterSliceTime:", &FMR::InterSliceTime, 1},
+        {"TimeResolutionVerified:", &FMR::TimeResolutionVerified, 1},
+        {"TE:", &FMR::TE, 1},
+        {"SliceAcquisitionOrder:", &FMR::SliceAcquisitionOrder, 1},
+        {"SliceAcquisitionOrderVerified:", &FMR::SliceAcquisitionOrderVerified, 1},
+        {"ResolutionX:", &FMR::ResolutionX, 1},
+        {"ResolutionY:", &FMR::ResolutionY, 1},
+        {"LoadAMRFile:", &FMR::LoadAMRFile, 1},
+        {"ShowAMRFile:", &FMR::ShowAMRFile, 1},
+        {"ImageIndex:", &FMR::ImageIndex, 1},
+        {"LayoutNColumns:", &FMR::LayoutNColumns, 1},
+        {"LayoutNRows:", &FMR::LayoutNRows, 1},
+        {"LayoutZoomLevel:", &FMR::LayoutZoomLevel, 1},
+        {"SegmentSize:", &FMR::SegmentSize, 1},
+        {"SegmentOffset:", &FMR::SegmentOffset, 1},
+        {"NrOfLinkedProtocols:", &FMR::NrOfLinkedProtocols, 1},
+        {"ProtocolFile:", &FMR::ProtocolFile, 1},
+        {"InplaneResolutionX:", &FMR::InplaneResolutionX, 1},
+        {"InplaneResolutionY:", &FMR::InplaneResolutionY, 1},
+        {"SliceThickness:", &FMR::SliceThickness, 1},
+        {"SliceGap:", &FMR::SliceGap, 1},
+        {"VoxelResolutionVerified:", &FMR::VoxelResolutionVerified, 2},
+        {kPositionHeading,
+         [](FMR& f, std::istream& in) { scanFields(in, positionFields(), f, kPositionEnd); },
+         [](const FMR& f, std::ostream& out) {
+             if (f.PosInfosVerified.isSet()) out << "\n" << kPositionHeading << "\n\n";
+             printFields(out, positionFields(), f);
+         }},
+        {"NrOfPastSpatialTransformations:", &FMR::NrOfPastSpatialTransformations, 3},
+        {"LeftRightConvention:", &FMR::LeftRightConvention, 3},
+        {"FirstDataSourceFile:", &FMR::FirstDataSourceFile, 2},
+        {"MultibandSequence:", &FMR::MultibandSequence, 2},
+        {"SliceTimingTableSize:", &FMR::SliceTimingTableSize, 1, readSliceTimingTable,
+         [](const FMR& f, std::ostream& out) {
+             if (f.SliceTimingTableSize.isSet() && f.SliceTimingTableSize.value() >= 1)
+                 for (float value : f.sliceTimingTable) out << value << "\n";
+         }}};
+    return table;
 }
 
 // Truncated toward zero to 32 bits, low 16 bits kept (values wrap); NaN and values beyond the
@@ -189,9 +218,7 @@ void writeStc(const FMR& f, const StcLayout& layout) {
 
 FMR::FMR(std::string fileName, bool loadSTC) : fileName(std::move(fileName)) {
     FileVersion.value() = -1;
-    std::ifstream in;
-    if (!isDirectory(this->fileName)) in.open(this->fileName);
-    if (!in.is_open()) throw std::runtime_error("Failed opening for reading: " + this->fileName);
+    auto in = openForReading(this->fileName);
     read(in);
     in.close();
     if (loadSTC) LoadSTC();
@@ -203,64 +230,11 @@ FMR::FMR(std::istream& in, std::string fileName, bool loadSTC) : fileName(std::m
     if (loadSTC) LoadSTC();
 }
 
-void FMR::read(std::istream& in) {
-    KeyTable positionKeys;
-    positionFields(*this, [&](const char* key, auto& line, int) {
-        positionKeys.push_back(lineKey(key, line));
-    });
-
-    // Keys 1 to 30 and the trailer are known in the main scan; the position keys only after
-    // the heading word, until GapThickness has been read.
-    KeyTable mainKeys;
-    headerFields(*this, [&](const char* key, auto& line, int) {
-        mainKeys.push_back(lineKey(key, line));
-    });
-    mainKeys.push_back({kPositionHeading, [&](std::istream& s, const std::string&) {
-                            scanKeys(s, positionKeys, kPositionEnd);
-                        }});
-    trailerFields(*this, [&](const char* key, auto& line, int) {
-        mainKeys.push_back(lineKey(key, line));
-    });
-    mainKeys.push_back({"SliceTimingTableSize:", [this](std::istream& s, const std::string& key) {
-                            readSliceTimingTable(s, key);
-                        }});
-
-    scanKeys(in, mainKeys);
-}
-
-void FMR::readSliceTimingTable(std::istream& in, const std::string& key) {
-    SliceTimingTableSize.readLine(in, key);
-    const int claimed = SliceTimingTableSize.value();
-    if (claimed >= 1) {
-        // A claim the rest of the file could hold (a digit and a separator per value) keeps
-        // exactly that many entries, unreadable ones as 0, so the file re-saves consistently.
-        // A larger claim cannot be honest: it stops at the first value that cannot be read.
-        const bool pad = claimed <= bytesLeft(in) / 2;
-        for (int i = 0; i < claimed; ++i) {
-            float value = 0;
-            if (!(in >> value)) {
-                if (!pad) break;
-                value = 0;
-            }
-            sliceTimingTable.push_back(value);
-        }
-    }
-    std::string discarded;
-    readWord(in, discarded);
-}
+void FMR::read(std::istream& in) { scanFields(in, fields(), *this); }
 
 void FMR::PrintTo(std::ostream& out) const {
-    const auto print = [&](const char*, const auto& line, int breaks) {
-        line.printLineIfAllSet(out, breaks);
-    };
     out << "\n";
-    headerFields(*this, print);
-    if (PosInfosVerified.isSet()) out << "\n" << kPositionHeading << "\n\n";
-    positionFields(*this, print);
-    trailerFields(*this, print);
-    SliceTimingTableSize.printLineIfAllSet(out, 1);
-    if (SliceTimingTableSize.isSet() && SliceTimingTableSize.value() >= 1)
-        for (float value : sliceTimingTable) out << value << "\n";
+    printFields(out, fields(), *this);
 }
 
 std::string FMR::stcFileName() const { return getPath(fileName) + Prefix.value() + ".stc"; }
@@ -291,11 +265,7 @@ void FMR::SaveAs(const std::string& newFileName) {
 }
 
 void FMR::LoadSTC() {
-    const std::string path = stcFileName();
-    std::ifstream in;
-    // A pipe would block the open and a device never ends: only a regular file is read.
-    if (isRegularFile(path)) in.open(path, std::ios::binary);
-    if (!in.is_open()) throw std::runtime_error("Failed opening STC for reading: " + path);
+    auto in = openForReading(stcFileName(), "Failed opening STC for reading: ", std::ios::binary);
     LoadSTC(in);
 }
 
@@ -340,3 +310,4 @@ void FMR::LoadSTC(std::istream& in) {
     stcVolumes = std::move(volumes);
 }
 
+} // namespace vocelle

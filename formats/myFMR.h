@@ -39,12 +39,14 @@
 // volume's worth of values and still holds at least half of the run; anything shorter is
 // refused before memory is reserved for it.
 
-#include "text/line.h"
-#include "volume/volume.h"
+#include <vocelle/text/line.h>
+#include <vocelle/volume/volume.h>
 
 #include <iosfwd>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class FMR {
 public:
@@ -134,5 +136,6 @@ public:
 
 private:
     void read(std::istream& in);
-    void readSliceTimingTable(std::istream& in, const std::string& key);
 };
+
+} // namespace vocelle

@@ -1,10 +1,34 @@
-#include "formats/myROI.h"
+#include <vocelle/formats/myROI.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
-#include "text/triples.h"
+#include <vocelle/formats/voxelentries.h>
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/safesave.h>
 
 #include <iomanip>
+
+namespace vocelle {
+
+namespace {
+
+const FieldTable<ROI>& headerFields() {
+    static const FieldTable<ROI> fields = {{"FileVersion:", &ROI::FileVersion, 2},
+                                           {"SaveVoxelsInROIs:", &ROI::SaveVoxelsInROIs, 2},
+                                           {"SaveSortedVoxelList:", &ROI::SaveSortedVoxelList, 2},
+                                           {"SaveROIMaxPSC:", &ROI::SaveROIMaxPSC, 2},
+                                           {"NrOfTCPlots:", &ROI::NrOfTCPlots, 2}};
+    return fields;
+}
+
+const FieldTable<single_ROI>& entryFields() {
+    static const FieldTable<single_ROI> fields = {
+        {"NrOfTCs:", &single_ROI::NrOfTCs, 1}, {"FromSlice:", &single_ROI::FromSlice, 1},
+        {"Left:", &single_ROI::Left, 1},       {"Right:", &single_ROI::Right, 1},
+        {"Top:", &single_ROI::Top, 1},         {"Bottom:", &single_ROI::Bottom, 1},
+        {"NrOfVoxels:", &single_ROI::NrOfVoxels, 1}};
+    return fields;
+}
+
+} // namespace
 
 ROI::ROI() { FileVersion.value() = 5; }
 
@@ -17,45 +41,20 @@ ROI::ROI(std::istream& in, const std::string& fileName) : fileName(fileName) { r
 
 void ROI::read(std::istream& in) {
     FileVersion.value() = -1;
-    const KeyTable headerKeys = {
-        lineKey("FileVersion:", FileVersion),     lineKey("SaveVoxelsInROIs:", SaveVoxelsInROIs),
-        lineKey("SaveSortedVoxelList:", SaveSortedVoxelList), lineKey("SaveROIMaxPSC:", SaveROIMaxPSC),
-        lineKey("NrOfTCPlots:", NrOfTCPlots)};
-    scanKeys(in, headerKeys, "NrOfTCPlots:");
-
-    // A stream that has stopped can deliver no further block, so the claimed count is not
-    // walked through to its end.
-    for (int i = 0; i < NrOfTCPlots.value() && in.good(); ++i) {
-        single_ROI entry;
-        const KeyTable entryKeys = {
-            lineKey("NrOfTCs:", entry.NrOfTCs), lineKey("FromSlice:", entry.FromSlice),
-            lineKey("Left:", entry.Left),       lineKey("Right:", entry.Right),
-            lineKey("Top:", entry.Top),         lineKey("Bottom:", entry.Bottom),
-            lineKey("NrOfVoxels:", entry.NrOfVoxels)};
-        // Kept once its count has been read, even when the file ends right after it.
-        if (!scanKeys(in, entryKeys, "NrOfVoxels:") || in.fail()) break;
-        const auto kept = readTriples(in, entry.NrOfVoxels.value(), entry.voxels);
-        if (kept < entry.NrOfVoxels.value()) entry.NrOfVoxels.value() = static_cast<int>(kept);
-        rois.push_back(std::move(entry));
-    }
+    scanFields(in, headerFields(), *this, "NrOfTCPlots:");
+    readVoxelEntries(in, NrOfTCPlots.value(), entryFields(), rois);
 }
 
 void ROI::PrintTo(std::ostream& out, bool withVoxels) const {
-    for (const auto* line : {&FileVersion, &SaveVoxelsInROIs, &SaveSortedVoxelList, &SaveROIMaxPSC, &NrOfTCPlots})
-        line->printLineIfAllSet(out, 2);
-    for (const auto& entry : rois) {
-        for (const auto* line : {&entry.NrOfTCs, &entry.FromSlice, &entry.Left, &entry.Right, &entry.Top,
-                                 &entry.Bottom, &entry.NrOfVoxels})
-            line->printLineIfAllSet(out, 1);
-        if (withVoxels) {
-            // The adjustment is whatever the header lines left (left-adjusted after any of them).
-            for (const auto& v : entry.voxels)
-                out << std::setw(3) << v.x << ' ' << std::setw(3) << v.y << ' ' << std::setw(3) << v.z << '\n';
-        } else {
-            out << "  Skipping coordinate list\n";
-        }
-        out << '\n';
-    }
+    printFields(out, headerFields(), *this);
+    printVoxelEntries(out, rois, entryFields(), withVoxels,
+                      [](std::ostream& o, const std::vector<glm::tvec3<int>>& voxels) {
+                          // The adjustment is whatever the header lines left (left-adjusted after
+                          // any of them).
+                          for (const auto& v : voxels)
+                              o << std::setw(3) << v.x << ' ' << std::setw(3) << v.y << ' '
+                                << std::setw(3) << v.z << '\n';
+                      });
 }
 
 void ROI::Save() const {
@@ -66,3 +65,5 @@ void ROI::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -16,8 +16,8 @@
 // region block cut off before NrOfVoxels is dropped with all later ones, and a voxel list keeps
 // only its complete triples (NrOfVoxels then gives the number kept).
 
-#include "formats/myVOI.h"
-#include "text/line.h"
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
 
@@ -25,6 +25,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class FMR;
 class TRF;
@@ -52,7 +54,8 @@ class ROI {
 public:
     // Empty document: no lines set, FileVersion's value 5, no regions; prints nothing.
     ROI();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit ROI(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit ROI(std::istream& in, const std::string& fileName = std::string());
@@ -83,3 +86,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

@@ -1,17 +1,19 @@
-#include "formats/mySDM.h"
+#include <vocelle/formats/mySDM.h>
 
-#include "plugin/tarnlog.h"
-#include "text/keyscan.h"
-#include "text/safesave.h"
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/logsink.h>
+#include <vocelle/text/safesave.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <iomanip>
 #include <stdexcept>
+
+namespace vocelle {
 
 namespace {
 
@@ -54,19 +56,30 @@ float fixedField(const std::string& row, long long index, const std::string& fil
     }
 }
 
+// The header ends at FirstConfoundPredictor:.
+const FieldTable<SDM>& headerFields() {
+    static const FieldTable<SDM> fields = {
+        {"FileVersion:", &SDM::FileVersion, 2},
+        {"NrOfPredictors:", &SDM::NrOfPredictors, 1},
+        {"NrOfDataPoints:", &SDM::NrOfDataPoints, 1},
+        {"IncludesConstant:", &SDM::IncludesConstant, 1},
+        {"FirstConfoundPredictor:", &SDM::FirstConfoundPredictor, 2}};
+    return fields;
+}
+
 } // namespace
 
-SDM::SDM()
-    : FileVersion("FileVersion", 1, headerWidth),
-      NrOfPredictors("NrOfPredictors", 0, headerWidth),
-      NrOfDataPoints("NrOfDataPoints", 0, headerWidth),
-      IncludesConstant("IncludesConstant", false, headerWidth),
-      FirstConfoundPredictor("FirstConfoundPredictor", 0, headerWidth) {}
+SDM::SDM() {
+    FileVersion = 1;
+    setLineNames(headerFields(), *this, headerWidth);
+}
 
 SDM::SDM(const std::string& fileName) : fileName(fileName) {
-    std::ifstream in(fileName);
-    if (!in.is_open()) {
-        logger << "!!!  Failed opening SDM for reading: " << fileName << std::flush;
+    std::ifstream in;
+    try {
+        in = openForReading(fileName, "!!!  Failed opening SDM for reading: ");
+    } catch (const std::runtime_error& error) {
+        logMessage(error.what());
         FileVersion.value() = -1;
         return;
     }
@@ -76,11 +89,7 @@ SDM::SDM(const std::string& fileName) : fileName(fileName) {
 SDM::SDM(std::istream& in, const std::string& fileName) : fileName(fileName) { read(in); }
 
 void SDM::read(std::istream& in) {
-    const KeyTable keys = {lineKey("FileVersion:", FileVersion), lineKey("NrOfPredictors:", NrOfPredictors),
-                           lineKey("NrOfDataPoints:", NrOfDataPoints),
-                           lineKey("IncludesConstant:", IncludesConstant),
-                           lineKey("FirstConfoundPredictor:", FirstConfoundPredictor)};
-    scanKeys(in, keys, "FirstConfoundPredictor:");
+    scanFields(in, headerFields(), *this, "FirstConfoundPredictor:");
     const long long predictors = std::max(0, NrOfPredictors.value());
     const long long dataPoints = std::max(0, NrOfDataPoints.value());
 
@@ -133,11 +142,7 @@ void SDM::read(std::istream& in) {
 }
 
 void SDM::PrintTo(std::ostream& out) const {
-    FileVersion.printLineIfAllSet(out, 2);
-    NrOfPredictors.printLineIfAllSet(out, 1);
-    NrOfDataPoints.printLineIfAllSet(out, 1);
-    IncludesConstant.printLineIfAllSet(out, 1);
-    FirstConfoundPredictor.printLineIfAllSet(out, 2);
+    printFields(out, headerFields(), *this);
 
     const auto colours = std::min({red.size(), green.size(), blue.size()});
     for (std::size_t p = 0; p < colours; ++p)
@@ -167,3 +172,5 @@ void SDM::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -17,19 +17,22 @@
 // claimed count never costs more memory than the file holds; colours and names the file lacks
 // read as 0 0 0 and "NoName".
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <istream>
 #include <ostream>
 #include <string>
 #include <vector>
 
+namespace vocelle {
+
 class SDM {
 public:
     // Every header line set with its default and width 24; no predictors, no data points.
     SDM();
-    // Reads the file. One that cannot be opened is logged ("!!!  Failed opening SDM for
-    // reading: " + path) and leaves FileVersion's value -1 with the line unset; nothing is thrown.
+    // Reads the file. One that is not a regular file or cannot be opened is logged ("!!!  Failed
+    // opening SDM for reading: " + path) and leaves FileVersion's value -1 with the line unset;
+    // nothing is thrown.
     // A data row without its numbers throws std::invalid_argument or std::out_of_range naming
     // the file.
     explicit SDM(const std::string& fileName);
@@ -58,3 +61,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

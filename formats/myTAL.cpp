@@ -1,11 +1,29 @@
-#include "formats/myTAL.h"
+#include <vocelle/formats/myTAL.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
+
+namespace vocelle {
 
 namespace {
 
-const char* const landmarkKeys[TAL::NrOfLandmarks] = {"AC:", "PC:", "AP:", "PP:", "SP:", "IP:", "RP:", "LP:"};
+const FieldTable<TAL>& fields() {
+    static const FieldTable<TAL> table = [] {
+        FieldTable<TAL> t = {{"FileVersion:", &TAL::FileVersion, 2},
+                             {"Project:", &TAL::Project, 2}};
+        // In the order of TAL::Landmark; an empty line after the last.
+        const char* const landmarkKeys[] = {"AC:", "PC:", "AP:", "PP:", "SP:", "IP:", "RP:", "LP:"};
+        for (int i = 0; i < TAL::NrOfLandmarks; ++i)
+            t.push_back(tripleField<TAL>(
+                landmarkKeys[i], [i](auto& tal) -> auto& { return tal.landmarks[i]; },
+                i == TAL::LP ? 2 : 1));
+        t.push_back({"TALVMRFramingCube:", &TAL::TALVMRFramingCube, 1});
+        t.push_back({"TALVMRVoxelRes:", &TAL::TALVMRVoxelRes, 1});
+        return t;
+    }();
+    return table;
+}
 
 } // namespace
 
@@ -25,30 +43,9 @@ TAL::TAL(std::istream& in, const std::string& fileName) : TAL() {
     read(in);
 }
 
-void TAL::read(std::istream& in) {
-    KeyTable keys = {lineKey("FileVersion:", FileVersion), lineKey("Project:", Project),
-                     lineKey("TALVMRFramingCube:", TALVMRFramingCube),
-                     lineKey("TALVMRVoxelRes:", TALVMRVoxelRes)};
-    for (int i = 0; i < NrOfLandmarks; ++i) {
-        auto& point = landmarks[i];
-        keys.push_back({landmarkKeys[i], [&point](std::istream& s, const std::string&) {
-                            s >> point.x >> point.y >> point.z;
-                        }});
-    }
-    scanKeys(in, keys);
-}
+void TAL::read(std::istream& in) { scanFields(in, fields(), *this); }
 
-void TAL::PrintTo(std::ostream& out) const {
-    FileVersion.printLineIfAllSet(out, 2);
-    Project.printLineIfAllSet(out, 2);
-    for (int i = 0; i < NrOfLandmarks; ++i) {
-        const auto& point = landmarks[i];
-        out << landmarkKeys[i] << ' ' << point.x << ' ' << point.y << ' ' << point.z
-            << (i == LP ? "\n\n" : "\n");
-    }
-    TALVMRFramingCube.printLineIfAllSet(out, 1);
-    TALVMRVoxelRes.printLineIfAllSet(out, 1);
-}
+void TAL::PrintTo(std::ostream& out) const { printFields(out, fields(), *this); }
 
 void TAL::Save() const {
     saveReplacing(fileName, [this](std::ostream& out) { PrintTo(out); });
@@ -58,3 +55,5 @@ void TAL::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -10,7 +10,7 @@
 //
 // Landmarks are plain values, always printed; they stay 0 until the file gives them.
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
 
@@ -19,6 +19,8 @@
 #include <ostream>
 #include <string>
 
+namespace vocelle {
+
 class TAL {
 public:
     // Index into `landmarks`, in file order.
@@ -26,7 +28,8 @@ public:
 
     // Absent landmarks: every line unset, FileVersion's value -1, all coordinates 0.
     TAL();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit TAL(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit TAL(std::istream& in, const std::string& fileName = std::string());
@@ -47,3 +50,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

@@ -1,9 +1,12 @@
-#include "formats/myTRF.h"
+#include <vocelle/formats/myTRF.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/safesave.h>
 
 #include <iomanip>
+
+namespace vocelle {
 
 namespace {
 
@@ -29,6 +32,42 @@ void printMatrix(std::ostream& out, const float m[4][4]) {
     out.unsetf(std::ios::floatfield);
 }
 
+// A line that announces a matrix: its 16 numbers follow the line when `announced` holds.
+template <typename T>
+Field<TRF> announcingField(const std::string& key, Line<T> TRF::*line, float (TRF::*matrix)[4][4],
+                           bool (*announced)(const TRF&)) {
+    return {key, line, 2,
+            [matrix, announced](TRF& trf, std::istream& in) {
+                if (announced(trf)) readMatrix(in, trf.*matrix);
+            },
+            [matrix, announced](const TRF& trf, std::ostream& out) {
+                if (announced(trf)) printMatrix(out, trf.*matrix);
+            }};
+}
+
+const FieldTable<TRF>& fields() {
+    static const FieldTable<TRF> table = {
+        {"FileVersion:", &TRF::FileVersion, 2},
+        announcingField("DataFormat:", &TRF::DataFormat, &TRF::matrix,
+                        [](const TRF& trf) { return trf.DataFormat.value() == "Matrix"; }),
+        {"TransformationType:", &TRF::TransformationType, 1},
+        {"CoordinateSystem:", &TRF::CoordinateSystem, 2},
+        {"NSlicesFMRVMR:", &TRF::NSlicesFMRVMR, 1},
+        {"SlThickFMRVMR:", &TRF::SlThickFMRVMR, 1},
+        {"SlGapFMRVMR:", &TRF::SlGapFMRVMR, 1},
+        {"CreateFMR3DMethod:", &TRF::CreateFMR3DMethod, 1},
+        {"AlignmentStep:", &TRF::AlignmentStep, 1},
+        announcingField("ExtraVMRTransf:", &TRF::ExtraVMRTransf, &TRF::extraMatrix,
+                        [](const TRF& trf) { return trf.ExtraVMRTransf.value() == 1; }),
+        {"ToVMRFramingCube:", &TRF::ToVMRFramingCube, 1},
+        {"ToVMRVoxelRes:", &TRF::ToVMRVoxelRes, 2},
+        {"SourceFile:", &TRF::SourceFile, 1},
+        {"TargetFile:", &TRF::TargetFile, 2},
+        {"ACPCVMRFramingCube:", &TRF::ACPCVMRFramingCube, 1},
+        {"ACPCVMRVoxelRes:", &TRF::ACPCVMRVoxelRes, 2}};
+    return table;
+}
+
 } // namespace
 
 TRF::TRF() {
@@ -48,55 +87,11 @@ TRF::TRF(std::istream& in, const std::string& fileName) : TRF() {
     read(in);
 }
 
-void TRF::read(std::istream& in) {
-    const KeyTable keys = {
-        lineKey("FileVersion:", FileVersion),
-        {"DataFormat:",
-         [this](std::istream& s, const std::string& key) {
-             DataFormat.readLine(s, key);
-             if (DataFormat.value() == "Matrix") readMatrix(s, matrix);
-         }},
-        lineKey("TransformationType:", TransformationType),
-        lineKey("CoordinateSystem:", CoordinateSystem),
-        lineKey("NSlicesFMRVMR:", NSlicesFMRVMR),
-        lineKey("SlThickFMRVMR:", SlThickFMRVMR),
-        lineKey("SlGapFMRVMR:", SlGapFMRVMR),
-        lineKey("CreateFMR3DMethod:", CreateFMR3DMethod),
-        lineKey("AlignmentStep:", AlignmentStep),
-        {"ExtraVMRTransf:",
-         [this](std::istream& s, const std::string& key) {
-             ExtraVMRTransf.readLine(s, key);
-             if (ExtraVMRTransf.value() == 1) readMatrix(s, extraMatrix);
-         }},
-        lineKey("ToVMRFramingCube:", ToVMRFramingCube),
-        lineKey("ToVMRVoxelRes:", ToVMRVoxelRes),
-        lineKey("SourceFile:", SourceFile),
-        lineKey("TargetFile:", TargetFile),
-        lineKey("ACPCVMRFramingCube:", ACPCVMRFramingCube),
-        lineKey("ACPCVMRVoxelRes:", ACPCVMRVoxelRes)};
-    scanKeys(in, keys);
-}
+void TRF::read(std::istream& in) { scanFields(in, fields(), *this); }
 
 void TRF::PrintTo(std::ostream& out) const {
     out << '\n';
-    FileVersion.printLineIfAllSet(out, 2);
-    DataFormat.printLineIfAllSet(out, 2);
-    if (DataFormat.value() == "Matrix") printMatrix(out, matrix);
-    TransformationType.printLineIfAllSet(out, 1);
-    CoordinateSystem.printLineIfAllSet(out, 2);
-    NSlicesFMRVMR.printLineIfAllSet(out, 1);
-    SlThickFMRVMR.printLineIfAllSet(out, 1);
-    SlGapFMRVMR.printLineIfAllSet(out, 1);
-    CreateFMR3DMethod.printLineIfAllSet(out, 1);
-    AlignmentStep.printLineIfAllSet(out, 1);
-    ExtraVMRTransf.printLineIfAllSet(out, 2);
-    if (ExtraVMRTransf.value() == 1) printMatrix(out, extraMatrix);
-    ToVMRFramingCube.printLineIfAllSet(out, 1);
-    ToVMRVoxelRes.printLineIfAllSet(out, 2);
-    SourceFile.printLineIfAllSet(out, 1);
-    TargetFile.printLineIfAllSet(out, 2);
-    ACPCVMRFramingCube.printLineIfAllSet(out, 1);
-    ACPCVMRVoxelRes.printLineIfAllSet(out, 2);
+    printFields(out, fields(), *this);
 }
 
 void TRF::Save() const {
@@ -107,3 +102,5 @@ void TRF::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -22,17 +22,20 @@
 // Matrices are row-major (matrix[row][column]) and act on column vectors; both start as the
 // identity. Matrices are printed fixed with 17 decimals, so a printed file reads back exactly.
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <istream>
 #include <ostream>
 #include <string>
 
+namespace vocelle {
+
 class TRF {
 public:
     // Absent transformation: every line unset, FileVersion's value -1, identity matrices.
     TRF();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit TRF(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit TRF(std::istream& in, const std::string& fileName = std::string());
@@ -67,3 +70,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

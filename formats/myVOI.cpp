@@ -1,22 +1,51 @@
-#include "formats/myVOI.h"
+#include <vocelle/formats/myVOI.h>
 
-#include "text/keyscan.h"
-#include "text/safesave.h"
-#include "text/triples.h"
+#include <vocelle/formats/voxelentries.h>
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
+#include <cctype>
 #include <charconv>
 #include <cstring>
 #include <memory>
+
+namespace vocelle {
 
 namespace {
 
 const int headerWidth = 28;
 
-std::string trimmed(const std::string& text) {
-    const char* const blanks = " \t\n\v\f\r";
-    const auto first = text.find_first_not_of(blanks);
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+// The header; it ends at NrOfVOIs:.
+const FieldTable<VOI>& headerFields() {
+    static const FieldTable<VOI> fields = {
+        {"FileVersion:", &VOI::FileVersion, 2},
+        {"ReferenceSpace:", &VOI::ReferenceSpace, 2},
+        {"OriginalVMRResolutionX:", &VOI::OriginalVMRResolutionX, 1},
+        {"OriginalVMRResolutionY:", &VOI::OriginalVMRResolutionY, 1},
+        {"OriginalVMRResolutionZ:", &VOI::OriginalVMRResolutionZ, 1},
+        {"OriginalVMROffsetX:", &VOI::OriginalVMROffsetX, 1},
+        {"OriginalVMROffsetY:", &VOI::OriginalVMROffsetY, 1},
+        {"OriginalVMROffsetZ:", &VOI::OriginalVMROffsetZ, 1},
+        {"OriginalVMRFramingCubeDim:", &VOI::OriginalVMRFramingCubeDim, 2},
+        {"LeftRightConvention:", &VOI::LeftRightConvention, 2},
+        {"SubjectVOINamingConvention:", &VOI::SubjectVOINamingConvention, 3},
+        {"NrOfVOIs:", &VOI::NrOfVOIs, 2}};
+    return fields;
+}
+
+// After the entries: the count of linked files that follow.
+const FieldTable<VOI>& trailerFields() {
+    static const FieldTable<VOI> fields = {{"NrOfVOIVTCs:", &VOI::NrOfVOIVTCs, 1}};
+    return fields;
+}
+
+const FieldTable<single_VOI>& entryFields() {
+    static const FieldTable<single_VOI> fields = {
+        {"NameOfVOI:", &single_VOI::NameOfVOI, 1},
+        tripleField<single_VOI>("ColorOfVOI:", [](auto& entry) -> auto& { return entry.color; }, 2),
+        {"NrOfVoxels:", &single_VOI::NrOfVoxels, 1}};
+    return fields;
 }
 
 // Voxel lines are formatted into a large block and written in few pieces: through the stream,
@@ -81,20 +110,18 @@ private:
 
 } // namespace
 
-VOI::VOI()
-    : FileVersion("FileVersion", 4, headerWidth),
-      ReferenceSpace("ReferenceSpace", "ACPC", headerWidth),
-      OriginalVMRResolutionX("OriginalVMRResolutionX", 1, headerWidth),
-      OriginalVMRResolutionY("OriginalVMRResolutionY", 1, headerWidth),
-      OriginalVMRResolutionZ("OriginalVMRResolutionZ", 1, headerWidth),
-      OriginalVMROffsetX("OriginalVMROffsetX", 0, headerWidth),
-      OriginalVMROffsetY("OriginalVMROffsetY", 0, headerWidth),
-      OriginalVMROffsetZ("OriginalVMROffsetZ", 0, headerWidth),
-      OriginalVMRFramingCubeDim("OriginalVMRFramingCubeDim", 256, headerWidth),
-      LeftRightConvention("LeftRightConvention", 1, headerWidth),
-      SubjectVOINamingConvention("SubjectVOINamingConvention", "<VOI>_<SUBJ>", headerWidth),
-      NrOfVOIs("NrOfVOIs", 0, headerWidth),
-      NrOfVOIVTCs("NrOfVOIVTCs", 0, headerWidth) {}
+VOI::VOI() {
+    FileVersion = 4;
+    ReferenceSpace = "ACPC";
+    OriginalVMRResolutionX = 1;
+    OriginalVMRResolutionY = 1;
+    OriginalVMRResolutionZ = 1;
+    OriginalVMRFramingCubeDim = 256;
+    LeftRightConvention = 1;
+    SubjectVOINamingConvention = "<VOI>_<SUBJ>";
+    setLineNames(headerFields(), *this, headerWidth);
+    setLineNames(trailerFields(), *this, headerWidth);
+}
 
 VOI::VOI(const std::string& fileName) : fileName(fileName) {
     auto in = openForReading(fileName);
@@ -105,79 +132,33 @@ VOI::VOI(std::istream& in, const std::string& fileName) : fileName(fileName) { r
 
 void VOI::read(std::istream& in) {
     FileVersion.value() = -1;
-    const KeyTable headerKeys = {
-        lineKey("FileVersion:", FileVersion),
-        lineKey("ReferenceSpace:", ReferenceSpace),
-        lineKey("OriginalVMRResolutionX:", OriginalVMRResolutionX),
-        lineKey("OriginalVMRResolutionY:", OriginalVMRResolutionY),
-        lineKey("OriginalVMRResolutionZ:", OriginalVMRResolutionZ),
-        lineKey("OriginalVMROffsetX:", OriginalVMROffsetX),
-        lineKey("OriginalVMROffsetY:", OriginalVMROffsetY),
-        lineKey("OriginalVMROffsetZ:", OriginalVMROffsetZ),
-        lineKey("OriginalVMRFramingCubeDim:", OriginalVMRFramingCubeDim),
-        lineKey("LeftRightConvention:", LeftRightConvention),
-        lineKey("SubjectVOINamingConvention:", SubjectVOINamingConvention),
-        lineKey("NrOfVOIs:", NrOfVOIs)};
-    if (!scanKeys(in, headerKeys, "NrOfVOIs:")) return;
-
-    // A stream that has stopped can deliver no further entry, so the claimed count is not
-    // walked through to its end.
-    for (int i = 0; i < NrOfVOIs.value() && in.good(); ++i) {
-        single_VOI entry;
-        const KeyTable entryKeys = {
-            lineKey("NameOfVOI:", entry.NameOfVOI),
-            {"ColorOfVOI:", [&entry](std::istream& s, const std::string&) {
-                 s >> entry.color.x >> entry.color.y >> entry.color.z;
-             }},
-            lineKey("NrOfVoxels:", entry.NrOfVoxels)};
-        // Kept once its count has been read, even when the file ends right after it.
-        if (!scanKeys(in, entryKeys, "NrOfVoxels:") || in.fail()) return;
-        const auto kept = readTriples(in, entry.NrOfVoxels.value(), entry.voxels);
-        if (kept < entry.NrOfVoxels.value()) entry.NrOfVoxels.value() = static_cast<int>(kept);
-        vois.push_back(std::move(entry));
-    }
-
+    if (!scanFields(in, headerFields(), *this, "NrOfVOIs:")) return;
+    readVoxelEntries(in, NrOfVOIs.value(), entryFields(), vois);
     if (!in.good()) return;
-    if (!scanKeys(in, {lineKey("NrOfVOIVTCs:", NrOfVOIVTCs)}, "NrOfVOIVTCs:") || in.fail()) return;
+    if (!scanFields(in, trailerFields(), *this, "NrOfVOIVTCs:") || in.fail()) return;
 
     // The linked files stand one per line after the count; a name on the count's own line is
     // taken as the first. Blank lines are passed over; the list ends with the file.
     const long long count = NrOfVOIVTCs.value();
     std::string text;
     while (static_cast<long long>(vtcFiles.size()) < count && std::getline(in, text)) {
-        auto name = trimmed(text);
-        if (!name.empty()) vtcFiles.push_back(std::move(name));
+        auto name = removeEnclosingWhiteSpaces(text);
+        // A blank line comes back as it was.
+        if (!name.empty() && !std::isspace(static_cast<unsigned char>(name.front())))
+            vtcFiles.push_back(std::move(name));
     }
 }
 
 void VOI::PrintTo(std::ostream& out, bool withVoxels) const {
     out << '\n';
-    FileVersion.printLineIfAllSet(out, 2);
-    ReferenceSpace.printLineIfAllSet(out, 2);
-    OriginalVMRResolutionX.printLineIfAllSet(out, 1);
-    OriginalVMRResolutionY.printLineIfAllSet(out, 1);
-    OriginalVMRResolutionZ.printLineIfAllSet(out, 1);
-    OriginalVMROffsetX.printLineIfAllSet(out, 1);
-    OriginalVMROffsetY.printLineIfAllSet(out, 1);
-    OriginalVMROffsetZ.printLineIfAllSet(out, 1);
-    OriginalVMRFramingCubeDim.printLineIfAllSet(out, 2);
-    LeftRightConvention.printLineIfAllSet(out, 2);
-    SubjectVOINamingConvention.printLineIfAllSet(out, 3);
-    NrOfVOIs.printLineIfAllSet(out, 2);
+    printFields(out, headerFields(), *this);
     VoxelLines voxelLines;
-    for (const auto& entry : vois) {
-        entry.NameOfVOI.printLineIfAllSet(out, 1);
-        out << "ColorOfVOI: " << entry.color.x << ' ' << entry.color.y << ' ' << entry.color.z << "\n\n";
-        entry.NrOfVoxels.printLineIfAllSet(out, 1);
-        if (withVoxels) {
-            voxelLines.print(out, entry.voxels);
-        } else {
-            out << "  Skipping coordinate list\n";
-        }
-        out << '\n';
-    }
+    printVoxelEntries(out, vois, entryFields(), withVoxels,
+                      [&voxelLines](std::ostream& o, const std::vector<glm::tvec3<int>>& voxels) {
+                          voxelLines.print(o, voxels);
+                      });
     out << '\n';
-    NrOfVOIVTCs.printLineIfAllSet(out, 1);
+    printFields(out, trailerFields(), *this);
     for (const auto& name : vtcFiles) out << name << '\n';
 }
 
@@ -189,3 +170,5 @@ void VOI::SaveAs(const std::string& newFileName) {
     fileName = newFileName;
     Save();
 }
+
+} // namespace vocelle

@@ -22,7 +22,7 @@
 // all later ones, and a voxel list keeps only its complete triples (NrOfVoxels then gives the
 // number kept).
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
 
@@ -30,6 +30,8 @@
 #include <ostream>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class single_VOI {
 public:
@@ -49,7 +51,8 @@ class VOI {
 public:
     // Every header line set with its default and width 28; no entries, no linked files.
     VOI();
-    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path.
+    // Reads the file; throws std::runtime_error "Failed opening for reading: " + path when it is
+    // not a regular file or cannot be opened.
     explicit VOI(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save.
     explicit VOI(std::istream& in, const std::string& fileName = std::string());
@@ -86,3 +89,5 @@ public:
 private:
     void read(std::istream& in);
 };
+
+} // namespace vocelle

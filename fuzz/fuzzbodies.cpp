@@ -1,19 +1,21 @@
 #include "fuzz/fuzzbodies.h"
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/mySDM.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
-#include "plugin/joblist.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/plugin/joblist.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
+
+namespace vocelle {
 
 namespace {
 
@@ -212,3 +214,5 @@ FuzzBody findFuzzBody(const std::string& name) {
         if (name == t->name) return t->body;
     return nullptr;
 }
+
+} // namespace vocelle

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace vocelle {
+
 // A broken invariant: not a reader failure, a bug.
 struct BrokenInvariant : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -26,3 +28,5 @@ FuzzBody findFuzzBody(const std::string& name); // nullptr when unknown
 
 // Multi-document inputs (STC, conversion) are split at this line.
 constexpr const char* fuzzDocumentSeparator = "\n%%%%\n";
+
+} // namespace vocelle

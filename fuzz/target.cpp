@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace vocelle;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const FuzzBody body = findFuzzBody(VOCELLE_FUZZ_TARGET);
     if (body == nullptr) {

@@ -1,74 +1,46 @@
-#include "host/commands.h"
+#include <vocelle/host/commands.h>
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/mySDM.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
-#include "host/joblistsplit.h"
-#include "host/niftiexport.h"
-#include "host/preview.h"
-#include "plugin/joblist.h"
-#include "text/safesave.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/host/joblistsplit.h>
+#include <vocelle/host/niftiexport.h>
+#include <vocelle/host/preview.h>
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <cctype>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 
+namespace vocelle {
+
 namespace {
 
-int fail(const std::string& message) {
-    std::fprintf(stderr, "vocelle: %s\n", message.c_str());
-    return 2;
-}
+// Throws std::runtime_error naming the file when it cannot be read. The document readers stop
+// quietly at the end of what they understand; a file they cannot open at all (missing, a folder,
+// no permission) is refused up front, with the same words whatever its kind.
+void checkReadable(const std::string& path) { openForReading(path); }
 
-// Readers stop quietly at the end of what they understand; a file that cannot be read at all
-// (missing, a folder, no permission) is refused up front with its name.
-bool readable(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) return false;
-    in.peek();
-    return !in.bad();
-}
-
-// The VOI of a preview or export, or a message naming the file.
-bool loadVoi(const std::string& path, VOI& voi, std::string& error) {
-    if (!readable(path)) {
-        error = "Failed opening for reading: " + path;
-        return false;
-    }
-    try {
-        voi = VOI(path);
-        return true;
-    } catch (const std::exception& e) {
-        error = e.what();
-        return false;
-    }
-}
-
-// "a/b.voi" -> "a/b" + ending; a name without extension gets the ending added.
-std::string besideWithEnding(const std::string& path, const std::string& ending) {
-    const std::string name = getFileName(path);
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || dot == 0) return path + ending;
-    return path.substr(0, path.size() - (name.size() - dot)) + ending;
+// A document path's extension, lower case, without its dot ("" when it has none).
+std::string documentKind(const std::string& path) {
+    std::string kind = getExtension(path);
+    for (char& c : kind) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return kind.empty() ? kind : kind.substr(1);
 }
 
 } // namespace
 
-std::string documentKind(const std::string& path) {
-    const std::string name = getFileName(path);
-    const std::size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos) return std::string();
-    std::string kind = name.substr(dot + 1);
-    for (char& c : kind) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return kind;
+int fail(const std::string& message) {
+    std::fprintf(stderr, "vocelle: %s\n", message.c_str());
+    return 2;
 }
 
 int printCommand(const HostOptions& options) {
@@ -76,11 +48,11 @@ int printCommand(const HostOptions& options) {
     const std::string kind = documentKind(path);
     if (kind != "roi" && kind != "voi" && kind != "fmr" && kind != "trf" && kind != "tal" && kind != "sdm")
         return fail("cannot tell the format of " + path + " (expected .roi, .voi, .fmr, .trf, .tal or .sdm)");
-    if (!readable(path)) return fail("Failed opening for reading: " + path);
 
     // Printed into memory first, so a document that fails half way prints nothing.
     std::ostringstream text;
     try {
+        checkReadable(path);
         if (kind == "roi") ROI(path).PrintTo(text, options.withVoxels);
         else if (kind == "voi") VOI(path).PrintTo(text, options.withVoxels);
         else if (kind == "fmr") FMR(path, false).PrintTo(text);
@@ -96,11 +68,11 @@ int printCommand(const HostOptions& options) {
 }
 
 int previewCommand(const HostOptions& options) {
-    VOI voi;
-    std::string error;
-    if (!loadVoi(options.document, voi, error)) return fail(error);
-    const std::string output = options.output.empty() ? besideWithEnding(options.document, ".png") : options.output;
+    const std::string output =
+        options.output.empty() ? addToFileNameNewExtension(options.document, ".png") : options.output;
     try {
+        checkReadable(options.document);
+        const VOI voi(options.document);
         long long voxels = 0;
         for (const auto& entry : voi.vois) voxels += static_cast<long long>(entry.voxels.size());
         const std::string title = getFileName(options.document) + "   " + voi.ReferenceSpace.value() + "   " +
@@ -122,12 +94,11 @@ int previewCommand(const HostOptions& options) {
 }
 
 int exportNiftiCommand(const HostOptions& options) {
-    VOI voi;
-    std::string error;
-    if (!loadVoi(options.document, voi, error)) return fail(error);
     const std::string output =
-        options.output.empty() ? besideWithEnding(options.document, ".nii.gz") : options.output;
+        options.output.empty() ? addToFileNameNewExtension(options.document, ".nii.gz") : options.output;
     try {
+        checkReadable(options.document);
+        const VOI voi(options.document);
         const NiftiExportReport report = exportNifti(voi, output);
         if (report.outside > 0)
             std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the 256^3 grid and are left out\n",
@@ -168,10 +139,4 @@ int splitCommand(const HostOptions& options) {
     return 0;
 }
 
-std::vector<std::string> jobListRois(const std::string& path) {
-    std::vector<std::string> rois;
-    std::ifstream list(path);
-    if (!list.is_open()) return rois;
-    readJobList(list, [&](const ConversionJob& job) { rois.push_back(job.roiName); });
-    return rois;
-}
+} // namespace vocelle

@@ -3,19 +3,19 @@
 // export-nifti and split. Each returns the exit status: 0 done, 2 with a one-line error on
 // standard error naming the file.
 
-#include "host/hostoptions.h"
+#include <vocelle/host/hostoptions.h>
 
 #include <string>
-#include <vector>
+
+namespace vocelle {
 
 int printCommand(const HostOptions& options);
 int previewCommand(const HostOptions& options);
 int exportNiftiCommand(const HostOptions& options);
 int splitCommand(const HostOptions& options);
 
-// The ROI names of a job list's jobs, in list order, as the plug-in reads the list; empty when
-// the list cannot be opened.
-std::vector<std::string> jobListRois(const std::string& path);
+// Prints "vocelle: " and the message as one line on standard error; returns 2, the status of a
+// command that failed.
+int fail(const std::string& message);
 
-// A document path's extension, lower case, without its dot ("" when it has none).
-std::string documentKind(const std::string& path);
+} // namespace vocelle

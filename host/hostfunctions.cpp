@@ -1,10 +1,10 @@
 // The host functions the plug-in looks up by name in the running process. The executable is
 // linked with its symbols exported, so dlopen(NULL) plus dlsym finds exactly these five.
 
-#include "host/hostfunctions.h"
-#include "host/logrecords.h"
+#include <vocelle/host/logrecords.h>
+#include <vocelle/host/session.h>
 
-#include "plugin/TarnPluginInterface.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
 
 #include <cstdio>
 #include <cstring>
@@ -12,32 +12,8 @@
 
 #define HOST_EXPORT extern "C" __attribute__((visibility("default")))
 
-HostSession session;
-
-namespace {
-
-void printLine(std::FILE* stream, const char* text) {
-    if (text != nullptr) std::fputs(text, stream);
-    std::fputc('\n', stream);
-    std::fflush(stream);
-}
-
-} // namespace
-
-void showProgress() {
-    if (!session.progress.active()) return;
-    const int done = session.outcome.converted() + session.outcome.notConverted();
-    std::vector<std::string> current;
-    if (done >= 0 && static_cast<std::size_t>(done) < session.jobRois.size())
-        current.push_back(session.jobRois[static_cast<std::size_t>(done)]);
-    session.progress.show(done, current);
-}
-
-void printLogEntry(const char* text) {
-    session.progress.erase();
-    printLine(stdout, text);
-    if (text != nullptr) session.outcome.logEntry(text);
-}
+// The exported host functions have C names and no namespace, as the plug-in looks them up.
+using namespace vocelle;
 
 HOST_EXPORT void hxGetVersionOfCorvane(int* major, int* minor, int* sub) {
     const int* version = session.options.version;

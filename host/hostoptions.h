@@ -1,16 +1,16 @@
 #pragma once
-// Command line of the vocelle host.
+// What the command line asks of the vocelle host.
 
 #include <string>
-#include <vector>
+
+namespace vocelle {
 
 struct HostOptions {
-    enum class Command { None, Run, Info, Help, Print, Convert, Preview, ExportNifti, Split };
-    Command command = Command::None;
-    std::string jobList;      // run, split; empty for run: the file chooser answers with a cancelled choice
-    std::string pluginPath;   // empty: libVocelle.so beside the vocelle program
+    std::string program;      // this program's file: each process of run --jobs runs it again
+    std::string pluginPath;   // run, info: --plugin, or the plug-in found beside this program
     std::string transcriptPath;
     int version[3] = {2, 8, 0};
+    std::string jobList;      // run, split; empty for run: the file chooser answers with a cancelled choice
     int jobs = 1;             // run: processes to spread the list over
     bool worker = false;      // run: one process of a --jobs run; log entries go out as records
     int parts = 0;            // split: number of lists to make
@@ -21,16 +21,4 @@ struct HostOptions {
     std::string roi, fmr, ia, fa, acpc, tal;
 };
 
-struct ParsedArguments {
-    HostOptions options;
-    std::string error; // non-empty when the command line is not usable
-};
-
-// Parses everything after the program name. Options may stand before or after the command.
-ParsedArguments parseHostArguments(const std::vector<std::string>& arguments);
-
-// Parses "X.Y.Z" with three non-negative decimal numbers; false leaves version untouched.
-bool parseVersion(const std::string& text, int version[3]);
-
-// The --help text.
-std::string hostUsage();
+} // namespace vocelle

@@ -1,10 +1,12 @@
-#include "host/joblistsplit.h"
+#include <vocelle/host/joblistsplit.h>
 
-#include "plugin/joblist.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/plugin/joblist.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <fstream>
 #include <sstream>
+
+namespace vocelle {
 
 namespace {
 
@@ -12,20 +14,6 @@ struct ListLine {
     std::string bytes; // as in the file, its line feed included when it has one
     std::string text;  // as the plug-in compares it: without the line feed, trimmed
 };
-
-bool endsWith(const std::string& text, const char* ending) {
-    const std::string e(ending);
-    return getLastCharacters(text, int(e.size())) == e;
-}
-
-bool isRoiLine(const std::string& text) { return endsWith(text, "roi"); }
-
-// Lines the plug-in takes as a file of a job; every other line it passes over.
-bool namesAFile(const std::string& text) {
-    for (const char* ending : {"roi", "fmr", "IA.trf", "FA.trf", "ACPC.trf", "tal"})
-        if (endsWith(text, ending)) return true;
-    return false;
-}
 
 } // namespace
 
@@ -70,7 +58,7 @@ JobListParts splitJobList(const std::string& text, int partCount) {
     for (std::size_t i = 1; i < lines.size(); ++i) {
         if (!isRoiLine(lines[i].text)) continue;
         std::size_t start = i;
-        while (start - 1 > (starts.empty() ? 0 : starts.back()) && !namesAFile(lines[start - 1].text)) --start;
+        while (start - 1 > (starts.empty() ? 0 : starts.back()) && !namesAJobFile(lines[start - 1].text)) --start;
         starts.push_back(start);
     }
     result.jobCount = int(starts.size());
@@ -113,11 +101,11 @@ JobListParts splitJobListFile(const std::string& path, int partCount) {
 }
 
 std::string jobListPartName(const std::string& listPath, int part, const std::string& folder) {
-    std::string name = getFileName(listPath);
-    const std::size_t dot = name.find_last_of('.');
-    const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-    const std::string extension = dot == std::string::npos || dot == 0 ? ".txt" : name.substr(dot);
+    const std::string name = getFileName(listPath);
+    const std::string extension = getExtension(name);
     std::string dir = folder.empty() ? getPath(listPath) : folder;
     if (!dir.empty() && dir.back() != '/') dir += '/';
-    return dir + stem + "." + std::to_string(part) + extension;
+    return dir + removeExtension(name) + "." + std::to_string(part) + (extension.empty() ? ".txt" : extension);
 }
+
+} // namespace vocelle

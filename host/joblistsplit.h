@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace vocelle {
+
 struct JobListParts {
     std::vector<std::string> parts;         // always as many as asked for; some may hold no job
     std::vector<std::vector<std::string>> roiNames; // per part: first line + ROI line of each job
@@ -27,3 +29,5 @@ JobListParts splitJobListFile(const std::string& path, int partCount);
 // "jobs.txt" cut into 3 parts gives "jobs.1.txt", "jobs.2.txt", "jobs.3.txt"; folder, when not
 // empty, replaces the list's own folder.
 std::string jobListPartName(const std::string& listPath, int part, const std::string& folder);
+
+} // namespace vocelle

@@ -1,8 +1,10 @@
-#include "host/logrecords.h"
+#include <vocelle/host/logrecords.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+namespace vocelle {
 
 void writeLogRecord(const char* text) {
     const std::size_t length = text == nullptr ? 0 : std::strlen(text);
@@ -25,3 +27,5 @@ std::vector<std::string> readLogRecords(std::string& buffer) {
     buffer.erase(0, position);
     return records;
 }
+
+} // namespace vocelle

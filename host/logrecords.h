@@ -5,7 +5,11 @@
 #include <string>
 #include <vector>
 
+namespace vocelle {
+
 void writeLogRecord(const char* text);
 
 // Takes every complete record off the front of buffer; an incomplete one stays for later.
 std::vector<std::string> readLogRecords(std::string& buffer);
+
+} // namespace vocelle

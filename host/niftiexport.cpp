@@ -1,7 +1,8 @@
-#include "host/niftiexport.h"
+#include <vocelle/host/niftiexport.h>
 
-#include "host/voispace.h"
-#include "text/safesave.h"
+#include <vocelle/host/voispace.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <nifti1_io.h>
 
@@ -15,14 +16,12 @@
 #include <stdexcept>
 #include <vector>
 
+namespace vocelle {
+
 namespace {
 
 constexpr int gridSize = cubeSize;
 constexpr std::size_t voxelCount = std::size_t(gridSize) * gridSize * gridSize;
-
-bool endsWith(const std::string& text, const std::string& ending) {
-    return text.size() > ending.size() && text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
-}
 
 struct NiftiImageDeleter {
     void operator()(nifti_image* image) const { nifti_image_free(image); }
@@ -120,9 +119,8 @@ bool writtenCompletely(const std::string& path, const nifti_image& expected) {
 } // namespace
 
 std::string labelTablePath(const std::string& imagePath) {
-    if (endsWith(imagePath, ".nii.gz")) return imagePath.substr(0, imagePath.size() - 7) + ".tsv";
-    if (endsWith(imagePath, ".nii")) return imagePath.substr(0, imagePath.size() - 4) + ".tsv";
-    return std::string();
+    const std::string image = getExtension(imagePath) == ".gz" ? removeExtension(imagePath) : imagePath;
+    return getExtension(image) == ".nii" ? removeExtension(image) + ".tsv" : std::string();
 }
 
 NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
@@ -132,7 +130,7 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
     const std::string tablePath = labelTablePath(imagePath);
     if (tablePath.empty())
         throw std::runtime_error("NIfTI file name must end in .nii.gz or .nii: " + imagePath);
-    const bool compressed = endsWith(imagePath, ".gz");
+    const bool compressed = getExtension(imagePath) == ".gz";
     if (compressed && !nifti_compiled_with_zlib())
         throw std::runtime_error("This NIfTI library cannot write compressed files: " + imagePath);
     if (voi.vois.size() > 32767)
@@ -181,3 +179,5 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
     }
     return report;
 }
+
+} // namespace vocelle

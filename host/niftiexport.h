@@ -6,9 +6,11 @@
 // A label table goes beside the image: the image name without ".nii.gz" (or ".nii") and ".tsv",
 // tab-separated with the columns index, name, color (#rrggbb) and voxels.
 
-#include "formats/myVOI.h"
+#include <vocelle/formats/myVOI.h>
 
 #include <string>
+
+namespace vocelle {
 
 struct NiftiExportReport {
     std::string imagePath;
@@ -29,3 +31,5 @@ std::string labelTablePath(const std::string& imagePath);
 // Throws std::runtime_error naming the file for an unknown ReferenceSpace, a name without a
 // NIfTI ending, more VOIs than labels fit, or a file that cannot be written.
 NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath);
+
+} // namespace vocelle

@@ -1,14 +1,9 @@
-#include "host/outcome.h"
+#include <vocelle/host/outcome.h>
 
-#include "plugin/logtexts.h"
+#include <vocelle/plugin/logtexts.h>
+#include <vocelle/text/stringmanipulation.h>
 
-namespace {
-
-bool startsWith(const std::string& text, const char* prefix) {
-    return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
-}
-
-} // namespace
+namespace vocelle {
 
 void RunOutcome::logEntry(const std::string& text) {
     if (startsWith(text, logtexts::converted)) ++convertedJobs;
@@ -27,3 +22,5 @@ std::string RunOutcome::summary() const {
     return std::to_string(convertedJobs) + " converted, " + std::to_string(notConvertedJobs) +
            " not converted";
 }
+
+} // namespace vocelle

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace vocelle {
+
 class RunOutcome {
 public:
     // Counts one log entry: "Converted " lines as converted jobs, the missing-files report
@@ -15,6 +17,7 @@ public:
 
     int converted() const { return convertedJobs; }
     int notConverted() const { return notConvertedJobs; }
+    int jobsDone() const { return convertedJobs + notConvertedJobs; }
     // 2 for an unreadable list or a failed start, else 1 when a job was not converted, else 0.
     int exitStatus() const;
     // "3 converted, 1 not converted"
@@ -26,3 +29,5 @@ private:
     bool unreadableList = false;
     bool failedStart = false;
 };
+
+} // namespace vocelle

@@ -1,9 +1,9 @@
-#include "host/parallelrun.h"
+#include <vocelle/host/parallelrun.h>
 
-#include "host/hostfunctions.h"
-#include "host/joblistsplit.h"
-#include "host/logrecords.h"
-#include "plugin/logtexts.h"
+#include <vocelle/host/joblistsplit.h>
+#include <vocelle/host/logrecords.h>
+#include <vocelle/host/session.h>
+#include <vocelle/plugin/logtexts.h>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -20,6 +20,8 @@
 #include <fstream>
 #include <sstream>
 
+namespace vocelle {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -27,68 +29,190 @@ namespace fs = std::filesystem;
 // Set by an interrupt (Ctrl-C) or termination: the run stops its workers, removes its folder,
 // then ends by the same signal.
 volatile std::sig_atomic_t stopSignal = 0;
-void onStopSignal(int signal) { stopSignal = signal; }
+void onStopSignal(int signal) {
+    stopSignal = signal;
+}
+
+// Catches interrupts and terminations while it lives, then puts back what was there before.
+class StopSignals {
+  public:
+    StopSignals() {
+        // Without SA_RESTART, so a signal ends the wait in poll at once.
+        struct sigaction stop {};
+        stop.sa_handler = onStopSignal;
+        sigemptyset(&stop.sa_mask);
+        sigaction(SIGINT, &stop, &previousInterrupt);
+        sigaction(SIGTERM, &stop, &previousTerminate);
+        // A signal ignored by whoever started us (nohup, a background job) stays ignored.
+        if (previousInterrupt.sa_handler == SIG_IGN) sigaction(SIGINT, &previousInterrupt, nullptr);
+        if (previousTerminate.sa_handler == SIG_IGN)
+            sigaction(SIGTERM, &previousTerminate, nullptr);
+    }
+    ~StopSignals() { restore(); }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+    void restore() {
+        sigaction(SIGINT, &previousInterrupt, nullptr);
+        sigaction(SIGTERM, &previousTerminate, nullptr);
+    }
+
+  private:
+    struct sigaction previousInterrupt {};
+    struct sigaction previousTerminate {};
+};
+
+// A private folder for the parts, gone when the run ends.
+class PartFolder {
+  public:
+    PartFolder() {
+        std::string pattern = (fs::temp_directory_path() / "vocelle-jobs-XXXXXX").string();
+        if (mkdtemp(&pattern[0]) != nullptr) path = pattern;
+    }
+    ~PartFolder() { remove(); }
+    PartFolder(const PartFolder&) = delete;
+    PartFolder& operator=(const PartFolder&) = delete;
+
+    void remove() {
+        std::error_code ignored;
+        if (!path.empty()) fs::remove_all(path, ignored);
+    }
+
+    fs::path path; // empty when the folder could not be made
+};
 
 struct Worker {
+    std::vector<std::string> rois;
+    fs::path partFile;
+    fs::path errorFile;
     pid_t pid = -1;
     int output = -1;                  // read end of the worker's standard output
     std::string pending;              // bytes of a record not yet complete
     std::vector<std::string> records; // complete log entries not yet printed
     bool finished = false;            // its output has ended
     int printed = 0;                  // entries of this part already printed or dropped
-    int done = 0;                     // jobs it reported on
-    std::vector<std::string> rois;
-    fs::path errorFile;
+    RunOutcome reported;              // what its entries said so far, for the progress line
 };
 
-std::string startText() { return std::string("\n") + logtexts::displayName + logtexts::running; }
-std::string finishText() { return std::string(logtexts::displayName) + logtexts::finished; }
-
-bool reportsOnAJob(const std::string& text) {
-    const auto startsWith = [&](const char* prefix) { return text.rfind(prefix, 0) == 0; };
-    return startsWith(logtexts::converted) || startsWith(logtexts::notEnoughFiles) ||
-           startsWith(logtexts::conversionFailed);
+std::string startText() {
+    return std::string("\n") + logtexts::displayName + logtexts::running;
+}
+std::string finishText() {
+    return std::string(logtexts::displayName) + logtexts::finished;
 }
 
 std::string versionText(const int version[3]) {
-    return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." + std::to_string(version[2]);
+    return std::to_string(version[0]) + "." + std::to_string(version[1]) + "." +
+           std::to_string(version[2]);
 }
 
-pid_t startWorker(const std::string& selfPath, const fs::path& partFile, const fs::path& errorFile, int& output) {
+// The list in as many parts as processes are worth starting; false when it is better run in
+// this process alone.
+bool cutIntoParts(const HostOptions& options, JobListParts& split) {
+    if (options.jobList.empty()) return false;
+    split = splitJobListFile(options.jobList, 1);
+    if (!split.error.empty() || split.jobCount < 2) return false;
+    split = splitJobListFile(options.jobList, std::min(options.jobs, split.jobCount));
+    return split.error.empty();
+}
+
+// Runs `vocelle run --worker PART` with its standard output on a pipe and its standard error in
+// a file; false when no process could be started.
+bool startWorker(const HostOptions& options, Worker& worker) {
     int fds[2];
-    if (pipe(fds) != 0) return -1;
-    const HostOptions& options = session.options;
-    std::vector<std::string> arguments = {"vocelle", "--worker"};
-    if (!options.pluginPath.empty()) arguments.insert(arguments.end(), {"--plugin", options.pluginPath});
-    arguments.insert(arguments.end(), {"--host-version", versionText(options.version), "run", partFile.string()});
+    if (pipe(fds) != 0) return false;
+    std::vector<std::string> arguments = {"vocelle",
+                                          "--plugin",
+                                          options.pluginPath,
+                                          "--host-version",
+                                          versionText(options.version),
+                                          "run",
+                                          "--worker",
+                                          worker.partFile.string()};
     std::vector<char*> argv;
-    for (auto& argument : arguments) argv.push_back(&argument[0]);
+    for (auto& argument : arguments)
+        argv.push_back(&argument[0]);
     argv.push_back(nullptr);
 
     std::fflush(stdout);
     std::fflush(stderr);
     const pid_t pid = fork();
     if (pid == 0) {
-        const int error = open(errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (error < 0 || dup2(fds[1], STDOUT_FILENO) < 0 || dup2(error, STDERR_FILENO) < 0) _exit(127);
+        const int error = open(worker.errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (error < 0 || dup2(fds[1], STDOUT_FILENO) < 0 || dup2(error, STDERR_FILENO) < 0)
+            _exit(127);
         close(fds[0]);
         close(fds[1]);
         close(error);
-        execv(selfPath.c_str(), argv.data());
+        execv(options.program.c_str(), argv.data());
         _exit(127);
     }
     close(fds[1]);
     if (pid < 0) {
         close(fds[0]);
-        return -1;
+        return false;
     }
-    output = fds[0];
-    return pid;
+    worker.pid = pid;
+    worker.output = fds[0];
+    return true;
 }
 
 class ParallelRun {
-public:
-    explicit ParallelRun(std::vector<Worker>& workers) : workers(workers) {}
+  public:
+    // Writes each part into the folder; false when one cannot be written.
+    bool writeParts(const JobListParts& split, const fs::path& folder) {
+        workers.resize(split.parts.size());
+        for (std::size_t part = 0; part < workers.size(); ++part) {
+            Worker& worker = workers[part];
+            const std::string name = "part" + std::to_string(part + 1);
+            worker.rois = split.roiNames[part];
+            worker.partFile = folder / (name + ".txt");
+            worker.errorFile = folder / (name + ".err");
+            std::ofstream out(worker.partFile, std::ios::binary);
+            out << split.parts[part];
+            out.close();
+            if (!out) return false;
+        }
+        return true;
+    }
+
+    // Starts a process for each part; false when one could not be started (its part is then
+    // left out, and the run fails).
+    bool start(const HostOptions& options) {
+        bool started = true;
+        for (std::size_t part = 0; part < workers.size(); ++part) {
+            Worker& worker = workers[part];
+            if (startWorker(options, worker)) continue;
+            std::fprintf(stderr, "vocelle: cannot start a process for part %zu: %s\n", part + 1,
+                         std::strerror(errno));
+            worker.finished = true;
+            started = false;
+        }
+        showProgress();
+        return started;
+    }
+
+    // Reads and prints the workers' log entries until every output has ended or a stop signal came.
+    void collect() {
+        for (;;) {
+            std::vector<pollfd> watched;
+            std::vector<Worker*> owners;
+            for (Worker& worker : workers)
+                if (!worker.finished) {
+                    watched.push_back({worker.output, POLLIN, 0});
+                    owners.push_back(&worker);
+                }
+            if (watched.empty() || stopSignal != 0) return;
+            if (poll(watched.data(), watched.size(), -1) < 0) {
+                if (errno == EINTR) continue;
+                return;
+            }
+            for (std::size_t w = 0; w < watched.size(); ++w)
+                if (watched[w].revents != 0) readFrom(*owners[w]);
+            printReady();
+            showProgress();
+        }
+    }
 
     // Prints what the front parts have to print, in list order. A part's closing entries (the
     // plug-in's closing line and whatever it logs while being unloaded) are printed only for the
@@ -99,8 +223,9 @@ public:
             const bool lastPart = head + 1 == workers.size();
             std::size_t printable = worker.records.size();
             if (!(worker.finished && lastPart))
-                printable = std::size_t(std::find(worker.records.begin(), worker.records.end(), finishText()) -
-                                        worker.records.begin());
+                printable = std::size_t(
+                    std::find(worker.records.begin(), worker.records.end(), finishText()) -
+                    worker.records.begin());
             for (std::size_t i = std::size_t(worker.printed); i < printable; ++i) {
                 const std::string& text = worker.records[i];
                 if (!(i == 0 && head > 0 && text == startText())) printLogEntry(text.c_str());
@@ -112,163 +237,110 @@ public:
         }
     }
 
-    void showProgress() {
-        if (!session.progress.active()) return;
-        int done = 0;
-        std::vector<std::string> current;
-        for (const Worker& worker : workers) {
-            done += worker.done;
-            if (!worker.finished && std::size_t(worker.done) < worker.rois.size())
-                current.push_back(worker.rois[std::size_t(worker.done)]);
-        }
-        session.progress.show(done, current);
-    }
-
-private:
-    std::vector<Worker>& workers;
-    std::size_t head = 0;
-};
-
-} // namespace
-
-int runInParallel(const std::string& selfPath) {
-    const HostOptions& options = session.options;
-    if (options.jobList.empty()) return -1;
-    JobListParts split = splitJobListFile(options.jobList, 1);
-    if (!split.error.empty() || split.jobCount < 2) return -1;
-    const int count = std::min(options.jobs, split.jobCount);
-    split = splitJobListFile(options.jobList, count);
-    if (!split.error.empty()) return -1;
-
-    // The parts live in a private folder that goes when the run ends.
-    std::string pattern = (fs::temp_directory_path() / "vocelle-jobs-XXXXXX").string();
-    if (mkdtemp(&pattern[0]) == nullptr) return -1;
-    const fs::path folder = pattern;
-    struct RemoveFolder {
-        fs::path folder;
-        ~RemoveFolder() {
-            std::error_code ignored;
-            fs::remove_all(folder, ignored);
-        }
-    } removeFolder{folder};
-
-    std::vector<Worker> workers(static_cast<std::size_t>(count));
-    for (int part = 0; part < count; ++part) {
-        Worker& worker = workers[std::size_t(part)];
-        const fs::path partFile = folder / ("part" + std::to_string(part + 1) + ".txt");
-        std::ofstream out(partFile, std::ios::binary);
-        out << split.parts[std::size_t(part)];
-        out.close();
-        if (!out) return -1;
-        worker.rois = split.roiNames[std::size_t(part)];
-        worker.errorFile = folder / ("part" + std::to_string(part + 1) + ".err");
-    }
-
-    int total = 0;
-    for (const Worker& worker : workers) total += int(worker.rois.size());
-    if (outputIsTerminal()) session.progress.start(total);
-
-    // Installed without SA_RESTART, so a signal ends the wait in poll at once.
-    struct sigaction stop{}, previousInterrupt{}, previousTerminate{};
-    stop.sa_handler = onStopSignal;
-    sigemptyset(&stop.sa_mask);
-    sigaction(SIGINT, &stop, &previousInterrupt);
-    sigaction(SIGTERM, &stop, &previousTerminate);
-    // A signal ignored by whoever started us (nohup, a background job) stays ignored.
-    if (previousInterrupt.sa_handler == SIG_IGN) sigaction(SIGINT, &previousInterrupt, nullptr);
-    if (previousTerminate.sa_handler == SIG_IGN) sigaction(SIGTERM, &previousTerminate, nullptr);
-
-    ParallelRun run(workers);
-    bool failed = false;
-    for (int part = 0; part < count; ++part) {
-        Worker& worker = workers[std::size_t(part)];
-        const fs::path partFile = folder / ("part" + std::to_string(part + 1) + ".txt");
-        worker.pid = startWorker(selfPath, partFile, worker.errorFile, worker.output);
-        if (worker.pid < 0) {
-            std::fprintf(stderr, "vocelle: cannot start a process for part %d: %s\n", part + 1, std::strerror(errno));
-            worker.finished = true;
-            failed = true;
-        }
-    }
-    run.showProgress();
-
-    for (;;) {
-        std::vector<pollfd> watched;
-        std::vector<std::size_t> owners;
-        for (std::size_t i = 0; i < workers.size(); ++i)
-            if (!workers[i].finished) {
-                watched.push_back({workers[i].output, POLLIN, 0});
-                owners.push_back(i);
-            }
-        if (watched.empty()) break;
-        if (stopSignal != 0) break;
-        if (poll(watched.data(), watched.size(), -1) < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        for (std::size_t w = 0; w < watched.size(); ++w) {
-            if (watched[w].revents == 0) continue;
-            Worker& worker = workers[owners[w]];
-            char bytes[65536];
-            const ssize_t got = read(worker.output, bytes, sizeof bytes);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) {
-                worker.finished = true;
-                close(worker.output);
-                continue;
-            }
-            worker.pending.append(bytes, std::size_t(got));
-            for (auto& text : readLogRecords(worker.pending)) {
-                if (reportsOnAJob(text)) ++worker.done;
-                worker.records.push_back(std::move(text));
-            }
-        }
-        run.printReady();
-        run.showProgress();
-    }
-    if (stopSignal != 0) {
-        session.progress.stop();
+    void stopWorkers() {
         for (Worker& worker : workers)
             if (worker.pid > 0) {
                 kill(worker.pid, SIGTERM);
                 waitpid(worker.pid, nullptr, 0);
             }
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-        sigaction(SIGINT, &previousInterrupt, nullptr);
-        sigaction(SIGTERM, &previousTerminate, nullptr);
+    }
+
+    // Waits for every worker and forwards their message boxes and errors, each distinct text
+    // once, in part order; false when a worker ended by a signal or with a failed start.
+    bool reap() {
+        bool succeeded = true;
+        std::vector<std::string> forwarded;
+        for (std::size_t part = 0; part < workers.size(); ++part) {
+            Worker& worker = workers[part];
+            if (worker.pid < 0) continue;
+            int status = 0;
+            while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
+            }
+            std::ifstream in(worker.errorFile, std::ios::binary);
+            std::ostringstream text;
+            text << in.rdbuf();
+            if (!text.str().empty() &&
+                std::find(forwarded.begin(), forwarded.end(), text.str()) == forwarded.end()) {
+                std::fputs(text.str().c_str(), stderr);
+                forwarded.push_back(text.str());
+            }
+            if (WIFSIGNALED(status)) {
+                std::fprintf(
+                    stderr,
+                    "vocelle: the process for part %zu (%zu jobs) was stopped by signal %d\n",
+                    part + 1, worker.rois.size(), WTERMSIG(status));
+                succeeded = false;
+            } else if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
+                succeeded = false;
+            }
+        }
+        return succeeded;
+    }
+
+  private:
+    void readFrom(Worker& worker) {
+        char bytes[65536];
+        const ssize_t got = read(worker.output, bytes, sizeof bytes);
+        if (got < 0 && errno == EINTR) return;
+        if (got <= 0) {
+            worker.finished = true;
+            close(worker.output);
+            return;
+        }
+        worker.pending.append(bytes, std::size_t(got));
+        for (auto& text : readLogRecords(worker.pending)) {
+            worker.reported.logEntry(text);
+            worker.records.push_back(std::move(text));
+        }
+    }
+
+    void showProgress() {
+        if (!session.progress.active()) return;
+        int done = 0;
+        std::vector<std::string> current;
+        for (const Worker& worker : workers) {
+            const int reported = worker.reported.jobsDone();
+            done += reported;
+            if (!worker.finished && std::size_t(reported) < worker.rois.size())
+                current.push_back(worker.rois[std::size_t(reported)]);
+        }
+        session.progress.show(done, current);
+    }
+
+    std::vector<Worker> workers;
+    std::size_t head = 0; // the first part not yet printed to its end
+};
+
+} // namespace
+
+int runInParallel(const HostOptions& options) {
+    JobListParts split;
+    if (!cutIntoParts(options, split)) return -1;
+    PartFolder folder;
+    ParallelRun run;
+    if (folder.path.empty() || !run.writeParts(split, folder.path)) return -1;
+    if (outputIsTerminal()) session.progress.start(split.jobCount);
+
+    StopSignals signals;
+    const bool started = run.start(options);
+    run.collect();
+    if (stopSignal != 0) {
+        session.progress.stop();
+        run.stopWorkers();
+        folder.remove();
+        signals.restore();
         std::signal(stopSignal, SIG_DFL);
         std::raise(stopSignal);
-        return 2;
+        session.outcome.startFailed();
+        return session.outcome.exitStatus();
     }
-    sigaction(SIGINT, &previousInterrupt, nullptr);
-    sigaction(SIGTERM, &previousTerminate, nullptr);
+    signals.restore();
     run.printReady();
     session.progress.stop();
 
-    // Message boxes and errors of the workers, each distinct text once, in part order.
-    std::vector<std::string> forwarded;
-    for (std::size_t part = 0; part < workers.size(); ++part) {
-        Worker& worker = workers[part];
-        if (worker.pid < 0) continue;
-        int status = 0;
-        while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        std::ifstream in(worker.errorFile, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        if (!text.str().empty() && std::find(forwarded.begin(), forwarded.end(), text.str()) == forwarded.end()) {
-            std::fputs(text.str().c_str(), stderr);
-            forwarded.push_back(text.str());
-        }
-        if (WIFSIGNALED(status)) {
-            std::fprintf(stderr, "vocelle: the process for part %zu (%zu jobs) was stopped by signal %d\n", part + 1,
-                         worker.rois.size(), WTERMSIG(status));
-            failed = true;
-        } else if (!WIFEXITED(status) || WEXITSTATUS(status) > 1) {
-            failed = true;
-        }
-    }
-    if (failed) session.outcome.startFailed();
+    const bool reaped = run.reap();
+    if (!started || !reaped) session.outcome.startFailed();
     return session.outcome.exitStatus();
 }
+
+} // namespace vocelle

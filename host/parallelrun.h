@@ -5,9 +5,13 @@
 // every part before it is done; the plug-in's start line appears once at the top and its
 // closing line once at the end, so the output reads as that of a single run.
 
-#include <string>
+#include <vocelle/host/hostoptions.h>
 
-// Runs the session's job list in session.options.jobs processes and returns the exit status, or
-// -1 when the list is better run in this process alone: it cannot be read or cut, or holds
-// fewer than two jobs. selfPath is this program's file.
-int runInParallel(const std::string& selfPath);
+namespace vocelle {
+
+// Runs options.jobList in options.jobs processes of options.program and returns the exit
+// status, or -1 when the list is better run in this process alone: it cannot be read or cut, or
+// holds fewer than two jobs.
+int runInParallel(const HostOptions& options);
+
+} // namespace vocelle

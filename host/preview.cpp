@@ -1,11 +1,13 @@
-#include "host/preview.h"
+#include <vocelle/host/preview.h>
 
-#include "host/voispace.h"
+#include <vocelle/host/voispace.h>
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
+
+namespace vocelle {
 
 namespace {
 
@@ -233,3 +235,5 @@ Preview renderPreview(const VOI& voi, const std::string& title) {
                        warningColour, 2);
     return preview;
 }
+
+} // namespace vocelle

@@ -10,12 +10,14 @@
 // right on the left), coronal y (superior at the top) against z, sagittal y against x (anterior
 // on the left). So the subject's right appears on the left, as LeftRightConvention 1 shows it.
 
-#include "formats/myVOI.h"
-#include "host/rgbimage.h"
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/host/rgbimage.h>
 
 #include <glm/vec3.hpp>
 
 #include <string>
+
+namespace vocelle {
 
 struct PreviewLayout {
     static constexpr int scale = 2;          // picture pixels per cube voxel
@@ -39,3 +41,5 @@ Preview renderPreview(const VOI& voi, const std::string& title);
 // Picture position (top left of the scale x scale block) of a cube voxel in a view (0 axial,
 // 1 coronal, 2 sagittal).
 void previewPixel(int view, const glm::ivec3& cube, int& x, int& y);
+
+} // namespace vocelle

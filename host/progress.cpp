@@ -1,9 +1,11 @@
-#include "host/progress.h"
+#include <vocelle/host/progress.h>
 
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
+
+namespace vocelle {
 
 namespace {
 
@@ -55,3 +57,5 @@ void ProgressLine::stop() {
     erase();
     active_ = false;
 }
+
+} // namespace vocelle

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace vocelle {
+
 class ProgressLine {
 public:
     // Switches the line on for a run of `total` jobs.
@@ -31,3 +33,5 @@ private:
 
 // True when standard output is a terminal: the only case with a progress line.
 bool outputIsTerminal();
+
+} // namespace vocelle

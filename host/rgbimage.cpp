@@ -1,9 +1,11 @@
-#include "host/rgbimage.h"
+#include <vocelle/host/rgbimage.h>
 
 #include <png.h>
 
 #include <algorithm>
 #include <stdexcept>
+
+namespace vocelle {
 
 namespace {
 
@@ -191,3 +193,5 @@ std::string fitText(const std::string& text, int maxCharacters) {
     if (maxCharacters <= 2) return text.substr(0, std::size_t(maxCharacters));
     return text.substr(0, std::size_t(maxCharacters - 2)) + "..";
 }
+
+} // namespace vocelle

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace vocelle {
+
 struct Rgb {
     std::uint8_t r = 0, g = 0, b = 0;
 };
@@ -45,3 +47,5 @@ std::string encodePng(const RgbImage& image);
 
 // Cuts text to at most maxCharacters, ending it with ".." when cut.
 std::string fitText(const std::string& text, int maxCharacters);
+
+} // namespace vocelle

@@ -1,4 +1,6 @@
-#include "host/transcript.h"
+#include <vocelle/host/transcript.h>
+
+namespace vocelle {
 
 namespace {
 
@@ -97,3 +99,5 @@ void Transcript::write(const JsonLine& line) {
     // Flushed at once, so the record is complete even if the plug-in brings the process down.
     std::fflush(file);
 }
+
+} // namespace vocelle

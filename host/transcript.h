@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <string>
 
+namespace vocelle {
+
 // The bytes as a JSON string literal, quotes included. Valid UTF-8 passes through; control
 // characters, quotes and backslashes are escaped; any other byte b becomes \u00bb.
 std::string jsonString(const std::string& bytes);
@@ -37,3 +39,5 @@ public:
 private:
     std::FILE* file = nullptr;
 };
+
+} // namespace vocelle

@@ -1,7 +1,9 @@
-#include "host/voispace.h"
+#include <vocelle/host/voispace.h>
 
 #include <algorithm>
 #include <cstdint>
+
+namespace vocelle {
 
 namespace {
 
@@ -37,3 +39,5 @@ glm::ivec3 worldPosition(const glm::ivec3& stored, VoiConvention convention) {
     if (convention == VoiConvention::Talairach) return stored;
     return {fromAC(stored.z), fromAC(stored.x), fromAC(stored.y)};
 }
+
+} // namespace vocelle

@@ -5,11 +5,13 @@
 // inferior, z right to left; the AC at 128). The preview works in cube voxels, the NIfTI export
 // in RAS+ world millimetres; both convert through here.
 
-#include "formats/myVOI.h"
+#include <vocelle/formats/myVOI.h>
 
 #include <glm/vec3.hpp>
 
 #include <string>
+
+namespace vocelle {
 
 enum class VoiConvention { Talairach, Cube };
 
@@ -29,3 +31,5 @@ constexpr int cubeAC = 128;
 inline bool insideCube(const glm::ivec3& v) {
     return v.x >= 0 && v.x < cubeSize && v.y >= 0 && v.y < cubeSize && v.z >= 0 && v.z < cubeSize;
 }
+
+} // namespace vocelle

@@ -1,8 +1,10 @@
-#include "math/Matrix_math.h"
+#include <vocelle/math/Matrix_math.h>
 
-#include "math/modifiedNR.h"
+#include <vocelle/math/modifiedNR.h>
 
 #include <memory>
+
+namespace vocelle {
 
 // Sums are formed left to right, term by term, exactly as written: with -ffp-contract=off the
 // results then match bit for bit wherever the code is built.
@@ -134,3 +136,5 @@ void invertMatrix(const float (*m)[4], float (*out)[4]) {
         for (int c = 0; c < 4; ++c)
             out[r][c] = inverse.p[r][c];
 }
+
+} // namespace vocelle

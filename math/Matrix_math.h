@@ -6,6 +6,8 @@
 // General matrices are float** arrays of row pointers made by create2dArray and released by
 // delete2dArray. Nothing keeps state between calls.
 
+namespace vocelle {
+
 // rows row pointers, each to cols floats (zeroed). Counts below 1 allocate no rows (or empty
 // rows); the pointer array is always allocated. Release with delete2dArray.
 float** create2dArray(int rows, int cols);
@@ -37,3 +39,5 @@ bool invertMatrix(float** a, float** out, int n);
 // 4x4 form; m is left unchanged and may be out. Gives the identity when the decomposition
 // does not converge.
 void invertMatrix(const float (*m)[4], float (*out)[4]);
+
+} // namespace vocelle

@@ -1,12 +1,12 @@
-#include "math/conversionengine.h"
+#include <vocelle/math/conversionengine.h>
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
-#include "math/trffunctions.h"
-#include "volume/volume.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/math/trffunctions.h>
+#include <vocelle/volume/volume.h>
 
 #include <algorithm>
 #include <cmath>
@@ -16,6 +16,8 @@
 #include <new>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 namespace {
 
@@ -580,3 +582,5 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
     if (stats) *stats = done;
     return result;
 }
+
+} // namespace vocelle

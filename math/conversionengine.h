@@ -18,6 +18,8 @@
 // No threads; the working memory beside the output is one 32-bit set number per functional
 // voxel (the size of the float mask it replaces) plus one small node per region membership.
 
+namespace vocelle {
+
 class FMR;
 class ROI;
 class TAL;
@@ -39,3 +41,5 @@ struct ConversionStats {
 // The regions of roi converted as ROI::ConvertToVOI describes; stats, when given, says how.
 VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                     const TAL& tal, ConversionStats* stats = nullptr);
+
+} // namespace vocelle

@@ -1,7 +1,9 @@
-#include "math/modifiedNR.h"
+#include <vocelle/math/modifiedNR.h>
 
 #include <cmath>
 #include <vector>
+
+namespace vocelle {
 
 // Every expression below is written in the order in which it must be evaluated: with
 // -ffp-contract=off this keeps the results bit for bit the same on every build.
@@ -57,7 +59,7 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
                     s += a[k][i] * a[k][i];
                 }
                 const float f = a[i][i];
-                g = -SIGN(std::sqrt(s), f);
+                g = -(SIGN)(std::sqrt(s), f);
                 const float h = f * g - s;
                 a[i][i] = f - g;
                 for (int j = l; j < n; ++j) {
@@ -87,7 +89,7 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
                     s += a[i][k] * a[i][k];
                 }
                 const float f = a[i][l];
-                g = -SIGN(std::sqrt(s), f);
+                g = -(SIGN)(std::sqrt(s), f);
                 const float h = f * g - s;
                 a[i][l] = f - g;
                 for (int k = l; k < n; ++k)
@@ -103,7 +105,7 @@ float householderBidiagonalise(int m, int n, float** a, float* w, float* e) {
                     a[i][k] *= scale;
             }
         }
-        norm = MAX(norm, std::fabs(w[i]) + std::fabs(e[i]));
+        norm = (MAX)(norm, std::fabs(w[i]) + std::fabs(e[i]));
     }
     return norm;
 }
@@ -138,7 +140,7 @@ void accumulateRightTransformations(int n, float** a, const float* e, float** v)
 
 // Phase 3: multiply the left-hand reflections together in place; a becomes U.
 void accumulateLeftTransformations(int m, int n, float** a, const float* w) {
-    for (int i = MIN(m, n) - 1; i >= 0; --i) {
+    for (int i = (MIN)(m, n) - 1; i >= 0; --i) {
         const int l = i + 1;
         float g = w[i];
         for (int j = l; j < n; ++j)
@@ -224,7 +226,7 @@ bool diagonalise(int m, int n, float** a, float* w, float* e, float** v, float n
             float h = e[k];
             float f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2.0f * h * y);
             g = pythag(f, 1.0f);
-            f = ((p - z) * (p + z) + h * (y / (f + SIGN(g, f)) - h)) / p;
+            f = ((p - z) * (p + z) + h * (y / (f + (SIGN)(g, f)) - h)) / p;
 
             // QR sweep chasing the bulge from l down to k.
             float c = 1.0f;
@@ -275,3 +277,5 @@ bool svdcmp(int m, int n, float** a, float* w, float** v) {
     accumulateLeftTransformations(m, n, a, w);
     return diagonalise(m, n, a, w, e.data(), v, norm);
 }
+
+} // namespace vocelle

@@ -1,12 +1,14 @@
-#include "math/trffunctions.h"
+#include <vocelle/math/trffunctions.h>
 
-#include "formats/myFMR.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "math/Matrix_math.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/math/Matrix_math.h>
 
 #include <cmath>
 #include <limits>
+
+namespace vocelle {
 
 // Operations are written in the order in which they must be evaluated, in single precision:
 // a difference in the last bit can move a cube voxel across a half-way boundary of the
@@ -129,3 +131,5 @@ void untal(float* p, const TAL& tal) {
     else
         p[2] = (z - 128.0f) * ((static_cast<float>(lp[2]) - 128.0f) / 68.0f) + 128.0f;
 }
+
+} // namespace vocelle

@@ -1,6 +1,8 @@
 #pragma once
 // Space mapping between the 256-voxel anatomical cube and the functional slice grid.
 
+namespace vocelle {
+
 class FMR;
 class TRF;
 class TAL;
@@ -17,3 +19,5 @@ void createVMR2FMRmatrix(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF
 // linearly between the landmarks of tal. p[3] is not touched. Allocates and calls nothing: it
 // runs once for every voxel of the cube.
 void untal(float* p, const TAL& tal);
+
+} // namespace vocelle

@@ -1,6 +1,8 @@
-#include "plugin/TarnPluginInterface.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
 
 #include <dlfcn.h>
+
+namespace vocelle {
 
 namespace tarn {
 
@@ -56,3 +58,5 @@ bool checkVersionGreaterEqualVersion(int major, int minor, int sub, int required
     if (minor != requiredMinor) return minor > requiredMinor;
     return sub >= requiredSub;
 }
+
+} // namespace vocelle

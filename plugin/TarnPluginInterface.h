@@ -1,6 +1,8 @@
 #pragma once
 // The plug-in base class the host drives, and the table of host functions the plug-in calls.
 
+namespace vocelle {
+
 // The host calls a plug-in object only through these slots, in this order:
 // destructor, execute, initPlugin. Do not add, remove or reorder virtual functions.
 class TarnPluginInterface {
@@ -42,3 +44,5 @@ bool InitHXAccess();
 // comparing each part as a number.
 bool checkVersionGreaterEqualVersion(int major, int minor, int sub, int requiredMajor,
                                      int requiredMinor, int requiredSub);
+
+} // namespace vocelle

@@ -1,14 +1,16 @@
 // The plug-in class and the seven functions the host looks up by name. Nothing thrown inside
 // may cross into the host, so every entry point contains its own failures.
 
-#include "plugin/TarnPluginInterface.h"
-#include "plugin/joblist.h"
-#include "plugin/logtexts.h"
-#include "plugin/tarnlog.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
+#include <vocelle/plugin/joblist.h>
+#include <vocelle/plugin/logtexts.h>
+#include <vocelle/plugin/tarnlog.h>
 
 #include <new>
 
 #define VOCELLE_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace vocelle {
 
 namespace {
 
@@ -55,7 +57,12 @@ bool Vocelle::execute() {
 
 } // namespace
 
-VOCELLE_EXPORT TarnPluginInterface* createPlugin() { return new (std::nothrow) Vocelle; }
+} // namespace vocelle
+
+using vocelle::TarnPluginInterface;
+namespace logtexts = vocelle::logtexts;
+
+VOCELLE_EXPORT TarnPluginInterface* createPlugin() { return new (std::nothrow) vocelle::Vocelle; }
 
 VOCELLE_EXPORT const char* getPluginName() { return logtexts::displayName; }
 
@@ -67,6 +74,6 @@ VOCELLE_EXPORT const char* getAuthor() { return "<i>Tovel</i>"; }
 
 VOCELLE_EXPORT const char* getHelpFile() { return "HelpFolder/index.html"; }
 
-VOCELLE_EXPORT const char* getPluginVersion() { return "1.4"; }
+VOCELLE_EXPORT const char* getPluginVersion() { return VOCELLE_PLUGIN_VERSION; }
 
 VOCELLE_EXPORT const char* getGUIScript() { return ""; }

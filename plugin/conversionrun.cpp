@@ -1,15 +1,17 @@
-#include "plugin/conversionrun.h"
+#include <vocelle/plugin/conversionrun.h>
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
-#include "plugin/logtexts.h"
-#include "plugin/tarnlog.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/plugin/logtexts.h>
+#include <vocelle/plugin/tarnlog.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
+
+namespace vocelle {
 
 namespace {
 
@@ -89,3 +91,5 @@ void runConversion(const ConversionJob& job) {
         }
     }
 }
+
+} // namespace vocelle

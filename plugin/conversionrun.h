@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace vocelle {
+
 // The file names of one job, each the job list's base path followed by one list line, or empty
 // when the list named no such file. talName may stay empty: the job then converts to AC-PC only.
 struct ConversionJob {
@@ -34,3 +36,5 @@ std::string voiFileName(const ConversionJob& job);
 // Loads the job's documents, converts, saves the VOI and logs "Converted ". Throws
 // std::runtime_error on any failure; runConversion reports it.
 void convertJob(const ConversionJob& job);
+
+} // namespace vocelle

@@ -1,19 +1,33 @@
-#include "plugin/joblist.h"
+#include <vocelle/plugin/joblist.h>
 
-#include "plugin/TarnPluginInterface.h"
-#include "plugin/logtexts.h"
-#include "plugin/tarnlog.h"
-#include "text/stringmanipulation.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
+#include <vocelle/plugin/logtexts.h>
+#include <vocelle/plugin/tarnlog.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <fstream>
 
+namespace vocelle {
+
 namespace {
 
-bool endsWith(const std::string& line, const char* ending, int count) {
-    return getLastCharacters(line, count) == ending;
-}
+struct JobFile {
+    const char* ending;
+    std::string ConversionJob::*name;
+};
+const JobFile jobFiles[] = {
+    {"roi", &ConversionJob::roiName},          {"fmr", &ConversionJob::fmrName},
+    {"IA.trf", &ConversionJob::iaTrfName},     {"FA.trf", &ConversionJob::faTrfName},
+    {"ACPC.trf", &ConversionJob::acpcTrfName}, {"tal", &ConversionJob::talName},
+};
+const JobFile* const roiFile = &jobFiles[0];
 
-bool isRoiLine(const std::string& line) { return endsWith(line, "roi", 3); }
+// The kind of file the line names, or nullptr.
+const JobFile* fileKind(const std::string& line) {
+    for (const auto& kind : jobFiles)
+        if (endsWith(line, kind.ending)) return &kind;
+    return nullptr;
+}
 
 // Reads up to the next line feed and drops it, like std::getline, but gives up on a line that
 // cannot be a file name: the stream is then put in the failed state, so the list ends there as
@@ -33,26 +47,11 @@ std::string readLine(std::istream& list, bool& tooLong) {
     return line;
 }
 
-// Fills the first still-empty field whose ending the line has; later lines of a kind are ignored.
-void collect(ConversionJob& job, const std::string& basePath, const std::string& line) {
-    const struct {
-        const char* ending;
-        int count;
-        std::string& field;
-    } kinds[] = {
-        {"fmr", 3, job.fmrName},         {"IA.trf", 6, job.iaTrfName},
-        {"FA.trf", 6, job.faTrfName},    {"ACPC.trf", 8, job.acpcTrfName},
-        {"tal", 3, job.talName},
-    };
-    for (const auto& kind : kinds) {
-        if (endsWith(line, kind.ending, kind.count)) {
-            if (kind.field.empty()) kind.field = basePath + line;
-            return;
-        }
-    }
-}
-
 } // namespace
+
+bool isRoiLine(const std::string& line) { return fileKind(line) == roiFile; }
+
+bool namesAJobFile(const std::string& line) { return fileKind(line) != nullptr; }
 
 JobListEnd readJobList(std::istream& list, const std::function<void(const ConversionJob&)>& runJob) {
     bool tooLong = false;
@@ -76,7 +75,10 @@ JobListEnd readJobList(std::istream& list, const std::function<void(const Conver
         current.clear();
         while (list.good() && !isRoiLine(current)) {
             current = removeEnclosingWhiteSpaces(readLine(list, tooLong));
-            collect(job, basePath, current);
+            // The first line of a kind counts, later ones are ignored; an ROI line ends the job.
+            const JobFile* kind = fileKind(current);
+            if (kind != nullptr && kind != roiFile && (job.*(kind->name)).empty())
+                job.*(kind->name) = basePath + current;
         }
         runJob(job);
 
@@ -106,3 +108,5 @@ void runJobList() {
     if (readJobList(list, runConversion) == JobListEnd::LineTooLong)
         logger << logtexts::listLineTooLong << listPath << std::flush;
 }
+
+} // namespace vocelle

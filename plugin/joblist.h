@@ -2,10 +2,13 @@
 // The job list: a text file whose first line is put in front of every name, followed subject
 // after subject by the files of each job, an ROI line opening each job.
 
-#include "plugin/conversionrun.h"
+#include <vocelle/plugin/conversionrun.h>
 
 #include <functional>
 #include <istream>
+#include <string>
+
+namespace vocelle {
 
 enum class JobListEnd {
     Finished,    // the list was read to its end (or to a read error)
@@ -15,6 +18,11 @@ enum class JobListEnd {
 // Lines longer than this cannot name a file; reading stops there instead of growing without bound.
 constexpr std::size_t maxJobListLineLength = 65536;
 
+// Lines are told apart by their ending: an ROI line opens a job, fmr, IA.trf, FA.trf, ACPC.trf and
+// tal lines name its other files, and every other line is passed over.
+bool isRoiLine(const std::string& line);
+bool namesAJobFile(const std::string& line);
+
 // Cuts the list into jobs and hands each to runJob as soon as it is complete, before reading on.
 // Reading starts at the stream's current position; nothing is written to the log here.
 JobListEnd readJobList(std::istream& list, const std::function<void(const ConversionJob&)>& runJob);
@@ -22,3 +30,5 @@ JobListEnd readJobList(std::istream& list, const std::function<void(const Conver
 // The whole run of execute: asks the host's file chooser for the list, opens it (a message box
 // when it cannot be opened) and runs every job through runConversion.
 void runJobList();
+
+} // namespace vocelle

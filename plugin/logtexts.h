@@ -2,6 +2,8 @@
 // Texts the plug-in writes to the host log or shows in message boxes. The command-line host
 // counts outcomes from the same constants, so both sides always agree.
 
+namespace vocelle {
+
 namespace logtexts {
 
 constexpr const char* displayName = "Vocelle";
@@ -31,3 +33,5 @@ constexpr const char* acpcTrfMissing = "ACPC.trf could not be loaded: ";
 constexpr const char* talMissing = "TAL could not be loaded: ";
 
 } // namespace logtexts
+
+} // namespace vocelle

@@ -1,8 +1,20 @@
-#include "plugin/tarnlog.h"
+#include <vocelle/plugin/tarnlog.h>
 
-#include "plugin/TarnPluginInterface.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
+#include <vocelle/text/logsink.h>
+
+namespace vocelle {
 
 TarnLog logger;
+
+namespace {
+
+void toHostLog(const std::string& message) { logger << message << std::flush; }
+
+// What the core reports goes to the host log from the moment the log exists.
+const bool coreReportsBound = (setLogSink(toHostLog), true);
+
+} // namespace
 
 TarnLog::TarnBuf::TarnBuf() : std::stringbuf(std::ios_base::in | std::ios_base::out) {}
 
@@ -28,3 +40,5 @@ TarnLog::~TarnLog() {
     delete buf;
     if (tarn::hxLogText != nullptr) tarn::hxLogText("Destructor of TarnLog never called");
 }
+
+} // namespace vocelle

@@ -6,6 +6,8 @@
 #include <ostream>
 #include <sstream>
 
+namespace vocelle {
+
 class TarnLog : public std::ostream {
 public:
     // Collects the characters in memory; nothing leaves it except through sync.
@@ -28,3 +30,5 @@ private:
 };
 
 extern TarnLog logger;
+
+} // namespace vocelle

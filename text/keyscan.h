@@ -1,25 +1,34 @@
 #pragma once
-// The one token scan behind every document reader.
+// The field tables of the documents and the one token scan that reads them.
 //
-// A reader lists its keys, each written with its colon, and what each fills:
+// A document lists its fields once, in print order: the key with its colon, the header line the
+// key fills and the line ends printed after it. Reading and printing walk the same table:
 //
-//     const KeyTable keys = {lineKey("FileVersion:", FileVersion),
-//                            yesNoKey("Verified:", Verified),
-//                            {"ColorOfVOI:", [&](std::istream& in, const std::string&) {...}}};
-//     scanKeys(in, keys, "NrOfVOIs:");   // reads until NrOfVOIs: has been read, or the stream stops
+//     const FieldTable<SDM> fields = {{"FileVersion:", &SDM::FileVersion, 2}, ...};
+//     scanFields(in, fields, sdm, "FirstConfoundPredictor:");  // until that key has been read
+//     printFields(out, fields, sdm);
+//
+// A field may carry a body (a matrix, a table, a nested section), read right after its line and
+// printed right after it, or be a body alone, without a line.
 //
 // Words are compared exactly and case-sensitively; a word that matches no key is passed over.
 // Only words actually extracted are dispatched: at the end of the file there is no word, and
-// nothing is read a second time. A table refers to the reader's lines, so it lives only as long
-// as the scan that uses it.
+// nothing is read a second time.
 
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
-#include <fstream>
+#include <glm/vec3.hpp>
+
 #include <functional>
 #include <istream>
+#include <ostream>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
 #include <vector>
+
+namespace vocelle {
 
 // Reads the value of `key`; the stream stands just after the key token.
 using KeyReader = std::function<void(std::istream& in, const std::string& key)>;
@@ -29,27 +38,110 @@ struct HeaderKey {
     KeyReader read;
 };
 
+// Refers to the document being read, so it lives only as long as the scan that uses it.
 using KeyTable = std::vector<HeaderKey>;
-
-// Key whose value is read by the line's own readLine.
-template <typename T>
-HeaderKey lineKey(std::string key, Line<T>& line) {
-    return {std::move(key), [&line](std::istream& in, const std::string& k) { line.readLine(in, k); }};
-}
-
-// Key whose value is YES or NO.
-HeaderKey yesNoKey(std::string key, Line<bool>& line);
 
 // Extracts the next white-space-delimited word; false, with `word` cleared, when there is none.
 bool readWord(std::istream& in, std::string& word);
-
-// Calls the reader of the key equal to `word`; false when no key matches.
-bool dispatchKey(std::istream& in, const std::string& word, const KeyTable& keys);
 
 // While the stream is good: read a word, dispatch it, and return true once `endKey` has been
 // dispatched. Returns false when the stream stops first. With an empty `endKey` the scan runs to
 // the end of the stream. The end key's own value may have failed to parse: check the stream.
 bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey = std::string());
 
-// Opens a document as a text stream; throws std::runtime_error "Failed opening for reading: " + path.
-std::ifstream openForReading(const std::string& path);
+template <typename Doc>
+using LineMember = std::variant<std::monostate, Line<int> Doc::*, Line<float> Doc::*,
+                                Line<bool> Doc::*, Line<std::string> Doc::*>;
+
+template <typename Doc> struct Field {
+    using BodyReader = std::function<void(Doc&, std::istream&)>;
+    using BodyPrinter = std::function<void(const Doc&, std::ostream&)>;
+
+    // A header line, with the body that follows it, if any.
+    template <typename T>
+    Field(std::string key, Line<T> Doc::*line, int breaks, BodyReader readBody = {},
+          BodyPrinter printBody = {})
+        : key(std::move(key)), line(line), breaks(breaks), readBody(std::move(readBody)),
+          printBody(std::move(printBody)) {}
+    // A body alone.
+    Field(std::string key, BodyReader readBody, BodyPrinter printBody)
+        : key(std::move(key)), readBody(std::move(readBody)), printBody(std::move(printBody)) {}
+
+    std::string key;      // with its colon
+    LineMember<Doc> line; // empty for a body alone
+    int breaks = 0;       // line ends printed after the line
+    BodyReader readBody;
+    BodyPrinter printBody;
+};
+
+template <typename Doc> using FieldTable = std::vector<Field<Doc>>;
+
+namespace detail {
+
+// Calls use(line) for the line `member` selects in `doc`; nothing for an empty member.
+template <typename Doc, typename Use>
+void withLine(Doc& doc, const LineMember<std::remove_const_t<Doc>>& member, Use use) {
+    std::visit(
+        [&](auto m) {
+            if constexpr (!std::is_same_v<decltype(m), std::monostate>) use(doc.*m);
+        },
+        member);
+}
+
+} // namespace detail
+
+// The keys of `fields`, each reading into `doc`; the table refers to both.
+template <typename Doc> KeyTable keysOf(const FieldTable<Doc>& fields, Doc& doc) {
+    KeyTable keys;
+    keys.reserve(fields.size());
+    for (const auto& field : fields)
+        keys.push_back({field.key, [&field, &doc](std::istream& in, const std::string& key) {
+                            detail::withLine(doc, field.line,
+                                             [&](auto& line) { line.readLine(in, key); });
+                            if (field.readBody) field.readBody(doc, in);
+                        }});
+    return keys;
+}
+
+// scanKeys over the fields of `doc`.
+template <typename Doc>
+bool scanFields(std::istream& in, const FieldTable<Doc>& fields, Doc& doc,
+                const std::string& endKey = std::string()) {
+    return scanKeys(in, keysOf(fields, doc), endKey);
+}
+
+// Every field in table order: its line when set, with its breaks, then its body.
+template <typename Doc>
+void printFields(std::ostream& out, const FieldTable<Doc>& fields, const Doc& doc) {
+    for (const auto& field : fields) {
+        detail::withLine(doc, field.line,
+                         [&](const auto& line) { line.printLineIfAllSet(out, field.breaks); });
+        if (field.printBody) field.printBody(doc, out);
+    }
+}
+
+// Sets every line of the table with its key's name and `width`, keeping its value: the default
+// header of an empty document.
+template <typename Doc> void setLineNames(const FieldTable<Doc>& fields, Doc& doc, int width) {
+    for (const auto& field : fields)
+        detail::withLine(doc, field.line,
+                         [&](auto& line) { line.set(nameOfKey(field.key), line.value(), width); });
+}
+
+// "Key: x y z": three integers behind the key, printed with single spaces. `get` returns the
+// triple of a document, const or not (a generic lambda).
+template <typename Doc, typename Get>
+Field<Doc> tripleField(const std::string& key, Get get, int breaks) {
+    return {key,
+            [get](Doc& doc, std::istream& in) {
+                auto& v = get(doc);
+                in >> v.x >> v.y >> v.z;
+            },
+            [get, key, breaks](const Doc& doc, std::ostream& out) {
+                const glm::tvec3<int>& v = get(doc);
+                out << key << ' ' << v.x << ' ' << v.y << ' ' << v.z;
+                printLineEnds(out, breaks);
+            }};
+}
+
+} // namespace vocelle

@@ -1,4 +1,4 @@
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <climits>
 #include <iomanip>
@@ -6,14 +6,12 @@
 #include <limits>
 #include <ostream>
 
+namespace vocelle {
+
 namespace {
 
 void printName(std::ostream& out, const std::string& name, int width) {
     out << std::left << std::setw(width) << (name + ":");
-}
-
-void printBreaks(std::ostream& out, int newlines) {
-    for (int i = 0; i < newlines; ++i) out << '\n';
 }
 
 void printValue(std::ostream& out, int value) { out << value; }
@@ -22,8 +20,16 @@ void printValue(std::ostream& out, bool value) { out << (value ? '1' : '0'); }
 
 } // namespace
 
+std::string nameOfKey(const std::string& key) {
+    return key.empty() ? key : key.substr(0, key.size() - 1);
+}
+
+void printLineEnds(std::ostream& out, int newlines) {
+    for (int i = 0; i < newlines; ++i) out << '\n';
+}
+
 void getNameAndWidth(std::istream& in, const std::string& key, std::string& name, int& width) {
-    name = key.empty() ? key : key.substr(0, key.size() - 1);
+    name = nameOfKey(key);
     width = key.size() < INT_MAX ? static_cast<int>(key.size()) : INT_MAX;
     for (;;) {
         const auto next = in.peek();
@@ -46,7 +52,7 @@ void Line<T>::printLineIfAllSet(std::ostream& out, int newlines) const {
     if (!this->set_) return;
     printName(out, this->name_, this->width_);
     printValue(out, this->value_);
-    printBreaks(out, newlines);
+    printLineEnds(out, newlines);
 }
 
 template class Line<int>;
@@ -81,7 +87,7 @@ void Line<std::string>::printLineIfAllSet(std::ostream& out, int newlines) const
         out << '"' << value_ << '"';
     else
         out << value_;
-    printBreaks(out, newlines);
+    printLineEnds(out, newlines);
 }
 
 void readYesNo(Line<bool>& line, std::istream& in, const std::string& key) {
@@ -95,5 +101,7 @@ void printYesNoIfAllSet(const Line<bool>& line, std::ostream& out, int newlines)
     if (!line.isSet()) return;
     printName(out, line.getName(), line.getWidth());
     out << (line.value() ? "YES" : "NO");
-    printBreaks(out, newlines);
+    printLineEnds(out, newlines);
 }
+
+} // namespace vocelle

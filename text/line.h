@@ -9,10 +9,18 @@
 #include <string>
 #include <utility>
 
+namespace vocelle {
+
 // Consumes the blanks (space or tab) after a key token that has just been read.
 // name = key without its last character (the colon); width = key length + number of blanks.
 // The stream is left at the first character of the value (or at the line end).
 void getNameAndWidth(std::istream& in, const std::string& key, std::string& name, int& width);
+
+// The name a key token gives its line: the key without its last character (the colon).
+std::string nameOfKey(const std::string& key);
+
+// Writes `newlines` line ends; none when it is zero or negative.
+void printLineEnds(std::ostream& out, int newlines);
 
 namespace detail {
 
@@ -115,3 +123,5 @@ extern template class Line<bool>;
 void readYesNo(Line<bool>& line, std::istream& in, const std::string& key);
 // Prints a boolean line as "YES" or "NO", otherwise like printLineIfAllSet.
 void printYesNoIfAllSet(const Line<bool>& line, std::ostream& out, int newlines);
+
+} // namespace vocelle

@@ -1,4 +1,4 @@
-#include "text/safesave.h"
+#include <vocelle/text/safesave.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace vocelle {
 
 namespace {
 
@@ -66,3 +68,5 @@ void saveReplacing(const std::string& path, const StreamWriter& write, const std
     if (!syncToDisk(temporary)) fail();
     if (std::rename(temporary.c_str(), target.c_str()) != 0) fail();
 }
+
+} // namespace vocelle

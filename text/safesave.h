@@ -16,8 +16,12 @@
 #include <ostream>
 #include <string>
 
+namespace vocelle {
+
 using StreamWriter = std::function<void(std::ostream& out)>;
 
 void saveReplacing(const std::string& path, const StreamWriter& write,
                    const std::string& errorPrefix = "Cannot Create file: ",
                    std::ios::openmode extraMode = std::ios::openmode());
+
+} // namespace vocelle

@@ -1,9 +1,11 @@
-#include "text/stringmanipulation.h"
+#include <vocelle/text/stringmanipulation.h>
 
 #include <cstdint>
 #include <fstream>
 
 #include <sys/stat.h>
+
+namespace vocelle {
 
 namespace {
 
@@ -21,11 +23,6 @@ std::string::size_type extensionDot(const std::string& path) {
 
 std::string stem(const std::string& path) { return path.substr(0, extensionDot(path)); }
 
-std::string tail(const std::string& path) {
-    const auto dot = extensionDot(path);
-    return dot == std::string::npos ? std::string() : path.substr(dot);
-}
-
 } // namespace
 
 std::string getPath(const std::string& path) {
@@ -38,10 +35,15 @@ std::string getFileName(const std::string& path) {
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
+std::string getExtension(const std::string& path) {
+    const auto dot = extensionDot(path);
+    return dot == std::string::npos ? std::string() : path.substr(dot);
+}
+
 std::string removeExtension(const std::string& path) { return stem(path); }
 
 std::string addToFileName(const std::string& path, const std::string& addition) {
-    return stem(path) + addition + tail(path);
+    return stem(path) + addition + getExtension(path);
 }
 
 std::string addToFileNameNewExtension(const std::string& path, const std::string& newEnding) {
@@ -79,9 +81,16 @@ std::string removeEnclosingWhiteSpaces(const std::string& text) {
 }
 
 bool hasExtension(const std::string& path, const std::string& extension) {
-    const std::string ending = "." + extension;
-    if (path.size() < ending.size()) return false;
-    return path.compare(path.size() - ending.size(), ending.size(), ending) == 0;
+    return endsWith(path, "." + extension);
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool endsWith(const std::string& text, const std::string& ending) {
+    return text.size() >= ending.size() &&
+           text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
 bool isRegularFile(const std::string& path) {
@@ -93,3 +102,5 @@ bool fileExists(const std::string& path) {
     std::ifstream file(path);
     return file.good();
 }
+
+} // namespace vocelle

@@ -7,8 +7,12 @@
 
 #include <string>
 
+namespace vocelle {
+
 std::string getPath(const std::string& path);
 std::string getFileName(const std::string& path);
+// The extension with its dot (".voi"), or the empty text when the file part has no dot.
+std::string getExtension(const std::string& path);
 std::string removeExtension(const std::string& path);
 std::string addToFileName(const std::string& path, const std::string& addition);
 std::string addToFileNameNewExtension(const std::string& path, const std::string& newEnding);
@@ -18,7 +22,11 @@ std::string extractPartBetweenQuotes(const std::string& text);
 std::string getLastCharacters(const std::string& text, int count);
 std::string removeEnclosingWhiteSpaces(const std::string& text);
 bool hasExtension(const std::string& path, const std::string& extension);
+bool startsWith(const std::string& text, const std::string& prefix);
+bool endsWith(const std::string& text, const std::string& ending);
 bool fileExists(const std::string& path);
 // True for a regular file, links followed. Checked before a document is opened: a device or a
 // pipe can block the open or never end, and a folder opens but cannot be read.
 bool isRegularFile(const std::string& path);
+
+} // namespace vocelle

@@ -1,4 +1,6 @@
-#include "text/triples.h"
+#include <vocelle/text/triples.h>
+
+namespace vocelle {
 
 long long readTriples(std::istream& in, long long count, std::vector<glm::tvec3<int>>& triples) {
     long long appended = 0;
@@ -10,3 +12,5 @@ long long readTriples(std::istream& in, long long count, std::vector<glm::tvec3<
     }
     return appended;
 }
+
+} // namespace vocelle

@@ -27,6 +27,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace vocelle {
+
 template <typename T> class Volume {
     static_assert(std::is_arithmetic<T>::value, "Volume holds numbers only");
 
@@ -381,3 +383,5 @@ extern template class Volume<double>;
 extern template class Volume<unsigned char>;
 extern template class Volume<unsigned short>;
 extern template class Volume<short>;
+
+} // namespace vocelle

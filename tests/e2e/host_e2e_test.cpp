@@ -1,9 +1,9 @@
 // The real vocelle host and plug-in run as a user runs them: what passes between them, what the
 // user sees, and what the bundled example study turns into through every command.
 
-#include "formats/myTAL.h"
-#include "formats/myVOI.h"
-#include "math/trffunctions.h"
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/math/trffunctions.h>
 #include "tests/text/scratchdir.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +12,8 @@
 
 #include <map>
 #include <sstream>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The ROI conversion: worked cases from document text to the VOI.
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
 #include "tests/formats/conversionfiles.h"
 #include "tests/formats/doctext.h"
 #include "tests/text/scratchdir.h"
@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+
+using namespace vocelle;
 
 namespace {
 

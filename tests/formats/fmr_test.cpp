@@ -1,5 +1,5 @@
 // The FMR header and its STC slice data.
-#include "formats/myFMR.h"
+#include <vocelle/formats/myFMR.h>
 #include "tests/formats/doctext.h"
 #include "tests/text/scratchdir.h"
 
@@ -8,6 +8,8 @@
 #include <unistd.h>
 
 #include <cmath>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,14 +1,16 @@
 // Every document reads back what its own printer wrote, byte for byte, from a file or from the
 // stream of a CRLF copy; saves replace files only when complete.
-#include "formats/myROI.h"
-#include "formats/mySDM.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
-#include "formats/myVOI.h"
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
 #include "tests/formats/doctext.h"
 #include "tests/text/scratchdir.h"
 
 #include <gtest/gtest.h>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,10 +1,12 @@
-#include "math/modifiedNR.h"
+#include <vocelle/math/modifiedNR.h>
 #include "tests/math/mathtest.h"
 
 #include <algorithm>
 #include <limits>
 #include <random>
 #include <vector>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,9 +1,9 @@
 // The conversion engine against the literal conversion on seeded random studies: the same voxel
 // lists, region by region. A literal conversion scans the whole cube once per region (about
 // 0.2 s optimised), so studies hold few regions.
-#include "math/conversionengine.h"
+#include <vocelle/math/conversionengine.h>
 
-#include "formats/myVOI.h"
+#include <vocelle/formats/myVOI.h>
 #include "tests/math/literal_conversion.h"
 #include "tests/math/randomstudy.h"
 
@@ -11,6 +11,8 @@
 
 #include <new>
 #include <set>
+
+using namespace vocelle;
 
 namespace {
 

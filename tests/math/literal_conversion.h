@@ -3,12 +3,14 @@
 // carried into the functional grid and kept when the functional voxel nearest to it belongs to
 // the region, one full scan of the cube per region.
 
-#include "math/Matrix_math.h"
-#include "math/trffunctions.h"
+#include <vocelle/math/Matrix_math.h>
+#include <vocelle/math/trffunctions.h>
 #include "tests/math/randomstudy.h"
-#include "volume/volume.h"
+#include <vocelle/volume/volume.h>
 
 #include <glm/common.hpp>
+
+namespace vocelle {
 
 // The cube voxels of each region, in the order ROI::ConvertToVOI lists them.
 inline std::vector<randomstudy::Voxels> literalConversion(const ROI& roi, const FMR& fmr,
@@ -51,3 +53,5 @@ inline std::vector<randomstudy::Voxels> literalConversion(const ROI& roi, const 
     }
     return kept;
 }
+
+} // namespace vocelle

@@ -1,7 +1,9 @@
 #pragma once
-#include "math/Matrix_math.h"
+#include <vocelle/math/Matrix_math.h>
 
 #include <gtest/gtest.h>
+
+namespace vocelle {
 
 using M4 = float[4][4];
 
@@ -19,3 +21,5 @@ inline void expectMatrixNear(const float (*actual)[4], const float (*expected)[4
         for (int c = 0; c < 4; ++c)
             EXPECT_NEAR(actual[r][c], expected[r][c], tol) << "row " << r << " col " << c;
 }
+
+} // namespace vocelle

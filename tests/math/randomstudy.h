@@ -3,16 +3,18 @@
 // voxel sizes, slice axis and flip, alignment, Talairach landmarks or none, and regions that are
 // blobs, scattered, overlapping, duplicated, empty, partly outside the grid or counted short.
 
-#include "formats/myFMR.h"
-#include "formats/myROI.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
 
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <algorithm>
 #include <random>
 #include <sstream>
+
+namespace vocelle {
 
 namespace randomstudy {
 
@@ -174,3 +176,5 @@ inline Study makeStudy(uint32_t seed, Flavour flavour) {
 }
 
 } // namespace randomstudy
+
+} // namespace vocelle

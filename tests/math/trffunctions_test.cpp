@@ -1,13 +1,15 @@
-#include "math/trffunctions.h"
+#include <vocelle/math/trffunctions.h>
 
-#include "formats/myFMR.h"
-#include "formats/myTAL.h"
-#include "formats/myTRF.h"
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
 #include "tests/math/mathtest.h"
 
 #include <climits>
 #include <cmath>
 #include <sstream>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,12 +1,14 @@
-#include "plugin/conversionrun.h"
+#include <vocelle/plugin/conversionrun.h>
 
-#include "plugin/joblist.h"
+#include <vocelle/plugin/joblist.h>
 #include "tests/formats/conversionfiles.h"
 #include "tests/plugin/hostcapture.h"
 #include "tests/text/scratchdir.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,12 +1,14 @@
 #pragma once
 // Stands in for the host in unit tests: binds a capturing log function directly into the table.
 
-#include "plugin/TarnPluginInterface.h"
+#include <vocelle/plugin/TarnPluginInterface.h>
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 class WithHost : public ::testing::Test {
   protected:
@@ -20,3 +22,5 @@ class WithHost : public ::testing::Test {
         return entries;
     }
 };
+
+} // namespace vocelle

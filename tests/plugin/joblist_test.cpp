@@ -1,8 +1,10 @@
-#include "plugin/joblist.h"
+#include <vocelle/plugin/joblist.h>
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "plugin/tarnlog.h"
+#include <vocelle/plugin/tarnlog.h>
 
 #include "tests/plugin/hostcapture.h"
+
+using namespace vocelle;
 
 namespace {
 

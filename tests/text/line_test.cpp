@@ -1,10 +1,12 @@
 // Columns and numbers come back through every document's round trip; here the quoting rules and
 // the YES/NO lines.
-#include "text/line.h"
+#include <vocelle/text/line.h>
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,9 +1,11 @@
 // Replacing and failing at opening or half way are covered with every document's save; here the
 // rest of what the one save helper promises.
 #include "tests/text/scratchdir.h"
-#include "text/safesave.h"
+#include <vocelle/text/safesave.h>
 
 #include <gtest/gtest.h>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,6 +1,8 @@
-#include "text/stringmanipulation.h"
+#include <vocelle/text/stringmanipulation.h>
 
 #include <gtest/gtest.h>
+
+using namespace vocelle;
 
 namespace {
 

@@ -1,8 +1,10 @@
-#include "volume/volume.h"
+#include <vocelle/volume/volume.h>
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+using namespace vocelle;
 
 namespace {
 

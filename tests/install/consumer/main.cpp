@@ -1,19 +1,47 @@
 // Uses the installed core the way a study script would: make a VOI, write it, read it back.
-#include "formats/myVOI.h"
+// Every installed header is included after a system header that defines MAX and MIN, and the
+// file defines its own getPath, so the core must keep to its namespace.
+#include <sys/param.h>
+
+#include <vocelle/formats/binaryio.h>
+#include <vocelle/formats/myFMR.h>
+#include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
+#include <vocelle/formats/myTAL.h>
+#include <vocelle/formats/myTRF.h>
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/formats/voxelentries.h>
+#include <vocelle/math/Matrix_math.h>
+#include <vocelle/math/conversionengine.h>
+#include <vocelle/math/modifiedNR.h>
+#include <vocelle/math/trffunctions.h>
+#include <vocelle/text/fileopen.h>
+#include <vocelle/text/keyscan.h>
+#include <vocelle/text/line.h>
+#include <vocelle/text/logsink.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
+#include <vocelle/text/triples.h>
+#include <vocelle/volume/volume.h>
+
+#include <string>
+
+std::string getPath(const std::string& name) { return name; }
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
-    VOI voi;
-    single_VOI entry;
+    vocelle::VOI voi;
+    vocelle::single_VOI entry;
     entry.NameOfVOI.set("NameOfVOI", "hippocampus", 12);
     entry.voxels = {{1, 2, 3}, {4, 5, 6}};
     entry.NrOfVoxels.set("NrOfVoxels", 2, 12);
     voi.vois.push_back(entry);
     voi.NrOfVOIs.value() = 1;
-    voi.SaveAs(argv[1]);
+    voi.SaveAs(getPath(argv[1]));
 
-    const VOI back(argv[1]);
+    const vocelle::VOI back(argv[1]);
     const bool same = back.vois.size() == 1 && back.vois[0].voxels.size() == 2 &&
-                      back.vois[0].voxels[1].y == 5 && back.vois[0].NameOfVOI.value() == "hippocampus";
+                      back.vois[0].voxels[1].y == 5 && back.vois[0].NameOfVOI.value() == "hippocampus" &&
+                      MAX(1, 2) == 2;
     return same ? 0 : 1;
 }

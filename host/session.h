@@ -1,13 +1,16 @@
 #pragma once
-// State shared between the host's main program and the five host functions it exports.
+// State shared between the host's commands and the five host functions the program exports.
 
-#include "host/hostoptions.h"
-#include "host/outcome.h"
-#include "host/progress.h"
-#include "host/transcript.h"
+#include <vocelle/host/hostoptions.h>
+#include <vocelle/host/outcome.h>
+#include <vocelle/host/progress.h>
+#include <vocelle/host/transcript.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
+
+namespace vocelle {
 
 struct HostSession {
     HostOptions options;
@@ -26,5 +29,10 @@ extern HostSession session;
 // in the outcome), erasing the progress line first; the caller draws it again.
 void printLogEntry(const char* text);
 
+// Prints one line and flushes, so that it stands in order with what the plug-in prints.
+void printLine(std::FILE* stream, const char* text);
+
 // Draws the progress line for the jobs counted so far, when it is on.
 void showProgress();
+
+} // namespace vocelle

@@ -1,0 +1,54 @@
+// The host's command line in process: what it refuses and where each option lands.
+
+#include <vocelle/host/commandline.h>
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace vocelle;
+
+namespace {
+
+ParsedArguments parse(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> words;
+    for (std::string word; in >> word;)
+        words.push_back(word);
+    return parseHostArguments(words);
+}
+
+TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
+    for (const char* line :
+         {"", "frobnicate", "run a b", "run --frobnicate", "--host-version 2.8 run",
+          "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
+          "convert --roi r x", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
+          "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi"}) {
+        const ParsedArguments parsed = parse(line);
+        EXPECT_EQ(parsed.command, nullptr) << line;
+        EXPECT_NE(parsed.error, "") << line;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+    }
+}
+
+TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
+    for (const char* line : {"--plugin p.so --transcript t run list",
+                             "run --transcript=t list --plugin=p.so"}) {
+        const ParsedArguments parsed = parse(line);
+        ASSERT_NE(parsed.command, nullptr) << parsed.error;
+        EXPECT_EQ(parsed.options.pluginPath + parsed.options.transcriptPath + parsed.options.jobList,
+                  "p.sotlist");
+    }
+    for (const char* line : {"run -j3 list", "run --jobs=3 list", "run list --jobs 3"})
+        EXPECT_EQ(parse(line).options.jobs, 3) << line;
+    const HostOptions version = parse("info --host-version 2.10.7").options;
+    EXPECT_EQ(std::vector<int>(version.version, version.version + 3), (std::vector<int>{2, 10, 7}));
+    const HostOptions convert = parse("convert --roi r --fmr f --ia i --fa a --acpc c --tal t -o o").options;
+    EXPECT_EQ(convert.roi + convert.fmr + convert.ia + convert.fa + convert.acpc + convert.tal +
+                  convert.output,
+              "rfiacto");
+    EXPECT_FALSE(parse("print --no-voxels a.roi").options.withVoxels);
+    EXPECT_EQ(parse("--version").text.rfind("vocelle ", 0), 0u);
+}
+
+} // namespace
