@@ -85,6 +85,32 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"degenerate", Flavour::Degenerate, 6001, 1, Path::FullScan, false}),
     [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
 
+// The benchmarks' realistic study: 16 regions on the example's 64 x 64 x 30 grid of 3 mm voxels;
+// on a 128 x 128 x 60 grid of 1.5 mm voxels, its first regions (each a literal scan more).
+TEST(ConversionEngine, RealisticStudies) {
+    const struct {
+        bool fine;
+        int regions;
+    } cases[] = {{false, 16}, {true, 4}};
+    for (const auto& c : cases) {
+        Study s = realisticStudy(VOCELLE_EXAMPLES_DIR "/study/s1/", c.fine);
+#ifdef VOCELLE_SANITIZED
+        s.roi.NrOfTCPlots.value() = 2;
+#else
+        s.roi.NrOfTCPlots.value() = c.regions;
+#endif
+        ConversionStats stats;
+        const VOI fast = convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal, &stats);
+        const VOI literal = literalConvertToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal);
+        ASSERT_EQ(firstDifference(text(fast), text(literal)), "") << "fine " << c.fine;
+        EXPECT_EQ(stats.path, Path::Pruned);
+        long long kept = 0;
+        for (const auto& entry : literal.vois)
+            kept += static_cast<long long>(entry.voxels.size());
+        EXPECT_GT(kept, 10000 * s.roi.NrOfTCPlots.value()) << "fine " << c.fine;
+    }
+}
+
 // A grid that a mask could not hold fails alike in both, before any scan.
 TEST(ConversionEngine, ImpossibleGrid) {
     Study s = makeStudy(5, Flavour::Random, 1);
