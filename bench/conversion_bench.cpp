@@ -1,40 +1,42 @@
-// The ROI conversion and the VOI save, side by side in one run, with a summary at the end:
-// - the literal conversion (one full cube scan per region) against the engine, 16 regions on
-//   the example study's 64 x 64 x 30 grid;
-// - the engine for 1, 4, 16 and 64 regions holding the same 64 blobs between them (the cost
-//   should follow the voxels kept, not the number of regions), and for 1 to 64 blobs of their
-//   own (the output grows with the count);
-// - saving a VOI of one million voxels against plain writes of the same bytes;
-// - a whole `vocelle run` of the bundled example study;
-// - peak memory of one job (documents, conversion, save), literal and engine, each in a fresh
-//   process.
+// What a conversion job costs against the work it cannot avoid, side by side in one run, with a
+// summary of medians at the end:
+// - the realistic study (16 regions on the example's 64 x 64 x 30 grid of 3 mm voxels, about
+//   275 000 kept voxels): the whole `vocelle run` of it, `vocelle info` (start and plug-in load)
+//   and the replacing save of the same VOI, and run / (info + save);
+// - the same job with 300 volumes of slice data against 2: time and peak memory of the run;
+// - the engine alone on that study and on the same regions on a 128 x 128 x 60 grid of 1.5 mm
+//   voxels, the literal scan once for scale, and the same 64 blobs in 1 to 64 regions (the cost
+//   should follow the voxels kept, not the number of regions);
+// - saving a VOI of one million voxels against plain writes of the same bytes to a new file.
 //
 //   bench_conversion [google benchmark options]
 
+#include "tests/math/literal_conversion.h"
+#include "tests/math/randomstudy.h"
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/math/conversionengine.h>
-#include "tests/math/literal_conversion.h"
-#include "tests/math/randomstudy.h"
 #include <vocelle/text/safesave.h>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include <fcntl.h>
+#include <malloc.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,115 +47,7 @@ namespace {
 namespace fs = std::filesystem;
 using namespace randomstudy;
 
-const std::string examples = VOCELLE_EXAMPLES_DIR;
-const std::string subject = examples + "/study/s1/";
-
-// The documents of the example's subject 1, with Talairach landmarks.
-struct Documents {
-    FMR fmr{subject + "run1.fmr", false};
-    TRF ia{subject + "run1_IA.trf"};
-    TRF fa{subject + "run1_FA.trf"};
-    TRF acpc{subject + "anat_ACPC.trf"};
-    TAL tal{subject + "anat.tal"};
-};
-
-const Documents& documents() {
-    static const Documents d;
-    return d;
-}
-
-// Blobs of radius 3 (123 functional voxels) at seeded places in the grid.
-std::vector<std::vector<glm::tvec3<int>>> blobs(int count) {
-    const FMR& f = documents().fmr;
-    Random rnd(42);
-    std::vector<std::vector<glm::tvec3<int>>> all;
-    for (int i = 0; i < count; ++i)
-        all.push_back(
-            blob(rnd, f.ResolutionX.value(), f.ResolutionY.value(), f.NrOfSlices.value(), 3));
-    return all;
-}
-
-// The blobs shared out over `regions` regions: blob k goes to region k mod regions.
-ROI studyRoi(int nBlobs, int regions) {
-    std::vector<std::vector<glm::tvec3<int>>> voxels(static_cast<size_t>(regions));
-    const auto all = blobs(nBlobs);
-    for (size_t k = 0; k < all.size(); ++k) {
-        auto& to = voxels[k % static_cast<size_t>(regions)];
-        to.insert(to.end(), all[k].begin(), all[k].end());
-    }
-    return makeRoi(std::move(voxels));
-}
-
-// The literal conversion's voxel lists as a VOI, so that both ways save the same document.
-VOI literalVoi(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
-               const TAL& tal) {
-    VOI voi;
-    for (auto& voxels : literalConversion(roi, fmr, ia, fa, acpc, tal)) {
-        single_VOI entry;
-        entry.NrOfVoxels.set("NrOfVoxels", static_cast<int>(voxels.size()), 12);
-        entry.voxels = std::move(voxels);
-        voi.vois.push_back(std::move(entry));
-    }
-    voi.NrOfVOIs.value() = static_cast<int>(voi.vois.size());
-    return voi;
-}
-
-long long kept(const VOI& voi) {
-    long long n = 0;
-    for (const auto& e : voi.vois)
-        n += static_cast<long long>(e.voxels.size());
-    return n;
-}
-
-void BM_Literal16Regions(benchmark::State& state) {
-    const Documents& d = documents();
-    const ROI roi = studyRoi(16, 16);
-    long long n = 0;
-    for (auto _ : state)
-        n = kept(literalVoi(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
-    state.counters["voxels kept"] = static_cast<double>(n);
-}
-BENCHMARK(BM_Literal16Regions)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-void BM_Fast16Regions(benchmark::State& state) {
-    const Documents& d = documents();
-    const ROI roi = studyRoi(16, 16);
-    long long n = 0;
-    for (auto _ : state)
-        n = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
-    state.counters["voxels kept"] = static_cast<double>(n);
-}
-BENCHMARK(BM_Fast16Regions)->Unit(benchmark::kMillisecond);
-
-// The same 64 blobs in 1, 4, 16 or 64 regions.
-void BM_FastSameVoxelsInRegions(benchmark::State& state) {
-    const Documents& d = documents();
-    const ROI roi = studyRoi(64, static_cast<int>(state.range(0)));
-    ConversionStats stats;
-    long long n = 0;
-    for (auto _ : state)
-        n = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal, &stats));
-    state.counters["voxels kept"] = static_cast<double>(n);
-    state.counters["visited"] = static_cast<double>(stats.visited);
-}
-BENCHMARK(BM_FastSameVoxelsInRegions)
-    ->Arg(1)
-    ->Arg(4)
-    ->Arg(16)
-    ->Arg(64)
-    ->Unit(benchmark::kMillisecond);
-
-// 1, 4, 16 or 64 regions of one blob each: more regions, more output.
-void BM_FastBlobPerRegion(benchmark::State& state) {
-    const Documents& d = documents();
-    const int n = static_cast<int>(state.range(0));
-    const ROI roi = studyRoi(n, n);
-    long long k = 0;
-    for (auto _ : state)
-        k = kept(convertROIToVOI(roi, d.fmr, d.ia, d.fa, d.acpc, d.tal));
-    state.counters["voxels kept"] = static_cast<double>(k);
-}
-BENCHMARK(BM_FastBlobPerRegion)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Unit(benchmark::kMillisecond);
+const std::string subject = std::string(VOCELLE_EXAMPLES_DIR) + "/study/s1/";
 
 fs::path scratch() {
     static const fs::path dir = [] {
@@ -163,6 +57,204 @@ fs::path scratch() {
     }();
     return dir;
 }
+
+// Wall time in milliseconds, five times over; the summary takes the medians.
+void timed(benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseRealTime()->Repetitions(5)->ReportAggregatesOnly();
+}
+
+long long kept(const VOI& voi) {
+    long long n = 0;
+    for (const auto& e : voi.vois)
+        n += static_cast<long long>(e.voxels.size());
+    return n;
+}
+
+const Study& realistic() {
+    static const Study s = realisticStudy(subject, false);
+    return s;
+}
+
+const Study& fine() {
+    static const Study s = realisticStudy(subject, true);
+    return s;
+}
+
+VOI convert(const Study& s) {
+    return convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal);
+}
+
+// ---- The realistic study as a job on disk, with 2 or 300 volumes of slice data.
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// A folder holding the realistic study's documents and jobs.txt; its FMR says `volumes` and its
+// STC file holds that many 64 x 64 x 30 int16 volumes of noise.
+std::string studyFolder(int volumes) {
+    const fs::path dir = scratch() / ("study" + std::to_string(volumes));
+    if (fs::exists(dir / "jobs.txt")) return dir.string();
+    fs::create_directories(dir);
+    for (const char* name : {"run1_IA.trf", "run1_FA.trf", "anat_ACPC.trf", "anat.tal"})
+        fs::copy_file(subject + name, dir / name);
+    std::string fmr = fileText(subject + "run1.fmr");
+    const size_t at = fmr.find("NrOfVolumes:");
+    const size_t value = fmr.find_first_of("0123456789", at);
+    fmr.replace(value, fmr.find('\n', value) - value, std::to_string(volumes));
+    std::ofstream(dir / "run1.fmr", std::ios::binary) << fmr;
+    const FMR header((dir / "run1.fmr").string(), false);
+    std::vector<char> stc(static_cast<size_t>(header.ResolutionX.value()) *
+                          header.ResolutionY.value() * header.NrOfSlices.value() * volumes * 2);
+    std::mt19937 random(7);
+    for (char& b : stc)
+        b = static_cast<char>(random());
+    std::ofstream(dir / "run1.stc", std::ios::binary)
+        .write(stc.data(), static_cast<std::streamsize>(stc.size()));
+    ROI roi = realistic().roi;
+    roi.SaveAs((dir / "run1.roi").string());
+    std::ofstream(dir / "jobs.txt")
+        << "./\nrun1.roi\nrun1.fmr\nrun1_IA.trf\nrun1_FA.trf\nanat_ACPC.trf\nanat.tal\n";
+    return dir.string();
+}
+
+std::string binDir() {
+    return fs::read_symlink("/proc/self/exe").parent_path().string();
+}
+
+// What a child process used: its processor time (user and system) and peak resident memory.
+struct ChildUse {
+    double cpuMs = 0;
+    long peakKb = 0;
+};
+
+// Runs argv in folder cwd with its output discarded; returns the exit status (-1 when it could
+// not run) and adds what the child used to `use`.
+int runChild(const std::vector<std::string>& argv, const std::string& cwd, ChildUse& use) {
+    const pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(127);
+        std::vector<char*> args;
+        for (const auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid) return -1;
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1e3 + t.tv_usec / 1e3; };
+    use.cpuMs += ms(usage.ru_utime) + ms(usage.ru_stime);
+    use.peakKb = std::max(use.peakKb, usage.ru_maxrss);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Arg: the number of volumes of slice data.
+void BM_VocelleRun(benchmark::State& state) {
+    const std::string vocelle = binDir() + "/vocelle";
+    const std::string dir = studyFolder(static_cast<int>(state.range(0)));
+    ChildUse use;
+    for (auto _ : state)
+        if (runChild({vocelle, "run", "jobs.txt"}, dir, use) != 0) {
+            state.SkipWithError("vocelle run did not convert the study");
+            return;
+        }
+    state.counters["child cpu ms"] =
+        benchmark::Counter(use.cpuMs, benchmark::Counter::kAvgIterations);
+    state.counters["peak MiB"] = static_cast<double>(use.peakKb) / 1024.0;
+}
+BENCHMARK(BM_VocelleRun)->Arg(2)->Arg(300)->ArgNames({"volumes"})->Apply(timed);
+
+void BM_VocelleInfo(benchmark::State& state) {
+    const std::string vocelle = binDir() + "/vocelle";
+    ChildUse use;
+    for (auto _ : state)
+        if (runChild({vocelle, "info"}, "", use) != 0) {
+            state.SkipWithError("vocelle info failed");
+            return;
+        }
+    state.counters["child cpu ms"] =
+        benchmark::Counter(use.cpuMs, benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(BM_VocelleInfo)->Apply(timed);
+
+// The realistic study's VOI formatted and put in place of the one before, as the run does.
+void BM_SaveRealisticVOI(benchmark::State& state) {
+    VOI voi = convert(realistic());
+    voi.fileName = (scratch() / "realistic.voi").string();
+    for (auto _ : state)
+        voi.Save();
+    state.counters["kept"] = static_cast<double>(kept(voi));
+    state.counters["MB"] = static_cast<double>(fs::file_size(voi.fileName)) / 1e6;
+}
+BENCHMARK(BM_SaveRealisticVOI)->Apply(timed);
+
+// ---- The engine alone.
+
+// Arg warm 1: each conversion's output goes to memory the process already holds; warm 0: to
+// memory it touches first, as in a fresh `vocelle run` (freed memory goes back to the system
+// between conversions).
+void engine(benchmark::State& state, const Study& s) {
+    const bool warm = state.range(0) == 1;
+    VOI last;
+    for (auto _ : state) {
+        if (!warm) {
+            state.PauseTiming();
+            last = VOI();
+            ::malloc_trim(0);
+            state.ResumeTiming();
+        }
+        last = convert(s);
+    }
+    state.counters["kept"] = static_cast<double>(kept(last));
+}
+
+void BM_EngineRealistic(benchmark::State& state) {
+    engine(state, realistic());
+}
+BENCHMARK(BM_EngineRealistic)->Arg(1)->Arg(0)->ArgNames({"warm"})->Apply(timed);
+
+void BM_EngineFineGrid(benchmark::State& state) {
+    engine(state, fine());
+}
+BENCHMARK(BM_EngineFineGrid)->Arg(1)->Arg(0)->ArgNames({"warm"})->Apply(timed);
+
+void BM_LiteralRealistic(benchmark::State& state) {
+    const Study& s = realistic();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(literalConversion(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal));
+}
+BENCHMARK(BM_LiteralRealistic)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The same 64 blobs of radius 3 on the example's documents, blob k in region k mod `regions`.
+void BM_EngineSameVoxelsInRegions(benchmark::State& state) {
+    Study s = realistic();
+    const int regions = static_cast<int>(state.range(0));
+    Random rnd(42);
+    std::vector<Voxels> voxels(static_cast<size_t>(regions));
+    for (int k = 0; k < 64; ++k) {
+        const Voxels b = blob(rnd, s.fmr.ResolutionX.value(), s.fmr.ResolutionY.value(),
+                              s.fmr.NrOfSlices.value(), 3);
+        auto& to = voxels[static_cast<size_t>(k % regions)];
+        to.insert(to.end(), b.begin(), b.end());
+    }
+    s.roi = makeRoi(std::move(voxels));
+    VOI last;
+    for (auto _ : state)
+        last = convert(s);
+    state.counters["kept"] = static_cast<double>(kept(last));
+}
+BENCHMARK(BM_EngineSameVoxelsInRegions)->Arg(1)->Arg(4)->Arg(16)->Arg(64)->Apply(timed);
+
+// ---- Saving: a VOI of one million voxels against plain writes of the same bytes.
 
 // Four entries of 250 000 voxels in Talairach convention.
 VOI millionVoxels() {
@@ -184,21 +276,16 @@ void BM_SaveVOIMillionVoxels(benchmark::State& state) {
     voi.fileName = (scratch() / "saved.voi").string();
     for (auto _ : state)
         voi.Save();
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(voi.fileName)));
 }
-BENCHMARK(BM_SaveVOIMillionVoxels)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveVOIMillionVoxels)->Apply(timed);
 
-std::string millionVoxelText() {
+// The same bytes, always to a new file as the save writes one: arg 0 written and closed; arg 1
+// also flushed to disk; arg 2 through the same replacing save as VOI::Save (temporary file,
+// flush to disk, rename), so that only the formatting of the voxel lists differs.
+void BM_PlainWriteSameBytes(benchmark::State& state) {
     std::ostringstream text;
     millionVoxels().PrintTo(text, true);
-    return text.str();
-}
-
-// The same bytes: arg 0 written and closed; arg 1 also flushed to disk; arg 2 through the same
-// replacing save as VOI::Save (temporary file, flush to disk, rename), so that only the
-// formatting of the voxel lists differs.
-void BM_PlainWriteSameBytes(benchmark::State& state) {
-    const std::string bytes = millionVoxelText();
+    const std::string bytes = text.str();
     const std::string path = (scratch() / "plain.voi").string();
     for (auto _ : state) {
         if (state.range(0) == 2) {
@@ -207,7 +294,8 @@ void BM_PlainWriteSameBytes(benchmark::State& state) {
             });
             continue;
         }
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        ::unlink(path.c_str());
+        std::ofstream out(path, std::ios::binary);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         out.close();
         if (state.range(0) == 1) {
@@ -216,138 +304,32 @@ void BM_PlainWriteSameBytes(benchmark::State& state) {
             ::close(fd);
         }
     }
-    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
 }
-BENCHMARK(BM_PlainWriteSameBytes)
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
-    ->ArgNames({"how"})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlainWriteSameBytes)->Arg(0)->Arg(1)->Arg(2)->ArgNames({"how"})->Apply(timed);
 
-std::string binDir() {
-    return fs::read_symlink("/proc/self/exe").parent_path().string();
-}
-
-// Runs argv in folder `cwd`; returns the exit status (-1 when it could not run) and, in
-// `output`, what it wrote to its standard output (its standard error is discarded).
-int runChild(const std::vector<std::string>& argv, const std::string& cwd, std::string& output) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) return -1;
-    const pid_t pid = ::fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(pipeFds[1], 1);
-        ::dup2(null, 2);
-        ::close(pipeFds[0]);
-        if (!cwd.empty() && ::chdir(cwd.c_str()) != 0) ::_exit(127);
-        std::vector<char*> args;
-        for (const auto& a : argv)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
-    output.clear();
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        output.append(buffer, static_cast<size_t>(n));
-    ::close(pipeFds[0]);
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-void BM_VocelleRunExample(benchmark::State& state) {
-    const std::string vocelle = binDir() + "/vocelle";
-    if (!fs::exists(vocelle)) {
-        state.SkipWithError("vocelle is not built beside the benchmark");
-        return;
-    }
-    const fs::path study = scratch() / "study";
-    std::string output;
-    for (auto _ : state) {
-        state.PauseTiming();
-        fs::remove_all(study);
-        fs::copy(examples + "/study", study, fs::copy_options::recursive);
-        state.ResumeTiming();
-        // Status 1: the example's third job is missing files on purpose.
-        if (runChild({vocelle, "run", "jobs.txt"}, study.string(), output) != 1) {
-            state.SkipWithError("vocelle run did not end as expected");
-            return;
-        }
-    }
-}
-BENCHMARK(BM_VocelleRunExample)->Unit(benchmark::kMillisecond)->Iterations(3);
-
-ROI wholeGridRoi() {
-    const FMR& f = documents().fmr;
-    std::vector<glm::tvec3<int>> all;
-    for (int z = 0; z < f.NrOfSlices.value(); ++z)
-        for (int y = 0; y < f.ResolutionY.value(); ++y)
-            for (int x = 0; x < f.ResolutionX.value(); ++x)
-                all.emplace_back(x, y, z);
-    return makeRoi({std::move(all)});
-}
-
-ROI memoryStudy(const std::string& study) {
-    return study == "grid" ? wholeGridRoi() : studyRoi(16, 16);
-}
-
-long long keptBy(const std::string& study) {
-    const Documents& d = documents();
-    return kept(convertROIToVOI(memoryStudy(study), d.fmr, d.ia, d.fa, d.acpc, d.tal));
-}
-
-// Peak memory of one job, each way, in a fresh process (see runJobOnce): the 16-region study,
-// and one region holding the whole grid (the largest output the grid allows).
-void BM_PeakMemory(benchmark::State& state) {
-    const std::string self = fs::read_symlink("/proc/self/exe").string();
-    const std::string study = state.range(0) == 0 ? "blobs" : "grid";
-    const std::string voi = (scratch() / "job.voi").string();
-    const char* ways[] = {"none", "literal", "fast"};
-    double mb[3] = {0, 0, 0};
-    for (auto _ : state) {
-        for (int w = 0; w < 3; ++w) {
-            std::string output;
-            if (runChild({self, "--job-once", ways[w], study, voi}, "", output) != 0) {
-                state.SkipWithError("the job process failed");
-                return;
-            }
-            mb[w] = std::stod(output) / 1024.0;
-        }
-    }
-    state.counters["documents MB"] = mb[0];
-    state.counters["literal MB"] = mb[1];
-    state.counters["fast MB"] = mb[2];
-}
-BENCHMARK(BM_PeakMemory)
-    ->Arg(0)
-    ->Arg(1)
-    ->ArgNames({"whole_grid"})
-    ->Unit(benchmark::kMillisecond)
-    ->Iterations(1);
-
-// Keeps every run's time per iteration (milliseconds) and counters for the summary.
+// Keeps the median time (milliseconds) and the counters of every benchmark for the summary.
 class Collector : public benchmark::ConsoleReporter {
-public:
+  public:
     struct Result {
-        double ms = 0;
+        double ms = 0;    // wall time
+        double cpuMs = 0; // processor time of this process
         std::map<std::string, double> counters;
     };
     std::map<std::string, Result> results;
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration || run.error_occurred || run.iterations == 0)
+            if (run.error_occurred) continue;
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            if (!single && !(run.run_type == Run::RT_Aggregate && run.aggregate_name == "median"))
                 continue;
             Result r;
-            r.ms = run.real_accumulated_time * 1e3 / static_cast<double>(run.iterations);
+            r.ms = run.GetAdjustedRealTime();
+            r.cpuMs = run.GetAdjustedCPUTime();
             for (const auto& c : run.counters)
                 r.counters[c.first] = c.second.value;
-            results[run.benchmark_name()] = r;
+            const std::string& args = run.run_name.args;
+            results[run.run_name.function_name + (args.empty() ? "" : "/" + args)] = r;
         }
         ConsoleReporter::ReportRuns(runs);
     }
@@ -358,101 +340,81 @@ public:
     }
 };
 
+const char* verdict(bool met) {
+    return met ? "met" : "MISSED";
+}
+
 void printSummary(const Collector& c) {
-    std::printf("\nSummary (%u cores)\n", std::thread::hardware_concurrency());
-    const auto* literal = c.find("BM_Literal16Regions/iterations:1");
-    const auto* fast = c.find("BM_Fast16Regions");
-    if (literal && fast)
-        std::printf("  16 regions, 64 x 64 x 30 grid: literal %.1f ms, engine %.3f ms: %.0f times "
-                    "faster (target at least 100)\n",
-                    literal->ms, fast->ms, literal->ms / fast->ms);
-    const auto* one = c.find("BM_FastSameVoxelsInRegions/1");
-    const auto* sixtyFour = c.find("BM_FastSameVoxelsInRegions/64");
+    std::printf("\nSummary, medians (%u cores)\n", std::thread::hardware_concurrency());
+    const auto* run = c.find("BM_VocelleRun/volumes:2");
+    const auto* info = c.find("BM_VocelleInfo");
+    const auto* save = c.find("BM_SaveRealisticVOI");
+    if (run && info && save) {
+        const double ratio = run->ms / (info->ms + save->ms);
+        const double runCpu = run->counters.at("child cpu ms");
+        const double infoCpu = info->counters.at("child cpu ms");
+        std::printf("  realistic study (16 regions, 64 x 64 x 30 grid of 3 mm voxels, %.0f voxels "
+                    "kept, VOI of %.1f MB):\n"
+                    "    vocelle run %.2f ms, vocelle info %.2f ms, replacing save of the VOI "
+                    "%.2f ms\n"
+                    "    run / (info + save) = %.2f (target at most 1.6: %s)\n"
+                    "    processor time alone: run %.2f ms, info %.2f ms, save %.2f ms: %.2f\n",
+                    save->counters.at("kept"), save->counters.at("MB"), run->ms, info->ms, save->ms,
+                    ratio, verdict(ratio <= 1.6), runCpu, infoCpu, save->cpuMs,
+                    runCpu / (infoCpu + save->cpuMs));
+    }
+    const auto* many = c.find("BM_VocelleRun/volumes:300");
+    if (run && many) {
+        const double slower = many->ms / run->ms - 1.0;
+        const double more = many->counters.at("peak MiB") - run->counters.at("peak MiB");
+        std::printf("  the same job with 300 volumes of slice data: %.2f ms, peak %.1f MiB; with 2 "
+                    "volumes: %.2f ms, peak %.1f MiB\n"
+                    "    time %+.0f%% (target at most 10%%: %s), memory %+.1f MiB (target at most "
+                    "5: %s)\n",
+                    many->ms, many->counters.at("peak MiB"), run->ms, run->counters.at("peak MiB"),
+                    100.0 * slower, verdict(slower <= 0.10), more, verdict(more <= 5.0));
+    }
+    const auto* engine = c.find("BM_EngineRealistic/warm:1");
+    const auto* engineCold = c.find("BM_EngineRealistic/warm:0");
+    const auto* fineGrid = c.find("BM_EngineFineGrid/warm:1");
+    const auto* fineCold = c.find("BM_EngineFineGrid/warm:0");
+    const auto* literal = c.find("BM_LiteralRealistic");
+    if (engine && engineCold && fineGrid && fineCold)
+        std::printf("  engine alone, output to memory already held (first touched): realistic "
+                    "study %.2f ms (%.2f ms), %.0f voxels kept; the same regions on a 128 x 128 x "
+                    "60 grid of 1.5 mm voxels %.2f ms (%.2f ms), %.0f kept\n",
+                    engine->ms, engineCold->ms, engine->counters.at("kept"), fineGrid->ms,
+                    fineCold->ms, fineGrid->counters.at("kept"));
+    if (engine && literal)
+        std::printf("  literal scan of the realistic study %.0f ms: %.0f times the engine\n",
+                    literal->ms, literal->ms / engine->ms);
+    const auto* one = c.find("BM_EngineSameVoxelsInRegions/1");
+    const auto* sixtyFour = c.find("BM_EngineSameVoxelsInRegions/64");
     if (one && sixtyFour) {
         std::printf("  engine, the same 64 blobs in 1, 4, 16, 64 regions:");
         for (const char* n : {"1", "4", "16", "64"})
-            if (const auto* r = c.find(std::string("BM_FastSameVoxelsInRegions/") + n))
+            if (const auto* r = c.find(std::string("BM_EngineSameVoxelsInRegions/") + n))
                 std::printf(" %.3f", r->ms);
-        std::printf(" ms: 64 regions cost %.2f times 1 region (target at most 2)\n",
-                    sixtyFour->ms / one->ms);
+        std::printf(" ms: 64 regions cost %.2f times 1 region (target at most 2: %s)\n",
+                    sixtyFour->ms / one->ms, verdict(sixtyFour->ms / one->ms <= 2.0));
     }
-    if (c.find("BM_FastBlobPerRegion/1")) {
-        std::printf("  engine, 1, 4, 16, 64 regions of one blob each:");
-        for (const char* n : {"1", "4", "16", "64"})
-            if (const auto* r = c.find(std::string("BM_FastBlobPerRegion/") + n))
-                std::printf(" %.3f ms (%.0f voxels)", r->ms, r->counters.at("voxels kept"));
-        std::printf("\n");
-    }
-    const auto* save = c.find("BM_SaveVOIMillionVoxels");
+    const auto* million = c.find("BM_SaveVOIMillionVoxels");
     const auto* plain = c.find("BM_PlainWriteSameBytes/how:0");
     const auto* synced = c.find("BM_PlainWriteSameBytes/how:1");
     const auto* replacing = c.find("BM_PlainWriteSameBytes/how:2");
-    if (save && plain && synced && replacing)
-        std::printf("  VOI save of 1 000 000 voxels: %.1f ms. The same bytes: plain write %.1f ms "
-                    "(%.2f times), plain write flushed to disk as the save does %.1f ms (%.2f "
-                    "times), through the same replacing save %.1f ms (%.2f times); target at most "
-                    "2\n",
-                    save->ms, plain->ms, save->ms / plain->ms, synced->ms, save->ms / synced->ms,
-                    replacing->ms, save->ms / replacing->ms);
-    if (const auto* run = c.find("BM_VocelleRunExample/iterations:3"))
-        std::printf("  vocelle run of the example study (two conversions of 5 regions, one job "
-                    "reported): %.1f ms\n",
-                    run->ms);
-    const FMR& f = documents().fmr;
-    const double maskMB =
-        4.0 * f.ResolutionX.value() * f.ResolutionY.value() * f.NrOfSlices.value() / 1048576.0;
-    for (const char* which : {"0", "1"}) {
-        const auto* mem =
-            c.find(std::string("BM_PeakMemory/whole_grid:") + which + "/iterations:1");
-        if (!mem) continue;
-        std::printf("  peak memory of one job with %s: documents alone %.1f MB, literal %.1f MB, "
-                    "engine %.1f MB (mask %.2f MB, output %.1f MB of voxels)\n",
-                    which[0] == '0' ? "the 16 regions" : "one region holding the whole grid",
-                    mem->counters.at("documents MB"), mem->counters.at("literal MB"),
-                    mem->counters.at("fast MB"), maskMB,
-                    static_cast<double>(keptBy(which[0] == '0' ? "blobs" : "grid")) * 12.0 /
-                        1048576.0);
-    }
-}
-
-// The process's peak resident memory so far, in kilobytes (VmHWM of /proc/self/status).
-long peakResidentKb() {
-    std::ifstream status("/proc/self/status");
-    std::string word;
-    while (status >> word)
-        if (word == "VmHWM:") {
-            long kb = 0;
-            status >> kb;
-            return kb;
-        }
-    return -1;
-}
-
-// --job-once HOW STUDY VOI, HOW literal, fast or none, STUDY blobs or grid: one job as the
-// conversion run does it (documents with the slice data, conversion, save), then the peak
-// resident memory on standard output.
-int runJobOnce(const std::string& how, const std::string& study, const std::string& voiName) {
-    const ROI roi = memoryStudy(study);
-    const FMR fmr(subject + "run1.fmr", true);
-    const TRF ia(subject + "run1_IA.trf");
-    const TRF fa(subject + "run1_FA.trf");
-    const TRF acpc(subject + "anat_ACPC.trf");
-    const TAL tal(subject + "anat.tal");
-    if (how != "none") {
-        VOI voi = how == "literal" ? literalVoi(roi, fmr, ia, fa, acpc, tal)
-                                   : convertROIToVOI(roi, fmr, ia, fa, acpc, tal);
-        voi.SaveAs(voiName);
-    }
-    std::printf("%ld\n", peakResidentKb());
-    return 0;
+    if (million && plain && synced && replacing)
+        std::printf("  VOI save of 1 000 000 voxels: %.1f ms. The same bytes to a new file: plain "
+                    "write %.1f ms (%.2f times), flushed to disk as the save does %.1f ms (%.2f "
+                    "times), through the same replacing save %.1f ms (%.2f times; target at most "
+                    "2: %s)\n",
+                    million->ms, plain->ms, million->ms / plain->ms, synced->ms,
+                    million->ms / synced->ms, replacing->ms, million->ms / replacing->ms,
+                    verdict(million->ms / replacing->ms <= 2.0));
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 5 && std::strcmp(argv[1], "--job-once") == 0)
-        return runJobOnce(argv[2], argv[3], argv[4]);
-
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     Collector collector;

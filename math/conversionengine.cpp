@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -33,9 +34,15 @@ const int entryWidth = 12;
 // FileVersion -1 marks a document that was built empty or read without a FileVersion line.
 const int absentVersion = -1;
 
-// More boxes than this on one plane are searched in this many groups, each as its bounding box,
-// so the work per row stays bounded however the marked voxels are spread.
-const size_t maxBoxesPerPlane = 64;
+struct Span {
+    int first = 0;
+    int last = -1;
+    bool empty() const { return first > last; }
+};
+
+Span intersect(Span s, Span t) {
+    return Span{std::max(s.first, t.first), std::min(s.last, t.last)};
+}
 
 // +1 when the table never decreases, -1 when it never increases, 0 otherwise (NaN included).
 int direction(const float* t) {
@@ -51,17 +58,18 @@ int direction(const float* t) {
 // One axis of the functional grid. Component i of the matrix-vector product for cube voxel
 // (x, y, z) is ((a[x] + b[y]) + c[z]) + d, with a[x] = m[i][0] * p[0] and so on: the same
 // products summed in the same order as multiplyMatrixVector, hence the same float. The centre
-// offset h is added afterwards, as the plain conversion does.
+// offset h is added afterwards, as the plain conversion does. Float addition never decreases
+// when one of its terms grows, and neither does the grid index: bounds found on the tables
+// therefore hold for the voxels, which is what makes every skip below exact.
 struct Axis {
-    float a[cubeSize];
-    float b[cubeSize];
-    float c[cubeSize];
+    float table[3][cubeSize]; // a, b and c: the terms of cube x, y and z
     float d = 0.0f;
     float h = 0.0f;
     int n = 0;          // grid size along this axis
     float upper = 0.0f; // the least float not below n + 2
-    float minA = 0.0f, maxA = 0.0f, minB = 0.0f, maxB = 0.0f;
-    int dirA = 0, dirB = 0, dirC = 0;
+    float least[3] = {0, 0, 0};
+    float most[3] = {0, 0, 0};
+    int dir[3] = {0, 0, 0};
 
     float value(float av, float bv, float cv) const {
         float q = av + bv;
@@ -71,8 +79,7 @@ struct Axis {
     }
 
     // The grid index that Volume::nearest picks for coordinate q (halves rounded upward): -1
-    // below the grid (NaN included), n above it. Never decreases as q grows, which is what
-    // makes the skipping sound.
+    // below the grid (NaN included), n above it.
     int index(float q) const {
         const float s = q + 2.5f;
         if (!(s >= 2.0f)) return -1;
@@ -85,25 +92,36 @@ struct Axis {
     // overflows.
     int cell(float q) const {
         const float s = q + 2.5f;
-        const bool inside = s >= 2.0f && s < upper;
+        const bool inside = (s >= 2.0f) & (s < upper);
         const int i = static_cast<int>(inside ? s : 2.0f) - 2;
         return inside ? i : -1;
     }
 
     bool finite() const {
-        for (int k = 0; k < cubeSize; ++k)
-            if (!std::isfinite(a[k]) || !std::isfinite(b[k]) || !std::isfinite(c[k])) return false;
+        for (const auto& t : table)
+            for (float v : t)
+                if (!std::isfinite(v)) return false;
         return std::isfinite(d) && std::isfinite(h);
     }
 
     void measure() {
-        minA = *std::min_element(a, a + cubeSize);
-        maxA = *std::max_element(a, a + cubeSize);
-        minB = *std::min_element(b, b + cubeSize);
-        maxB = *std::max_element(b, b + cubeSize);
-        dirA = direction(a);
-        dirB = direction(b);
-        dirC = direction(c);
+        for (int t = 0; t < 3; ++t) {
+            least[t] = *std::min_element(table[t], table[t] + cubeSize);
+            most[t] = *std::max_element(table[t], table[t] + cubeSize);
+            dir[t] = direction(table[t]);
+        }
+    }
+
+    // The least and greatest term of cube axis t over the voxels of r (not empty).
+    void extremes(int t, Span r, float& lo, float& hi) const {
+        const float* v = table[t];
+        if (dir[t] != 0) {
+            lo = std::min(v[r.first], v[r.last]);
+            hi = std::max(v[r.first], v[r.last]);
+        } else {
+            lo = *std::min_element(v + r.first, v + r.last + 1);
+            hi = *std::max_element(v + r.first, v + r.last + 1);
+        }
     }
 };
 
@@ -119,15 +137,30 @@ float leastFloatNotBelow(int n) {
 struct Box {
     int lo[3];
     int hi[3];
+
+    long long volume() const {
+        return static_cast<long long>(hi[0] - lo[0] + 1) * (hi[1] - lo[1] + 1) *
+               (hi[2] - lo[2] + 1);
+    }
 };
 
-// Bounding boxes of the marked voxels, one per tile of the grid. Boxes follow where marked voxels
-// are, whatever region they belong to, so the work does not depend on how voxels are shared out
-// over regions, and a region of scattered pieces does not make the space between them count.
+Box unionOf(const Box& s, const Box& t) {
+    Box u = s;
+    for (int i = 0; i < 3; ++i) {
+        u.lo[i] = std::min(u.lo[i], t.lo[i]);
+        u.hi[i] = std::max(u.hi[i], t.hi[i]);
+    }
+    return u;
+}
+
+// Bounding boxes of the marked voxels, whatever region they belong to. Each tile of the grid
+// gets the box of its marked voxels; boxes of neighbouring tiles are then joined while the
+// joined box stays nearly as full as its parts. So the space between scattered pieces is not
+// searched, and a compact region cut by tile borders is still searched as one box.
 class Tiles {
-public:
+  public:
     Tiles(int nx, int ny, int nz) : n_{nx, ny, nz} {
-        // Tiles grow until there are at most maxTiles of them, to bound the work per plane.
+        // Tiles grow until there are at most maxTiles of them, to bound the work of joining.
         for (;;) {
             long long count = 1;
             for (int i = 0; i < 3; ++i) {
@@ -145,98 +178,124 @@ public:
     }
 
     void add(const glm::tvec3<int>& v) {
-        Box& b =
-            tiles_[(static_cast<size_t>(v[2] / size_[2]) * per_[1] + v[1] / size_[1]) * per_[0] +
-                   v[0] / size_[0]];
+        Box& b = tiles_[tileOf(v[0] / size_[0], v[1] / size_[1], v[2] / size_[2])];
         for (int i = 0; i < 3; ++i) {
             b.lo[i] = std::min(b.lo[i], v[i]);
             b.hi[i] = std::max(b.hi[i], v[i]);
         }
     }
 
-    std::vector<Box> boxes() const {
-        std::vector<Box> used;
-        for (const Box& b : tiles_)
-            if (b.hi[0] >= 0) used.push_back(b);
-        return used;
+    std::vector<Box> boxes() {
+        std::vector<size_t> root(tiles_.size());
+        std::iota(root.begin(), root.end(), size_t(0));
+        const auto find = [&](size_t t) {
+            while (root[t] != t)
+                t = root[t] = root[root[t]];
+            return t;
+        };
+        for (int tz = 0; tz < per_[2]; ++tz)
+            for (int ty = 0; ty < per_[1]; ++ty)
+                for (int tx = 0; tx < per_[0]; ++tx) {
+                    const size_t t = tileOf(tx, ty, tz);
+                    if (!used(tiles_[t])) continue;
+                    const int next[3][3] = {{tx + 1, ty, tz}, {tx, ty + 1, tz}, {tx, ty, tz + 1}};
+                    for (const auto& nb : next) {
+                        if (nb[0] >= per_[0] || nb[1] >= per_[1] || nb[2] >= per_[2]) continue;
+                        const size_t s = tileOf(nb[0], nb[1], nb[2]);
+                        if (!used(tiles_[s])) continue;
+                        const size_t r = find(t), q = find(s);
+                        if (r == q) continue;
+                        const Box joined = unionOf(tiles_[r], tiles_[q]);
+                        if (joined.volume() * 2 > (tiles_[r].volume() + tiles_[q].volume()) * 3)
+                            continue;
+                        root[q] = r;
+                        tiles_[r] = joined;
+                    }
+                }
+        std::vector<Box> result;
+        for (size_t t = 0; t < tiles_.size(); ++t)
+            if (used(tiles_[t]) && root[t] == t) result.push_back(tiles_[t]);
+        return result;
     }
 
-private:
+  private:
     static const long long maxTiles = 4096;
+    static bool used(const Box& b) { return b.hi[0] >= 0; }
+    size_t tileOf(int tx, int ty, int tz) const {
+        return (static_cast<size_t>(tz) * per_[1] + ty) * per_[0] + tx;
+    }
     int n_[3];
-    int size_[3] = {16, 16, 8};
+    int size_[3] = {8, 8, 8};
     int per_[3] = {1, 1, 1};
     std::vector<Box> tiles_;
 };
 
-struct Span {
-    int first = 0;
-    int last = -1;
-    bool empty() const { return first > last; }
-    bool holds(int k) const { return first <= k && k <= last; }
-};
-
-Span intersect(Span s, Span t) {
-    return Span{std::max(s.first, t.first), std::min(s.last, t.last)};
-}
-
 // The first k in [0, 256) where pred holds, for a pred that never turns false again; 256 if
-// none. The search starts at `hint` and gallops away from it, so an answer close to the hint
-// (the answer for the previous row, say) costs two or three tests; the hint is updated.
-template <typename Pred> int firstTrue(int& hint, Pred pred) {
-    int lo, hi; // pred(lo) false or lo == -1; pred(hi) true or hi == 256
+// none. The search starts at `hint` and gallops away from it, so an answer next to the hint
+// costs two tests.
+template <typename Pred> int firstTrue(int hint, Pred pred) {
+    int no = -1, yes = cubeSize; // pred(no) false or no == -1; pred(yes) true or yes == 256
     const int h = std::min(std::max(hint, 0), cubeSize - 1);
     if (pred(h)) {
-        hi = h;
-        for (int step = 1;; step *= 2) {
-            lo = hi - step;
-            if (lo < 0) {
-                lo = -1;
+        yes = h;
+        for (int step = 1; yes - step >= 0; step *= 2) {
+            if (!pred(yes - step)) {
+                no = yes - step;
                 break;
             }
-            if (!pred(lo)) break;
-            hi = lo;
+            yes -= step;
         }
     } else {
-        lo = h;
-        for (int step = 1;; step *= 2) {
-            hi = lo + step;
-            if (hi >= cubeSize) {
-                hi = cubeSize;
+        no = h;
+        for (int step = 1; no + step < cubeSize; step *= 2) {
+            if (pred(no + step)) {
+                yes = no + step;
                 break;
             }
-            if (pred(hi)) break;
-            lo = hi;
+            no += step;
         }
     }
-    while (hi - lo > 1) {
-        const int mid = lo + (hi - lo) / 2;
+    while (yes - no > 1) {
+        const int mid = no + (yes - no) / 2;
         if (pred(mid))
-            hi = mid;
+            yes = mid;
         else
-            lo = mid;
+            no = mid;
     }
-    hint = hi;
-    return hi;
+    return yes;
 }
 
-// Where a search along one cube axis starts: the middle, then the last answer.
-struct Hints {
-    int at[3][2] = {{128, 128}, {128, 128}, {128, 128}};
+// Where a search starts: where the last one ended, moved on as far as the last one moved, since
+// searches follow cube rows or planes one after the other.
+struct Track {
+    int at = cubeSize / 2;
+    int step = 0;
+
+    int next() const { return at + step; }
+    int found(int k) {
+        step = k - at;
+        at = k;
+        return k;
+    }
 };
 
 // The k in [0, 256) with lowKey(k) <= hi and highKey(k) >= lo. When both keys move with k in
-// direction dir they form one interval, found by two searches; with dir 0 every k is tested and
-// the interval spanning those that pass is returned.
+// direction dir they form one interval, found by two searches that start where `tracks` say;
+// with dir 0 every k is tested and the interval spanning those that pass is returned.
 template <typename Low, typename High>
-Span span(int dir, Low lowKey, High highKey, int lo, int hi, int (&hints)[2]) {
+Span span(int dir, Low lowKey, High highKey, int lo, int hi, Track (&tracks)[2]) {
     Span s;
     if (dir > 0) {
-        s.first = firstTrue(hints[0], [&](int k) { return highKey(k) >= lo; });
-        s.last = firstTrue(hints[1], [&](int k) { return lowKey(k) > hi; }) - 1;
+        s.first =
+            tracks[0].found(firstTrue(tracks[0].next(), [&](int k) { return highKey(k) >= lo; }));
+        s.last =
+            tracks[1].found(firstTrue(tracks[1].next(), [&](int k) { return lowKey(k) > hi; })) - 1;
     } else if (dir < 0) {
-        s.first = firstTrue(hints[0], [&](int k) { return lowKey(k) <= hi; });
-        s.last = firstTrue(hints[1], [&](int k) { return highKey(k) < lo; }) - 1;
+        s.first =
+            tracks[0].found(firstTrue(tracks[0].next(), [&](int k) { return lowKey(k) <= hi; }));
+        s.last =
+            tracks[1].found(firstTrue(tracks[1].next(), [&](int k) { return highKey(k) < lo; })) -
+            1;
     } else {
         for (int k = 0; k < cubeSize; ++k) {
             if (lowKey(k) <= hi && highKey(k) >= lo) {
@@ -244,6 +303,33 @@ Span span(int dir, Low lowKey, High highKey, int lo, int hi, int (&hints)[2]) {
                 s.last = k;
             }
         }
+    }
+    return s;
+}
+
+// Where the searches along one cube axis start, per grid axis.
+struct Hints {
+    Track at[3][2];
+};
+
+// The voxels along cube axis t (0 x, 1 y, 2 z) within r[t] that can land in box when the other
+// two coordinates stay within their ranges in r.
+Span narrow(const Axis (&ax)[3], const Box& box, int t, const Span (&r)[3], Hints& hints) {
+    Span s = r[t];
+    for (int i = 0; i < 3 && !s.empty(); ++i) {
+        const Axis& u = ax[i];
+        float lo[3], hi[3];
+        for (int v = 0; v < 3; ++v)
+            if (v != t) u.extremes(v, r[v], lo[v], hi[v]);
+        const float* tab = u.table[t];
+        const auto key = [&](int k, const float(&with)[3]) {
+            float p[3] = {with[0], with[1], with[2]};
+            p[t] = tab[k];
+            return u.index(u.value(p[0], p[1], p[2]));
+        };
+        s = intersect(s, span(
+                             u.dir[t], [&](int k) { return key(k, lo); },
+                             [&](int k) { return key(k, hi); }, box.lo[i], box.hi[i], hints.at[i]));
     }
     return s;
 }
@@ -272,173 +358,202 @@ struct RegionSets {
     }
 };
 
+// Cube voxels x0..x1 of row `row` (z * 256 + y) that land in functional voxels of one set.
+struct KeptRun {
+    uint16_t row;
+    uint8_t x0;
+    uint8_t x1;
+    uint32_t set;
+};
+
 struct FreeDeleter {
     void operator()(uint32_t* p) const { std::free(p); }
 };
 
+// Set numbers of the functional voxels, one more element, always 0, standing for every place
+// outside the grid.
+using Labels = std::unique_ptr<uint32_t, FreeDeleter>;
+
+// Carries cube voxels into the grid, looks up the set of the functional voxel each lands in and
+// records the runs of one set, in scan order. Positions are worked out in a loop the compiler
+// vectorises; the lookups follow.
 class Scan {
-public:
-    Scan(const Axis (&axes)[3], const uint32_t* labels, const RegionSets& sets,
-         bool talairachOutput, std::vector<single_VOI>& entries)
-        : ax_(axes), labels_(labels), sets_(sets), talairach_(talairachOutput), entries_(entries) {}
+  public:
+    // labels: the set number of every functional voxel, followed by one 0 that stands for every
+    // place outside the grid.
+    Scan(const Axis (&axes)[3], const uint32_t* labels, std::vector<KeptRun>& kept)
+        : ax_(axes), labels_(labels), kept_(kept),
+          outside_(static_cast<int>(static_cast<long long>(axes[0].n) * axes[1].n * axes[2].n)) {}
 
-    long long visited = 0;
-
-    // Cube voxels x0..x1 of row (y, z), each carried into the grid and looked up exactly as
-    // Volume::nearest would. The grid indices are found first, one axis at a time, in loops the
-    // compiler can vectorise.
-    void row(int y, int z, int x0, int x1) {
+    // Cube voxels x0..x1 of row (y, z), each of which is known to land in the grid.
+    void inGrid(int y, int z, int x0, int x1) {
         const Axis& u = ax_[0];
         const Axis& v = ax_[1];
         const Axis& w = ax_[2];
-        indices(u, y, z, x0, x1, i_);
-        indices(v, y, z, x0, x1, j_);
-        indices(w, y, z, x0, x1, k_);
-        visited += x1 - x0 + 1;
+        const float ub = u.table[1][y], uc = u.table[2][z];
+        const float vb = v.table[1][y], vc = v.table[2][z];
+        const float wb = w.table[1][y], wc = w.table[2][z];
+        // Inside the grid, s = q + 2.5 lies in [2, n + 2) and the index is int(s) - 2.
+        const int nx = u.n, nxy = u.n * v.n, shift = 2 * nxy + 2 * nx + 2;
+        int* const at = at_;
         for (int x = x0; x <= x1; ++x) {
-            const int i = i_[x], j = j_[x], k = k_[x];
-            if (static_cast<unsigned>(i) >= static_cast<unsigned>(u.n) ||
-                static_cast<unsigned>(j) >= static_cast<unsigned>(v.n) ||
-                static_cast<unsigned>(k) >= static_cast<unsigned>(w.n))
-                continue;
-            const uint32_t s = labels_[(k * v.n + j) * u.n + i];
-            if (s != 0) keep(s, x, y, z);
+            const int i = static_cast<int>(u.value(u.table[0][x], ub, uc) + 2.5f);
+            const int j = static_cast<int>(v.value(v.table[0][x], vb, vc) + 2.5f);
+            const int k = static_cast<int>(w.value(w.table[0][x], wb, wc) + 2.5f);
+            at[x] = k * nxy + j * nx + i - shift;
         }
+        record(y, z, x0, x1);
     }
 
-private:
-    static void indices(const Axis& u, int y, int z, int x0, int x1, int* out) {
-        const float by = u.b[y], cz = u.c[z];
-        for (int x = x0; x <= x1; ++x)
-            out[x] = u.cell(u.value(u.a[x], by, cz));
+    // The same for voxels that may land anywhere.
+    void anywhere(int y, int z, int x0, int x1) {
+        const Axis& u = ax_[0];
+        const Axis& v = ax_[1];
+        const Axis& w = ax_[2];
+        const float ub = u.table[1][y], uc = u.table[2][z];
+        const float vb = v.table[1][y], vc = v.table[2][z];
+        const float wb = w.table[1][y], wc = w.table[2][z];
+        const int nx = u.n, nxy = u.n * v.n, outside = outside_;
+        int* const at = at_;
+        for (int x = x0; x <= x1; ++x) {
+            const int i = u.cell(u.value(u.table[0][x], ub, uc));
+            const int j = v.cell(v.value(v.table[0][x], vb, vc));
+            const int k = w.cell(w.value(w.table[0][x], wb, wc));
+            at[x] = (i | j | k) < 0 ? outside : k * nxy + j * nx + i;
+        }
+        record(y, z, x0, x1);
     }
 
-    void keep(uint32_t s, int x, int y, int z) {
-        const glm::tvec3<int> voxel =
-            talairach_ ? glm::tvec3<int>(128 - z, 128 - x, 128 - y) : glm::tvec3<int>(x, y, z);
-        for (; s != 0; s = sets_.parent[s])
-            entries_[static_cast<size_t>(sets_.region[s])].voxels.push_back(voxel);
+  private:
+    void record(int y, int z, int x0, int x1) {
+        const uint16_t row = static_cast<uint16_t>(z * cubeSize + y);
+        uint32_t set = labels_[at_[x0]];
+        int first = x0;
+        for (int x = x0 + 1; x <= x1; ++x) {
+            const uint32_t s = labels_[at_[x]];
+            if (s == set) continue;
+            if (set != 0) kept_.push_back(KeptRun{row, uint8_t(first), uint8_t(x - 1), set});
+            set = s;
+            first = x;
+        }
+        if (set != 0) kept_.push_back(KeptRun{row, uint8_t(first), uint8_t(x1), set});
     }
 
     const Axis (&ax_)[3];
     const uint32_t* labels_;
-    const RegionSets& sets_;
-    bool talairach_;
-    std::vector<single_VOI>& entries_;
-    int i_[cubeSize];
-    int j_[cubeSize];
-    int k_[cubeSize];
+    std::vector<KeptRun>& kept_;
+    int outside_;
+    int at_[cubeSize];
 };
 
-// A box with the places where its searches start, carried from plane to plane and row to row.
+// A box with where its searches start, carried from plane to plane and row to row.
 struct Tracked {
     Box box;
-    Span rows;
-    Hints rowHints;
-    Hints runHints;
+    Span reach[3]; // cube voxels, per axis, that can land in the box
+    Span rows;     // on the current plane
+    Span columns;
+    Hints plane[3];
+    Hints run;
 };
 
-// Plane, row and run limits of the voxels that can land in a box, per axis of the grid.
-Span planesOf(const Axis (&ax)[3], const Box& box) {
-    Span s{0, cubeSize - 1};
-    Hints hints;
-    for (int i = 0; i < 3 && !s.empty(); ++i) {
+// The part of cube row (y, z) that lands in the box, exact since every x term is monotone. The
+// grid axes are taken in `order`, the one that moves most along a cube row first: the others
+// move little over what is left, and when both ends of it lie within the box on such an axis,
+// so does all of it.
+Span runOf(const Axis (&ax)[3], const int (&order)[3], Tracked& t, int y, int z) {
+    Span s = t.columns;
+    for (int i : order) {
         const Axis& u = ax[i];
-        s = intersect(s,
-                      span(
-                          u.dirC, [&](int z) { return u.index(u.value(u.minA, u.minB, u.c[z])); },
-                          [&](int z) { return u.index(u.value(u.maxA, u.maxB, u.c[z])); },
-                          box.lo[i], box.hi[i], hints.at[i]));
+        const float by = u.table[1][y], cz = u.table[2][z];
+        const auto key = [&](int x) { return u.index(u.value(u.table[0][x], by, cz)); };
+        const int lo = t.box.lo[i], hi = t.box.hi[i];
+        if (i != order[0]) {
+            const int first = key(s.first), last = key(s.last);
+            if (first >= lo && first <= hi && last >= lo && last <= hi) continue;
+        }
+        s = intersect(s, span(u.dir[0], key, key, lo, hi, t.run.at[i]));
+        if (s.empty()) break;
     }
     return s;
 }
 
-Span rowsOf(const Axis (&ax)[3], Tracked& t, int z) {
-    Span s{0, cubeSize - 1};
-    for (int i = 0; i < 3 && !s.empty(); ++i) {
-        const Axis& u = ax[i];
-        const float cz = u.c[z];
-        s = intersect(s, span(
-                             u.dirB, [&](int y) { return u.index(u.value(u.minA, u.b[y], cz)); },
-                             [&](int y) { return u.index(u.value(u.maxA, u.b[y], cz)); },
-                             t.box.lo[i], t.box.hi[i], t.rowHints.at[i]));
+// Every cube voxel that can land in a box, visited once, in scan order. When every x term is
+// monotone only the exact parts of rows that land in boxes are visited; otherwise every row a
+// box can reach is visited whole.
+void scanBoxes(const Axis (&ax)[3], const std::vector<Box>& boxes, Scan& scan) {
+    const bool runsExact = ax[0].dir[0] != 0 && ax[1].dir[0] != 0 && ax[2].dir[0] != 0;
+    int order[3] = {0, 1, 2};
+    const auto spread = [&](int i) { return ax[i].most[0] - ax[i].least[0]; };
+    std::sort(order, order + 3, [&](int i, int j) { return spread(i) > spread(j); });
+    std::vector<Tracked> tracked;
+    tracked.reserve(boxes.size());
+    Hints hints[3];
+    for (const Box& box : boxes) {
+        Tracked t;
+        t.box = box;
+        for (Span& s : t.reach)
+            s = Span{0, cubeSize - 1};
+        // Each axis narrowed by the reach of the others, twice round.
+        bool reached = true;
+        for (int round = 0; round < 2 && reached; ++round)
+            for (int c = 2; c >= 0 && reached; --c) {
+                t.reach[c] = narrow(ax, t.box, c, t.reach, hints[c]);
+                reached = !t.reach[c].empty();
+            }
+        if (reached) tracked.push_back(t);
     }
-    return s;
-}
+    // Boxes in the order their planes begin, so that each plane takes up the next ones.
+    std::sort(tracked.begin(), tracked.end(), [](const Tracked& s, const Tracked& t) {
+        return s.reach[2].first < t.reach[2].first;
+    });
 
-// Only called when every a table is monotone, so the result is exact.
-Span runOf(const Axis (&ax)[3], Tracked& t, int y, int z) {
-    Span s{0, cubeSize - 1};
-    for (int i = 0; i < 3 && !s.empty(); ++i) {
-        const Axis& u = ax[i];
-        const float by = u.b[y], cz = u.c[z];
-        const auto key = [&](int x) { return u.index(u.value(u.a[x], by, cz)); };
-        s = intersect(s, span(u.dirA, key, key, t.box.lo[i], t.box.hi[i], t.runHints.at[i]));
-    }
-    return s;
-}
-
-Box unionOf(const Box& s, const Box& t) {
-    Box u = s;
-    for (int i = 0; i < 3; ++i) {
-        u.lo[i] = std::min(u.lo[i], t.lo[i]);
-        u.hi[i] = std::max(u.hi[i], t.hi[i]);
-    }
-    return u;
-}
-
-void scanWithBoxes(const Axis (&ax)[3], const std::vector<Box>& boxes, Scan& scan) {
-    const bool runsExact = ax[0].dirA != 0 && ax[1].dirA != 0 && ax[2].dirA != 0;
-    std::vector<Tracked> tracked(boxes.size());
-    std::vector<Span> planes(boxes.size());
-    for (size_t b = 0; b < boxes.size(); ++b) {
-        tracked[b].box = boxes[b];
-        planes[b] = planesOf(ax, boxes[b]);
-    }
-
-    std::vector<Tracked*> active;
-    std::vector<Tracked> merged;
+    size_t nextBox = 0;
+    std::vector<Tracked*> onPlane, byRow, onRow;
     std::vector<Span> runs;
     for (int z = 0; z < cubeSize; ++z) {
-        active.clear();
-        for (size_t b = 0; b < boxes.size(); ++b)
-            if (planes[b].holds(z)) active.push_back(&tracked[b]);
-        if (active.empty()) continue;
-        if (active.size() > maxBoxesPerPlane) {
-            // Neighbours along the first grid axis share a group.
-            std::sort(active.begin(), active.end(), [](const Tracked* s, const Tracked* t) {
-                return s->box.lo[0] < t->box.lo[0];
-            });
-            merged.assign(maxBoxesPerPlane, Tracked());
-            for (size_t g = 0; g < maxBoxesPerPlane; ++g) {
-                const size_t from = g * active.size() / maxBoxesPerPlane;
-                const size_t to = (g + 1) * active.size() / maxBoxesPerPlane;
-                merged[g].box = active[from]->box;
-                for (size_t b = from + 1; b < to; ++b)
-                    merged[g].box = unionOf(merged[g].box, active[b]->box);
-            }
-            active.clear();
-            for (Tracked& t : merged)
-                active.push_back(&t);
-        }
+        for (; nextBox < tracked.size() && tracked[nextBox].reach[2].first <= z; ++nextBox)
+            onPlane.push_back(&tracked[nextBox]);
+        onPlane.erase(std::remove_if(onPlane.begin(), onPlane.end(),
+                                     [z](const Tracked* t) { return t->reach[2].last < z; }),
+                      onPlane.end());
+        if (onPlane.empty()) continue;
 
-        Span anyRow;
-        for (Tracked* t : active) {
-            t->rows = rowsOf(ax, *t, z);
-            if (t->rows.empty()) continue;
-            anyRow = anyRow.empty() ? t->rows
-                                    : Span{std::min(anyRow.first, t->rows.first),
-                                           std::max(anyRow.last, t->rows.last)};
+        // Rows narrowed by the columns they can reach, and again.
+        byRow.clear();
+        for (Tracked* t : onPlane) {
+            Span r[3] = {t->reach[0], t->reach[1], Span{z, z}};
+            r[1] = narrow(ax, t->box, 1, r, t->plane[0]);
+            if (r[1].empty()) continue;
+            r[0] = narrow(ax, t->box, 0, r, t->plane[1]);
+            if (r[0].empty()) continue;
+            r[1] = narrow(ax, t->box, 1, r, t->plane[2]);
+            if (r[1].empty()) continue;
+            t->rows = r[1];
+            t->columns = r[0];
+            byRow.push_back(t);
         }
-        for (int y = anyRow.first; y <= anyRow.last; ++y) {
+        std::sort(byRow.begin(), byRow.end(),
+                  [](const Tracked* s, const Tracked* t) { return s->rows.first < t->rows.first; });
+
+        onRow.clear();
+        size_t nextRow = 0;
+        for (int y = 0; y < cubeSize; ++y) {
+            for (; nextRow < byRow.size() && byRow[nextRow]->rows.first <= y; ++nextRow)
+                onRow.push_back(byRow[nextRow]);
+            onRow.erase(std::remove_if(onRow.begin(), onRow.end(),
+                                       [y](const Tracked* t) { return t->rows.last < y; }),
+                        onRow.end());
+            if (onRow.empty()) {
+                if (nextRow == byRow.size()) break;
+                continue;
+            }
+            if (!runsExact) {
+                scan.anywhere(y, z, 0, cubeSize - 1);
+                continue;
+            }
             runs.clear();
-            for (Tracked* t : active) {
-                if (!t->rows.holds(y)) continue;
-                if (!runsExact) {
-                    runs.assign(1, Span{0, cubeSize - 1});
-                    break;
-                }
-                const Span run = runOf(ax, *t, y, z);
+            for (Tracked* t : onRow) {
+                const Span run = runOf(ax, order, *t, y, z);
                 if (!run.empty()) runs.push_back(run);
             }
             if (runs.empty()) continue;
@@ -450,16 +565,44 @@ void scanWithBoxes(const Axis (&ax)[3], const std::vector<Box>& boxes, Scan& sca
                 if (runs[r].first <= current.last + 1) {
                     current.last = std::max(current.last, runs[r].last);
                 } else {
-                    scan.row(y, z, current.first, current.last);
+                    scan.inGrid(y, z, current.first, current.last);
                     current = runs[r];
                 }
             }
-            scan.row(y, z, current.first, current.last);
+            scan.inGrid(y, z, current.first, current.last);
+        }
+    }
+}
+
+// The kept runs become the entries' voxel lists, each allocated once at its final size.
+void fillEntries(const std::vector<KeptRun>& kept, const RegionSets& sets, bool talairachOutput,
+                 std::vector<single_VOI>& entries) {
+    std::vector<size_t> perSet(sets.parent.size(), 0);
+    for (const KeptRun& run : kept)
+        perSet[run.set] += static_cast<size_t>(run.x1 - run.x0 + 1);
+    std::vector<size_t> perEntry(entries.size(), 0);
+    for (size_t s = 1; s < perSet.size(); ++s)
+        for (uint32_t t = static_cast<uint32_t>(s); t != 0; t = sets.parent[t])
+            perEntry[static_cast<size_t>(sets.region[t])] += perSet[s];
+    for (size_t e = 0; e < entries.size(); ++e)
+        entries[e].voxels.reserve(perEntry[e]);
+
+    for (const KeptRun& run : kept) {
+        const int z = run.row / cubeSize, y = run.row % cubeSize;
+        for (uint32_t t = run.set; t != 0; t = sets.parent[t]) {
+            auto& voxels = entries[static_cast<size_t>(sets.region[t])].voxels;
+            if (talairachOutput)
+                for (int x = run.x0; x <= run.x1; ++x)
+                    voxels.emplace_back(128 - z, 128 - x, 128 - y);
+            else
+                for (int x = run.x0; x <= run.x1; ++x)
+                    voxels.emplace_back(x, y, z);
         }
     }
 }
 
 } // namespace
+
 VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                     const TAL& tal, ConversionStats* stats) {
     float m[4][4];
@@ -493,32 +636,7 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
         }
 
         const long long cells = static_cast<long long>(nx) * ny * nz;
-        std::unique_ptr<uint32_t, FreeDeleter> labels;
-        RegionSets sets;
-        std::vector<Box> boxes;
         if (cells > 0) {
-            labels.reset(
-                static_cast<uint32_t*>(std::calloc(static_cast<size_t>(cells), sizeof(uint32_t))));
-            if (!labels) throw std::bad_alloc();
-            Tiles tiles(nx, ny, nz);
-            for (long long r = 0; r < regions; ++r) {
-                const single_ROI& region = roi.rois[static_cast<size_t>(r)];
-                const long long marked = std::min<long long>(
-                    region.NrOfVoxels.value(), static_cast<long long>(region.voxels.size()));
-                for (long long k = 0; k < marked; ++k) {
-                    const glm::tvec3<int>& v = region.voxels[static_cast<size_t>(k)];
-                    // A voxel outside the grid cannot be part of it: skipped, never written.
-                    if (v[0] < 0 || v[0] >= nx || v[1] < 0 || v[1] >= ny || v[2] < 0 || v[2] >= nz)
-                        continue;
-                    uint32_t& cell = labels.get()[(v[2] * ny + v[1]) * nx + v[0]];
-                    cell = sets.add(cell, static_cast<int>(r));
-                    tiles.add(v);
-                }
-            }
-            boxes = tiles.boxes();
-        }
-
-        if (!boxes.empty()) {
             // p for cube coordinate t on each axis: untal works on each axis alone.
             float centred[3][cubeSize];
             for (int t = 0; t < cubeSize; ++t) {
@@ -534,11 +652,9 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
             bool finite = true;
             for (int i = 0; i < 3; ++i) {
                 Axis& u = axes[i];
-                for (int t = 0; t < cubeSize; ++t) {
-                    u.a[t] = m[i][0] * centred[0][t];
-                    u.b[t] = m[i][1] * centred[1][t];
-                    u.c[t] = m[i][2] * centred[2][t];
-                }
+                for (int c = 0; c < 3; ++c)
+                    for (int t = 0; t < cubeSize; ++t)
+                        u.table[c][t] = m[i][c] * centred[c][t];
                 u.d = m[i][3] * 1.0f;
                 u.h = static_cast<float>(sizes[i] - 1) * 0.5f;
                 u.n = sizes[i];
@@ -547,21 +663,46 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
                 u.measure();
             }
 
-            Scan scan(axes, labels.get(), sets, talairachOutput, result.vois);
-            if (!finite) {
+            Labels labels(static_cast<uint32_t*>(
+                std::calloc(static_cast<size_t>(cells) + 1, sizeof(uint32_t))));
+            if (!labels) throw std::bad_alloc();
+            RegionSets sets;
+            Tiles tiles(nx, ny, nz);
+            for (long long r = 0; r < regions; ++r) {
+                const single_ROI& region = roi.rois[static_cast<size_t>(r)];
+                const long long count = std::min<long long>(
+                    region.NrOfVoxels.value(), static_cast<long long>(region.voxels.size()));
+                for (long long k = 0; k < count; ++k) {
+                    const glm::tvec3<int>& v = region.voxels[static_cast<size_t>(k)];
+                    // A voxel outside the grid cannot be part of it: skipped, never written.
+                    if (v[0] < 0 || v[0] >= nx || v[1] < 0 || v[1] >= ny || v[2] < 0 || v[2] >= nz)
+                        continue;
+                    uint32_t& cell = labels.get()[(v[2] * ny + v[1]) * nx + v[0]];
+                    cell = sets.add(cell, static_cast<int>(r));
+                    tiles.add(v);
+                }
+            }
+            const std::vector<Box> boxes = tiles.boxes();
+
+            std::vector<KeptRun> kept;
+            kept.reserve(4096);
+            Scan scan(axes, labels.get(), kept);
+            if (boxes.empty()) {
+                done.path = ConversionStats::NoScan;
+            } else if (!finite) {
                 // Without finite tables nothing about the order of positions can be trusted.
                 done.path = ConversionStats::FullScan;
                 for (int z = 0; z < cubeSize; ++z)
                     for (int y = 0; y < cubeSize; ++y)
-                        scan.row(y, z, 0, cubeSize - 1);
+                        scan.anywhere(y, z, 0, cubeSize - 1);
             } else {
-                const bool monotone = axes[0].dirA && axes[0].dirB && axes[0].dirC &&
-                                      axes[1].dirA && axes[1].dirB && axes[1].dirC &&
-                                      axes[2].dirA && axes[2].dirB && axes[2].dirC;
+                bool monotone = true;
+                for (const Axis& u : axes)
+                    monotone = monotone && u.dir[0] && u.dir[1] && u.dir[2];
                 done.path = monotone ? ConversionStats::Pruned : ConversionStats::Partial;
-                scanWithBoxes(axes, boxes, scan);
+                scanBoxes(axes, boxes, scan);
             }
-            done.visited = scan.visited;
+            fillEntries(kept, sets, talairachOutput, result.vois);
         }
 
         for (single_VOI& entry : result.vois)

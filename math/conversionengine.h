@@ -6,17 +6,20 @@
 // the functional-from-anatomical matrix and the nearest-voxel lookup with exactly the same
 // float operations in the same order. What changes is how much work that takes:
 // - one pass over the cube serves every region: each functional voxel knows the set of regions
-//   that contain it, and a kept cube voxel is appended to each of them, so every list stays in
-//   scan order;
+//   that contain it, and the pass records runs of cube voxels that land in one set; the entries'
+//   voxel lists are then sized from those runs and filled once, each in scan order;
 // - untal and the matrix products m[i][j] * p[j] depend on one cube axis each and are
 //   tabulated per axis, then summed in the order of the matrix-vector product;
-// - planes, rows and runs of a row that provably cannot land in a bounding box of marked
-//   functional voxels (one box per tile of the grid, whatever region the voxels belong to) are
-//   skipped. The proof rests on rounding being monotone; it is used only where the tables are
-//   finite and, for the finer levels, monotone along their axis, which is checked on the
-//   tables themselves. Otherwise the pass falls back to visiting those voxels one by one.
+// - only the parts of cube rows that can land in a bounding box of marked functional voxels are
+//   visited (boxes of tiles of the grid, joined where that keeps them nearly full, whatever
+//   region the voxels belong to). Planes and rows are narrowed per box, and where a row enters
+//   and leaves a box is searched for exactly, each search starting where the one for the row
+//   before ended. The proof rests on rounding being monotone; it is used only where the tables
+//   are finite and, for the exact parts of rows, monotone along cube x, which is checked on the
+//   tables themselves. Otherwise the rows a box can reach are visited whole, or every cube voxel.
 // No threads; the working memory beside the output is one 32-bit set number per functional
-// voxel (the size of the float mask it replaces) plus one small node per region membership.
+// voxel (the size of the float mask it replaces), one small node per region membership and one
+// small record per run of kept voxels.
 
 namespace vocelle {
 
@@ -26,7 +29,7 @@ class TAL;
 class TRF;
 class VOI;
 
-// How one conversion went; for tests and benchmarks.
+// How one conversion went; for tests.
 struct ConversionStats {
     enum Path {
         NoScan,  // no region has a voxel in the grid: nothing to visit
@@ -35,7 +38,6 @@ struct ConversionStats {
         FullScan // tables not finite: every cube voxel visited
     };
     Path path = NoScan;
-    long long visited = 0; // cube voxels carried into the functional grid
 };
 
 // The regions of roi converted as ROI::ConvertToVOI describes; stats, when given, says how.

@@ -48,6 +48,21 @@ TEST(ConversionEngine, MatchesTheLiteralConversion) {
     EXPECT_EQ(paths.size(), 4u) << "a way through the engine was never taken";
 }
 
+// Regions of the size drawn in practice on the example's grid and on a grid twice as fine.
+TEST(ConversionEngine, MatchesTheLiteralConversionOnRealisticStudies) {
+    for (const bool fine : {false, true}) {
+        Study s = realisticStudy(VOCELLE_EXAMPLES_DIR "/study/s1/", fine);
+        s.roi.rois.resize(scale + 1); // each region costs a literal scan
+        s.roi.NrOfTCPlots.value() = static_cast<int>(s.roi.rois.size());
+        const VOI fast = convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal);
+        const auto literal = literalConversion(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal);
+        for (size_t r = 0; r < literal.size(); ++r) {
+            EXPECT_GT(literal[r].size(), 10000u) << "fine " << fine;
+            ASSERT_TRUE(fast.vois[r].voxels == literal[r]) << "fine " << fine << ", region " << r;
+        }
+    }
+}
+
 // A grid that no mask could hold is refused before anything is allocated.
 TEST(ConversionEngine, RefusesAnImpossibleGrid) {
     Study s = makeStudy(1, Flavour::Random);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <random>
 #include <sstream>
+#include <string>
 
 namespace vocelle {
 
@@ -65,9 +66,8 @@ inline ROI makeRoi(std::vector<Voxels> regions) {
     return roi;
 }
 
-// The grid voxels within `radius` of a random centre.
-inline Voxels blob(Random& rnd, int nx, int ny, int nz, int radius) {
-    const glm::tvec3<int> c(rnd.integer(0, nx - 1), rnd.integer(0, ny - 1), rnd.integer(0, nz - 1));
+// The grid voxels within `radius` of centre c.
+inline Voxels blobAt(glm::tvec3<int> c, int nx, int ny, int nz, int radius) {
     Voxels voxels;
     for (int z = std::max(0, c.z - radius); z <= std::min(nz - 1, c.z + radius); ++z)
         for (int y = std::max(0, c.y - radius); y <= std::min(ny - 1, c.y + radius); ++y)
@@ -77,6 +77,12 @@ inline Voxels blob(Random& rnd, int nx, int ny, int nz, int radius) {
                     voxels.emplace_back(x, y, z);
             }
     return voxels;
+}
+
+// The grid voxels within `radius` of a random centre.
+inline Voxels blob(Random& rnd, int nx, int ny, int nz, int radius) {
+    const glm::tvec3<int> c(rnd.integer(0, nx - 1), rnd.integer(0, ny - 1), rnd.integer(0, nz - 1));
+    return blobAt(c, nx, ny, nz, radius);
 }
 
 // Every other voxel of the lattice of `spacing` in the grid.
@@ -172,6 +178,36 @@ inline Study makeStudy(uint32_t seed, Flavour flavour) {
         if (rnd.chance(0.1)) r.NrOfVoxels.value() /= 2; // only these belong to it
     // A region count that disagrees with the stored regions, either way.
     if (rnd.chance(0.15)) s.roi.NrOfTCPlots.value() += rnd.chance(0.5) ? 1 : -1;
+    return s;
+}
+
+// The example study's subject 1 (documents read from `folder`, which ends with '/') with 16
+// regions of the size drawn in practice: balls of 15 mm radius in its 64 x 64 x 30 grid of 3 mm
+// voxels, about 275 000 cube voxels in all. `fine`: the same balls on a 128 x 128 x 60 grid of
+// 1.5 mm voxels.
+inline Study realisticStudy(const std::string& folder, bool fine) {
+    Study s;
+    s.fmr = FMR(folder + "run1.fmr", false);
+    s.ia = TRF(folder + "run1_IA.trf");
+    s.fa = TRF(folder + "run1_FA.trf");
+    s.acpc = TRF(folder + "anat_ACPC.trf");
+    s.tal = TAL(folder + "anat.tal");
+    const int k = fine ? 2 : 1;
+    FMR& f = s.fmr;
+    f.ResolutionX.value() *= k;
+    f.ResolutionY.value() *= k;
+    f.NrOfSlices.value() *= k;
+    f.InplaneResolutionX.value() /= k;
+    f.InplaneResolutionY.value() /= k;
+    f.SliceThickness.value() /= k;
+    f.SliceGap.value() /= k;
+    Random rnd(15);
+    std::vector<Voxels> regions;
+    for (int r = 0; r < 16; ++r) {
+        const glm::tvec3<int> c(rnd.integer(5, 58) * k, rnd.integer(5, 58) * k, rnd.integer(5, 24) * k);
+        regions.push_back(blobAt(c, f.ResolutionX.value(), f.ResolutionY.value(), f.NrOfSlices.value(), 5 * k));
+    }
+    s.roi = makeRoi(std::move(regions));
     return s;
 }
 
