@@ -60,19 +60,14 @@ template <typename Entries> void checkEntries(const Entries& entries, int count)
     }
 }
 
-template <typename Doc> std::string printedWithVoxels(const Doc& doc) {
-    std::ostringstream out;
-    doc.PrintTo(out, true);
-    return out.str();
-}
-
-// Voxel lists have a number scanner of their own for the classic locale; a locale that reads
-// numbers alike but is not the classic one takes formatted extraction, which must read the same.
+// Formatted extraction (a locale like the classic one in all but name) reads voxel lists alike.
 template <typename Doc> void requireSameAsFormattedExtraction(const std::string& text, const Doc& doc) {
     std::istringstream in(text, std::ios::in | std::ios::binary);
     in.imbue(std::locale(std::locale::classic(), new std::numpunct<char>));
-    require(printedWithVoxels(Doc(in, doc.fileName)) == printedWithVoxels(doc),
-            "voxel lists read otherwise than formatted extraction reads them");
+    std::ostringstream scanned, extracted;
+    doc.PrintTo(scanned, true);
+    Doc(in, doc.fileName).PrintTo(extracted, true);
+    require(scanned.str() == extracted.str(), "voxel lists read otherwise than by extraction");
 }
 
 void fuzzRoi(const std::uint8_t* data, std::size_t size) {
@@ -88,8 +83,8 @@ void fuzzVoi(const std::uint8_t* data, std::size_t size) {
     checkEntries(voi.vois, voi.NrOfVOIs.value());
     require(voi.vtcFiles.size() <= claimed(voi.NrOfVOIVTCs.value()),
             "more linked files than NrOfVOIVTCs");
-    requireSameAsFormattedExtraction(asText(data, size), voi);
     std::ostringstream out;
+    voi.PrintTo(out, true);
     voi.PrintTo(out, false);
 }
 

@@ -75,9 +75,8 @@ inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void
 
 // errorOf(call) while the address space may grow by at most 100 MB.
 inline std::string errorWithLittleMemory(const std::function<void()>& call) {
-    std::ifstream statm("/proc/self/statm");
     rlim_t pages = 0;
-    statm >> pages;
+    std::ifstream("/proc/self/statm") >> pages;
     rlimit old{};
     ::getrlimit(RLIMIT_AS, &old);
     const rlimit cap{pages * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(100) << 20), old.rlim_max};
