@@ -172,6 +172,30 @@ StcLayout stcLayout(const FMR& f) {
     return l;
 }
 
+// The layout of the run and the size of its STC file, once the file has been found to hold
+// enough of it: at most one volume's worth of values missing, and at least half the run present.
+struct CheckedStc {
+    StcLayout layout;
+    std::int64_t fileBytes = 0;
+};
+
+CheckedStc checkStc(const FMR& f, std::istream& in) {
+    CheckedStc c;
+    c.layout = stcLayout(f);
+    in.seekg(0, std::ios::end);
+    c.fileBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(in.tellg()));
+    in.seekg(0, std::ios::beg);
+    const std::int64_t wanted = c.layout.totalBytes();
+    const std::int64_t missing = wanted - std::min(c.fileBytes, wanted);
+    if (missing > c.layout.volumeValues * c.layout.valueBytes || missing > c.fileBytes)
+        throw std::runtime_error("STC file too short for its FMR header: " + f.stcFileName());
+    return c;
+}
+
+std::ifstream openStc(const FMR& f) {
+    return openForReading(f.stcFileName(), "Failed opening STC for reading: ", std::ios::binary);
+}
+
 void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
     if (valueBytes == 4) {
         for (std::int64_t i = 0; i < n; ++i) dst[i] = loadFloat32LE(src + 4 * i);
@@ -265,21 +289,18 @@ void FMR::SaveAs(const std::string& newFileName) {
 }
 
 void FMR::LoadSTC() {
-    auto in = openForReading(stcFileName(), "Failed opening STC for reading: ", std::ios::binary);
+    auto in = openStc(*this);
     LoadSTC(in);
 }
 
-void FMR::LoadSTC(std::istream& in) {
-    const std::string path = stcFileName();
-    const StcLayout layout = stcLayout(*this);
+void FMR::CheckSTC() const {
+    auto in = openStc(*this);
+    checkStc(*this, in);
+}
 
-    in.seekg(0, std::ios::end);
-    const std::int64_t fileBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(in.tellg()));
-    in.seekg(0, std::ios::beg);
+void FMR::LoadSTC(std::istream& in) {
+    const auto [layout, fileBytes] = checkStc(*this, in);
     const std::int64_t wanted = layout.totalBytes();
-    const std::int64_t missing = wanted - std::min(fileBytes, wanted);
-    if (missing > layout.volumeValues * layout.valueBytes || missing > fileBytes)
-        throw std::runtime_error("STC file too short for its FMR header: " + path);
 
     std::vector<Volume<float>> volumes;
     volumes.reserve(static_cast<size_t>(layout.volumes));

@@ -67,6 +67,9 @@ public:
     // The same from an already opened binary stream that can seek (errors still name
     // stcFileName()).
     void LoadSTC(std::istream& stc);
+    // Fails exactly where LoadSTC would, without reading or holding the slice data: for a
+    // caller that needs only the header but must refuse a run whose slice data is unusable.
+    void CheckSTC() const;
 
     // getPath(fileName) + Prefix + ".stc"
     std::string stcFileName() const;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <locale>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -59,11 +60,21 @@ template <typename Entries> void checkEntries(const Entries& entries, int count)
     }
 }
 
+// Formatted extraction (a locale like the classic one in all but name) reads voxel lists alike.
+template <typename Doc> void requireSameAsFormattedExtraction(const std::string& text, const Doc& doc) {
+    std::istringstream in(text, std::ios::in | std::ios::binary);
+    in.imbue(std::locale(std::locale::classic(), new std::numpunct<char>));
+    std::ostringstream scanned, extracted;
+    doc.PrintTo(scanned, true);
+    Doc(in, doc.fileName).PrintTo(extracted, true);
+    require(scanned.str() == extracted.str(), "voxel lists read otherwise than by extraction");
+}
+
 void fuzzRoi(const std::uint8_t* data, std::size_t size) {
     const auto roi = parse<ROI>(asText(data, size), "fuzz.roi");
     checkEntries(roi.rois, roi.NrOfTCPlots.value());
+    requireSameAsFormattedExtraction(asText(data, size), roi);
     std::ostringstream out;
-    roi.PrintTo(out, true);
     roi.PrintTo(out, false);
 }
 

@@ -54,9 +54,12 @@ std::string voiFileName(const ConversionJob& job) {
 
 void convertJob(const ConversionJob& job) {
     // Built in this order, and all released when the job returns, so only one job's documents
-    // (its slice data included) are ever held at a time.
+    // are ever held at a time. The conversion reads only the FMR header: the slice data is
+    // checked as loading it would, so a job fails where it always did, without the cost of a run
+    // that can be gigabytes.
     ROI roi(job.roiName);
-    FMR fmr(job.fmrName, true);
+    FMR fmr(job.fmrName, false);
+    fmr.CheckSTC();
     TRF ia(job.iaTrfName);
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);

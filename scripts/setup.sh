@@ -9,8 +9,8 @@ if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
 # The host: its command line (CLI11), PNG previews, NIfTI label images (nibabel checks them);
-# Debian packages.
-packages+=(libcli11-dev libpng-dev zlib1g-dev libnifti2-dev python3-nibabel dpkg-dev)
+# Debian packages and the host's manual page.
+packages+=(libcli11-dev libpng-dev zlib1g-dev libnifti2-dev python3-nibabel dpkg-dev help2man)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -26,13 +26,14 @@ struct Grid {
     int nx = 256, ny = 256, nz = 256;
     float inplane = 1.0f;   // InplaneResolutionX and Y
     float thickness = 1.0f; // SliceThickness; SliceGap is 0
+    int volumes = 0;        // NrOfVolumes
 };
 
-// FMR header without slice data (NrOfVolumes 0, so its STC file may be empty); the first and
-// last slice centres are equal, so no axis is flipped.
+// FMR header, by default without slice data (NrOfVolumes 0, so its STC file may be empty); the
+// first and last slice centres are equal, so no axis is flipped.
 inline std::string fmr(const std::string& prefix, const Grid& g) {
     std::ostringstream t;
-    t << "FileVersion: 7\nNrOfVolumes: 0\nNrOfSlices: " << g.nz << "\nPrefix: \"" << prefix
+    t << "FileVersion: 7\nNrOfVolumes: " << g.volumes << "\nNrOfSlices: " << g.nz << "\nPrefix: \"" << prefix
       << "\"\nDataType: 1\nResolutionX: " << g.nx << "\nResolutionY: " << g.ny
       << "\nInplaneResolutionX: " << g.inplane << "\nInplaneResolutionY: " << g.inplane
       << "\nSliceThickness: " << g.thickness << "\nSliceGap: 0\n"

@@ -12,6 +12,9 @@ function(step name)
 endfunction()
 
 step("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix)
+foreach(_file share/man/man1/vocelle.1.gz share/doc/vocelle/copyright share/doc/vocelle-dev/copyright)
+    step("find the installed ${_file}" ${CMAKE_COMMAND} -E md5sum ${WORK_DIR}/prefix/${_file})
+endforeach()
 step("configure the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}/build
      -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix)
 step("build the consumer" ${CMAKE_COMMAND} --build ${WORK_DIR}/build)

@@ -12,6 +12,7 @@
 #include <string>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 class ScratchDir {
   public:
@@ -70,4 +71,17 @@ inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     return message;
+}
+
+// errorOf(call) while the address space may grow by at most 100 MB.
+inline std::string errorWithLittleMemory(const std::function<void()>& call) {
+    rlim_t pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit old{};
+    ::getrlimit(RLIMIT_AS, &old);
+    const rlimit cap{pages * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(100) << 20), old.rlim_max};
+    ::setrlimit(RLIMIT_AS, &cap);
+    const std::string error = errorOf(call);
+    ::setrlimit(RLIMIT_AS, &old);
+    return error;
 }
