@@ -42,22 +42,24 @@ install(EXPORT VocelleTargets
     COMPONENT development)
 
 # The manual page is made from the host's own help text, so the two cannot disagree.
-find_program(VOCELLE_HELP2MAN help2man)
-if(NOT VOCELLE_HELP2MAN)
-    message(FATAL_ERROR "help2man is needed for the manual page of vocelle (scripts/setup.sh installs it)")
+if(VOCELLE_BUILD_MANPAGE)
+    find_program(VOCELLE_HELP2MAN help2man)
+    if(NOT VOCELLE_HELP2MAN)
+        message(FATAL_ERROR "help2man is needed for the manual page of vocelle (scripts/setup.sh installs it)")
+    endif()
+    set(_vocelle_man ${PROJECT_BINARY_DIR}/man/vocelle.1)
+    add_custom_command(OUTPUT ${_vocelle_man}.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+        COMMAND ${VOCELLE_HELP2MAN} --no-info --section=1
+            "--name=convert regions of interest into volumes of interest"
+            --output=${_vocelle_man} $<TARGET_FILE:vocelle>
+        COMMAND gzip -9nf ${_vocelle_man}
+        DEPENDS vocelle
+        COMMENT "Making the manual page of vocelle from its help text"
+        VERBATIM)
+    add_custom_target(vocelle_man ALL DEPENDS ${_vocelle_man}.gz)
+    install(FILES ${_vocelle_man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 endif()
-set(_vocelle_man ${PROJECT_BINARY_DIR}/man/vocelle.1)
-add_custom_command(OUTPUT ${_vocelle_man}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND ${VOCELLE_HELP2MAN} --no-info --section=1
-        "--name=convert regions of interest into volumes of interest"
-        --output=${_vocelle_man} $<TARGET_FILE:vocelle>
-    COMMAND gzip -9nf ${_vocelle_man}
-    DEPENDS vocelle
-    COMMENT "Making the manual page of vocelle from its help text"
-    VERBATIM)
-add_custom_target(vocelle_man ALL DEPENDS ${_vocelle_man}.gz)
-install(FILES ${_vocelle_man}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT runtime)
 
 # Each Debian package carries the copyright file in its own documentation folder.
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright
