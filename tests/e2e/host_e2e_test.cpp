@@ -135,7 +135,9 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
     expectRun({"run", dir.file("no list.txt")},
               runCalls(v280, start + chooser(dir.file("no list.txt")) +
                                  call("hxMessageBox", unreadable) + executed),
-              "\nVocelle>  Running...\n" + finished + unreadable + "\n" + none, 2);
+              "\nVocelle>  Running...\n" + finished + unreadable + "\nvocelle: cannot read the job list " +
+                  dir.file("no list.txt") + ": No such file or directory\n" + none,
+              2);
 }
 
 // Each region lands where examples/README.md says it was drawn (Talairach centre, right,
