@@ -6,6 +6,7 @@
 
 #include <vocelle/plugin/TarnPluginInterface.h>
 #include <vocelle/plugin/conversionrun.h>
+#include <vocelle/plugin/joblist.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
 
@@ -52,6 +53,8 @@ bool openTranscript(const HostOptions& options) {
     fail("cannot create the transcript " + options.transcriptPath);
     return false;
 }
+
+constexpr std::size_t maxJobListBytes = std::size_t(256) << 20;
 
 // A list that can be read only once (a pipe, /dev/stdin) reaches the plug-in as a private copy
 // of what the host read, removed when the run ends.
@@ -176,8 +179,13 @@ int runCommand(const HostOptions& options) {
     // Read once here and never again by the host: a pipe gives its bytes only once. A list that
     // cannot be read is left to the plug-in, which shows its message box.
     std::string listText;
-    const bool listRead = !options.jobList.empty() &&
-                          readWholeFile(options.jobList, listText, session.listError);
+    const bool listRead =
+        !options.jobList.empty() &&
+        readWholeFile(options.jobList, listText, session.listError, maxJobListLineLength, maxJobListBytes);
+    if (listText.size() > maxJobListBytes) {
+        startFailed("the job list " + options.jobList + " is larger than any job list (256 MiB)");
+        return finished(options);
+    }
     if (options.jobs > 1 && listRead) {
         const int status = runInParallel(options, listText);
         if (status >= 0) return finished(options);

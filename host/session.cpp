@@ -31,7 +31,8 @@ void showProgress() {
     session.progress.show(done, current);
 }
 
-bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
+bool readWholeFile(const std::string& path, std::string& text, std::string& error, std::size_t longestLine,
+                   std::size_t maxBytes) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (file < 0) {
         error = std::strerror(errno);
@@ -48,6 +49,9 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
             return false;
         }
         text.append(bytes, std::size_t(got));
+        const std::size_t lineEnd = text.rfind('\n');
+        const std::size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+        if (text.size() - lineStart > longestLine || text.size() > maxBytes) break;
     }
     close(file);
     return true;

@@ -39,9 +39,11 @@ void printLine(std::FILE* stream, const char* text);
 // Draws the progress line for the jobs counted so far, when it is on.
 void showProgress();
 
-// Reads a whole file with the system's calls; false, with the system's reason in error, when it
-// cannot be opened or read.
-bool readWholeFile(const std::string& path, std::string& text, std::string& error);
+// Reads a file with the system's calls: all of it, or its start up to the first line longer than
+// longestLine or past maxBytes, so that an endless device cannot fill the memory. False, with the
+// system's reason in error, when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& text, std::string& error,
+                   std::size_t longestLine = std::string::npos, std::size_t maxBytes = std::string::npos);
 
 // The line after the unreadable-list message box: the list and why it cannot be read.
 std::string unreadableListLine();
