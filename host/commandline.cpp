@@ -2,6 +2,7 @@
 
 #include <vocelle/host/commands.h>
 #include <vocelle/host/plugincommands.h>
+#include <vocelle/host/scaleout.h>
 #include <vocelle/host/session.h>
 
 #include <CLI/CLI.hpp>
@@ -58,6 +59,13 @@ const HostCommand commands[] = {
                  "part of the list; log entries still appear in list order.")
              ->type_name("N")
              ->check(oneTo(maxJobs));
+         command
+             .add_option("--report", options.reportPath,
+                         "Write a table of the jobs, one row per job in list order, tab-separated: "
+                         "roi, voi (the VOI file written, empty when none), space (TAL or ACPC), "
+                         "status (converted, not converted or failed), reason (as logged), voxels "
+                         "(per VOI, comma-separated).")
+             ->type_name("FILE.tsv");
          command.add_option("JOBLIST", options.jobList, "The job list.");
          // One process of a --jobs run: its log entries go to the parent as records.
          command.add_flag("--worker", options.worker)->group("");
@@ -148,8 +156,28 @@ const HostCommand commands[] = {
                  "-o,--output", options.output,
                  "The folder for the lists, made when missing (default: the job list's folder).")
              ->type_name("FOLDER");
+         command.add_flag(
+             "--sbatch", options.sbatch,
+             "Also write a Slurm array script beside the lists (JOBLIST's name ending \".sbatch\", "
+             "one task per list, its log folder logs/ made there): each task runs vocelle run "
+             "--report in the folder split runs in, so the script may be submitted from any "
+             "folder. Run split in the folder the job list's relative names start from.");
      },
      splitCommand},
+    {"gather",
+     "Sum up the parts of a split run: every list NAME.K.txt in FOLDER and its report NAME.K.tsv "
+     "(written by vocelle run --report). Prints each job not converted, the numbers of the parts "
+     "to run again (not converted, or without a report), and the summary line of a run over the "
+     "whole list. Exit status as for run; 2 also when a part has no report.",
+     false,
+     [](CLI::App& command, HostOptions& options) {
+         command.add_option("FOLDER", options.document, "The folder of the parts.")->required();
+         command
+             .add_option("-o,--output", options.output,
+                         "Write the reports' rows, in part order, as one report.")
+             ->type_name("FILE.tsv");
+     },
+     gatherCommand},
 };
 
 const char* const intro =

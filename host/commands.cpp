@@ -9,6 +9,7 @@
 #include <vocelle/host/joblistsplit.h>
 #include <vocelle/host/niftiexport.h>
 #include <vocelle/host/preview.h>
+#include <vocelle/host/scaleout.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
@@ -130,6 +131,7 @@ int splitCommand(const HostOptions& options) {
                           std::ios::binary);
             std::printf("%s\t%zu jobs\n", name.c_str(), split.roiNames[std::size_t(part - 1)].size());
         }
+        if (options.sbatch) std::printf("%s\tSlurm array script\n", writeSlurmScript(options).c_str());
     } catch (const std::exception& e) {
         return fail(e.what());
     }

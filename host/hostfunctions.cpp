@@ -37,6 +37,7 @@ HOST_EXPORT void hxLogText(const char* text) {
         return;
     }
     printLogEntry(text);
+    if (text != nullptr && !session.reports.empty()) session.reports.front().logEntry(text);
     showProgress();
 }
 
@@ -44,13 +45,16 @@ HOST_EXPORT void hxMessageBox(const char* text) {
     session.transcript.write(JsonLine().add("call", "hxMessageBox").add("text", text));
     session.progress.erase();
     printLine(stderr, text);
-    if (session.executing) session.outcome.listUnreadable();
+    if (session.executing) {
+        session.outcome.listUnreadable();
+        printLine(stderr, unreadableListLine().c_str());
+    }
     showProgress();
 }
 
 HOST_EXPORT void hxGetOpenFileName(const char* title, const char* second, const char* filter,
                                    char* result) {
-    std::string answer = session.options.jobList;
+    std::string answer = session.chosenList;
     if (answer.size() >= static_cast<std::size_t>(tarn::fileNameBufferSize)) {
         // A cut-off path would name another file; answer as a cancelled choice instead.
         std::fprintf(stderr, "vocelle: the job list path is longer than %d bytes\n",

@@ -82,6 +82,7 @@ class PartFolder {
 };
 
 struct Worker {
+    std::size_t part = 0;
     std::vector<std::string> rois;
     fs::path partFile;
     fs::path errorFile;
@@ -108,11 +109,10 @@ std::string versionText(const int version[3]) {
 
 // The list in as many parts as processes are worth starting; false when it is better run in
 // this process alone.
-bool cutIntoParts(const HostOptions& options, JobListParts& split) {
-    if (options.jobList.empty()) return false;
-    split = splitJobListFile(options.jobList, 1);
+bool cutIntoParts(const HostOptions& options, const std::string& listText, JobListParts& split) {
+    split = splitJobList(listText, 1);
     if (!split.error.empty() || split.jobCount < 2) return false;
-    split = splitJobListFile(options.jobList, std::min(options.jobs, split.jobCount));
+    split = splitJobList(listText, std::min(options.jobs, split.jobCount));
     return split.error.empty();
 }
 
@@ -165,6 +165,7 @@ class ParallelRun {
         for (std::size_t part = 0; part < workers.size(); ++part) {
             Worker& worker = workers[part];
             const std::string name = "part" + std::to_string(part + 1);
+            worker.part = part;
             worker.rois = split.roiNames[part];
             worker.partFile = folder / (name + ".txt");
             worker.errorFile = folder / (name + ".err");
@@ -290,6 +291,7 @@ class ParallelRun {
         worker.pending.append(bytes, std::size_t(got));
         for (auto& text : readLogRecords(worker.pending)) {
             worker.reported.logEntry(text);
+            if (!session.reports.empty()) session.reports[worker.part].logEntry(text);
             worker.records.push_back(std::move(text));
         }
     }
@@ -313,13 +315,16 @@ class ParallelRun {
 
 } // namespace
 
-int runInParallel(const HostOptions& options) {
+int runInParallel(const HostOptions& options, const std::string& listText) {
     JobListParts split;
-    if (!cutIntoParts(options, split)) return -1;
+    if (!cutIntoParts(options, listText, split)) return -1;
     PartFolder folder;
     ParallelRun run;
     if (folder.path.empty() || !run.writeParts(split, folder.path)) return -1;
-    if (outputIsTerminal()) session.progress.start(split.jobCount);
+    if (!options.reportPath.empty())
+        for (const std::string& part : split.parts)
+            session.reports.emplace_back(part);
+    if (errorIsTerminal()) session.progress.start(split.jobCount);
 
     StopSignals signals;
     const bool started = run.start(options);

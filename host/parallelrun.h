@@ -7,11 +7,14 @@
 
 #include <vocelle/host/hostoptions.h>
 
+#include <string>
+
 namespace vocelle {
 
-// Runs options.jobList in options.jobs processes of options.program and returns the exit
-// status, or -1 when the list is better run in this process alone: it cannot be read or cut, or
-// holds fewer than two jobs.
-int runInParallel(const HostOptions& options);
+// Runs the list (listText, the bytes of options.jobList) in options.jobs processes of
+// options.program and returns the exit status, or -1 when the list is better run in this process
+// alone: it cannot be cut, or holds fewer than two jobs. With options.reportPath, session.reports
+// gets one report per part.
+int runInParallel(const HostOptions& options, const std::string& listText);
 
 } // namespace vocelle

@@ -7,11 +7,18 @@
 #include <vocelle/plugin/TarnPluginInterface.h>
 #include <vocelle/plugin/conversionrun.h>
 #include <vocelle/plugin/joblist.h>
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,15 +54,32 @@ bool openTranscript(const HostOptions& options) {
     return false;
 }
 
-// The ROI names of a job list's jobs, in list order, as the plug-in reads the list; empty when
-// the list cannot be opened.
-std::vector<std::string> jobListRois(const std::string& path) {
-    std::vector<std::string> rois;
-    std::ifstream list(path);
-    if (!list.is_open()) return rois;
-    readJobList(list, [&](const ConversionJob& job) { rois.push_back(job.roiName); });
-    return rois;
-}
+constexpr std::size_t maxJobListBytes = std::size_t(256) << 20;
+
+// A list that can be read only once (a pipe, /dev/stdin) reaches the plug-in as a private copy
+// of what the host read, removed when the run ends.
+class ListCopy {
+  public:
+    explicit ListCopy(const std::string& text) {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vocelle-list-XXXXXX").string();
+        const int file = mkstemp(&pattern[0]);
+        if (file < 0) return;
+        close(file);
+        path = pattern;
+        std::ofstream out(path, std::ios::binary);
+        out << text;
+        out.close();
+        if (!out) path.clear();
+    }
+    ~ListCopy() {
+        std::error_code ignored;
+        if (!path.empty()) std::filesystem::remove(path, ignored);
+    }
+    ListCopy(const ListCopy&) = delete;
+    ListCopy& operator=(const ListCopy&) = delete;
+
+    std::string path; // empty when no copy could be kept
+};
 
 enum class Drive { InfoOnly, Run };
 
@@ -121,27 +145,69 @@ int summedUp() {
     return session.outcome.exitStatus();
 }
 
+// Writes the report when one was asked for, then sums up; a report that cannot be written makes
+// the status 2.
+int finished(const HostOptions& options) {
+    bool written = true;
+    if (!options.reportPath.empty()) {
+        std::string table = reportHeader;
+        for (const RunReport& part : session.reports)
+            table += part.rows();
+        try {
+            saveReplacing(options.reportPath, [&](std::ostream& out) { out << table; },
+                          "cannot write the report ");
+        } catch (const std::exception& e) {
+            fail(e.what());
+            written = false;
+        }
+    }
+    const int status = summedUp();
+    return written ? status : 2;
+}
+
 } // namespace
 
 int runCommand(const HostOptions& options) {
     if (!openTranscript(options)) return 2;
+    session.chosenList = options.jobList;
     if (options.worker) {
         // Its parent sums up the whole run.
         drive(options, Drive::Run);
         std::fflush(stdout);
         return session.outcome.exitStatus();
     }
-    if (options.jobs > 1) {
-        const int status = runInParallel(options);
-        if (status >= 0) return summedUp();
+    // Read once here and never again by the host: a pipe gives its bytes only once. A list that
+    // cannot be read is left to the plug-in, which shows its message box.
+    std::string listText;
+    const bool listRead =
+        !options.jobList.empty() &&
+        readWholeFile(options.jobList, listText, session.listError, maxJobListLineLength, maxJobListBytes);
+    if (listText.size() > maxJobListBytes) {
+        startFailed("the job list " + options.jobList + " is larger than any job list (256 MiB)");
+        return finished(options);
     }
-    if (outputIsTerminal() && !options.jobList.empty()) {
-        session.jobRois = jobListRois(options.jobList);
+    if (options.jobs > 1 && listRead) {
+        const int status = runInParallel(options, listText);
+        if (status >= 0) return finished(options);
+    }
+    if (!options.reportPath.empty()) session.reports.assign(1, RunReport(listText));
+    std::unique_ptr<ListCopy> copy;
+    if (listRead && !isRegularFile(options.jobList)) {
+        copy = std::make_unique<ListCopy>(listText);
+        if (copy->path.empty()) {
+            startFailed("cannot keep a copy of the job list " + options.jobList);
+            return finished(options);
+        }
+        session.chosenList = copy->path;
+    }
+    if (errorIsTerminal() && listRead) {
+        for (const ConversionJob& job : listedJobs(listText))
+            session.jobRois.push_back(job.roiName);
         session.progress.start(static_cast<int>(session.jobRois.size()));
     }
     drive(options, Drive::Run);
     session.progress.stop();
-    return summedUp();
+    return finished(options);
 }
 
 int infoCommand(const HostOptions& options) {

@@ -17,7 +17,7 @@ int terminalColumns() {
 
 } // namespace
 
-bool outputIsTerminal() { return isatty(STDOUT_FILENO) == 1; }
+bool errorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void ProgressLine::start(int total) {
     active_ = true;

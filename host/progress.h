@@ -31,7 +31,8 @@ private:
     std::string shown_;
 };
 
-// True when standard output is a terminal: the only case with a progress line.
-bool outputIsTerminal();
+// True when standard error, where the line is drawn, is a terminal: the only case with a progress
+// line.
+bool errorIsTerminal();
 
 } // namespace vocelle

@@ -1,5 +1,11 @@
 #include <vocelle/host/session.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 namespace vocelle {
 
 HostSession session;
@@ -23,6 +29,40 @@ void showProgress() {
     if (done >= 0 && static_cast<std::size_t>(done) < session.jobRois.size())
         current.push_back(session.jobRois[static_cast<std::size_t>(done)]);
     session.progress.show(done, current);
+}
+
+bool readWholeFile(const std::string& path, std::string& text, std::string& error, std::size_t longestLine,
+                   std::size_t maxBytes) {
+    const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    char bytes[65536];
+    for (;;) {
+        const ssize_t got = read(file, bytes, sizeof bytes);
+        if (got == 0) break;
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            error = std::strerror(errno);
+            close(file);
+            return false;
+        }
+        text.append(bytes, std::size_t(got));
+        const std::size_t lineEnd = text.rfind('\n');
+        const std::size_t lineStart = lineEnd == std::string::npos ? 0 : lineEnd + 1;
+        if (text.size() - lineStart > longestLine || text.size() > maxBytes) break;
+    }
+    close(file);
+    return true;
+}
+
+std::string unreadableListLine() {
+    const std::string& list = session.options.jobList;
+    if (list.empty()) return "vocelle: no job list was given (vocelle run JOBLIST)";
+    std::string reason = session.listError, ignored;
+    if (reason.empty() && readWholeFile(list, ignored, reason)) reason = "the plug-in could not open it";
+    return "vocelle: cannot read the job list " + list + ": " + reason;
 }
 
 } // namespace vocelle

@@ -4,6 +4,7 @@
 #include <vocelle/host/hostoptions.h>
 #include <vocelle/host/outcome.h>
 #include <vocelle/host/progress.h>
+#include <vocelle/host/runreport.h>
 #include <vocelle/host/transcript.h>
 
 #include <cstdio>
@@ -17,8 +18,11 @@ struct HostSession {
     Transcript transcript;
     RunOutcome outcome;
     bool executing = false; // a message box while the plug-in runs means the list was unreadable
-    ProgressLine progress;  // drawn only when standard output is a terminal
+    ProgressLine progress;  // drawn only when standard error is a terminal
     std::vector<std::string> jobRois; // ROI names of the list's jobs, for the progress line
+    std::string chosenList; // what the file chooser answers: the job list, or a private copy of it
+    std::string listError;  // why the host could not read the job list, in the system's words
+    std::vector<RunReport> reports; // run --report: one per part of the list run in a process
 };
 
 // The one session of this process. It outlives the plug-in, whose log may still call in while
@@ -34,5 +38,14 @@ void printLine(std::FILE* stream, const char* text);
 
 // Draws the progress line for the jobs counted so far, when it is on.
 void showProgress();
+
+// Reads a file with the system's calls: all of it, or its start up to the first line longer than
+// longestLine or past maxBytes, so that an endless device cannot fill the memory. False, with the
+// system's reason in error, when it cannot be opened or read.
+bool readWholeFile(const std::string& path, std::string& text, std::string& error,
+                   std::size_t longestLine = std::string::npos, std::size_t maxBytes = std::string::npos);
+
+// The line after the unreadable-list message box: the list and why it cannot be read.
+std::string unreadableListLine();
 
 } // namespace vocelle

@@ -11,6 +11,8 @@ fi
 # The host: its command line (CLI11), PNG previews, NIfTI label images (nibabel checks them);
 # Debian packages and the host's manual page.
 packages+=(libcli11-dev libpng-dev zlib1g-dev libnifti2-dev python3-nibabel dpkg-dev help2man)
+# The README's scale-out recipes run in the suite: a one-node Slurm cluster and GNU parallel.
+packages+=(slurm-wlm munge parallel)
 
 missing=()
 for p in "${packages[@]}"; do

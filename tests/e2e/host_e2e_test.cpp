@@ -135,7 +135,9 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
     expectRun({"run", dir.file("no list.txt")},
               runCalls(v280, start + chooser(dir.file("no list.txt")) +
                                  call("hxMessageBox", unreadable) + executed),
-              "\nVocelle>  Running...\n" + finished + unreadable + "\n" + none, 2);
+              "\nVocelle>  Running...\n" + finished + unreadable + "\nvocelle: cannot read the job list " +
+                  dir.file("no list.txt") + ": No such file or directory\n" + none,
+              2);
 }
 
 // Each region lands where examples/README.md says it was drawn (Talairach centre, right,
@@ -171,7 +173,7 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     const ProgramRun made = runProgram({binDir + "/make_study", one.string()}, dir.path());
     EXPECT_TRUE(made.status == 0 && filesBelow(one) == filesBelow(studySource))
         << made.err << "regenerate with make_study examples/study";
-    const ProgramRun sequential = runHost({"run", "jobs.txt"}, one);
+    const ProgramRun sequential = runHost({"run", "--report", dir.file("report.tsv"), "jobs.txt"}, one);
     EXPECT_EQ(
         sequential.out,
         "\nVocelle>  Running...\nConverted ./s1/run1.roi\nConverted ./s1/run1.roi\n"
@@ -204,6 +206,16 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     EXPECT_TRUE(files == expected);
     const VOI tal((one / "s1/run1_TAL_.voi").string()), acpc((one / "s1/run1_ACPC_.voi").string());
     EXPECT_EQ(tal.ReferenceSpace.value() + acpc.ReferenceSpace.value(), "TALACPC");
+    const auto counts = [](const VOI& voi) {
+        std::string text;
+        for (const auto& entry : voi.vois) text += (text.empty() ? "" : ",") + std::to_string(entry.voxels.size());
+        return text;
+    };
+    EXPECT_EQ(readAll(dir.file("report.tsv")),
+              "roi\tvoi\tspace\tstatus\treason\tvoxels\n./s1/run1.roi\t./s1/run1_TAL_.voi\tTAL\tconverted\t\t" +
+                  counts(tal) + "\n./s1/run1.roi\t./s1/run1_ACPC_.voi\tACPC\tconverted\t\t" + counts(acpc) +
+                  "\n./s2/run1.roi\t\tTAL\tnot converted\tFMR could not be loaded: ./s2/run1.fmr; FA.trf could "
+                  "not be loaded: ./s2/run1_FA.trf\t\n");
     expectRegionsWhereDrawn(tal, acpc, TAL((one / "s1/anat.tal").string()));
 
     // Print shows each kind of document in its file layout; --no-voxels as its class does.
@@ -222,14 +234,18 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     EXPECT_EQ(preview.out + preview.err, "v.png: views through cube voxel 146 123 145\n");
     EXPECT_EQ(readAll((one / "v.png").string()).substr(0, 4), "\x89PNG");
 
-    // Worker processes (the last with two jobs; the middle one neither first nor last): the
-    // same log, summary, status and files as one process.
-    for (const std::string jobs : {"2", "3"}) {
-        fs::copy(studySource, dir.path() / jobs, fs::copy_options::recursive);
-        const ProgramRun parallel = runHost({"run", "--jobs", jobs, "jobs.txt"}, dir.path() / jobs);
+    // Worker processes (the last with two jobs; the middle one neither first nor last), and the
+    // list through a pipe: the same log, summary, status, files and report as one process.
+    int copies = 0;
+    for (const std::string run : {"--jobs 2 jobs.txt", "--jobs 3 jobs.txt", "/dev/stdin", "--jobs 2 /dev/stdin"}) {
+        const fs::path copy = dir.path() / ("p" + std::to_string(++copies));
+        fs::copy(studySource, copy, fs::copy_options::recursive);
+        const ProgramRun parallel = runProgram(
+            {"sh", "-c", "cat jobs.txt | " + binDir + "/vocelle run --report ../r.tsv " + run}, copy);
         EXPECT_EQ(parallel.out + parallel.err + std::to_string(parallel.status),
                   sequential.out + sequential.err + "1");
-        EXPECT_TRUE(filesBelow(dir.path() / jobs) == files) << jobs;
+        EXPECT_TRUE(filesBelow(copy) == files) << run;
+        EXPECT_EQ(readAll(dir.file("r.tsv")), readAll(dir.file("report.tsv"))) << run;
     }
 
     // One subject without a list: the same bytes, and the same report.
@@ -257,6 +273,12 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
               files.at("jobs.txt"));
     const ProgramRun first = runHost({"run", "parts/jobs.1.txt"}, one);
     EXPECT_EQ(first.err + std::to_string(first.status), "1 converted, 0 not converted\n0");
+
+    // The progress line goes where standard error goes (a terminal here), not with the log.
+    const ProgramRun shown =
+        runProgram({"script", "-qec", binDir + "/vocelle run jobs.txt > log.txt", "/dev/null"}, one);
+    EXPECT_NE(shown.out.find("\r\033[K[1/3] converting ./s1/run1.roi"), std::string::npos) << shown.out;
+    EXPECT_EQ(readAll((one / "log.txt").string()), sequential.out);
 }
 
 TEST(PluginLibrary, ExportsExactlyTheSevenEntryPoints) {

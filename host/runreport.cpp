@@ -1,0 +1,96 @@
+#include <vocelle/host/runreport.h>
+
+#include <vocelle/formats/myVOI.h>
+#include <vocelle/plugin/joblist.h>
+#include <vocelle/plugin/logtexts.h>
+#include <vocelle/text/stringmanipulation.h>
+
+#include <exception>
+#include <sstream>
+
+namespace vocelle {
+
+namespace {
+
+// A field holds no tab or line end, so every job stays one row of the table.
+std::string field(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+bool namesMissingFile(const std::string& text) {
+    for (const char* kind : {logtexts::roiMissing, logtexts::fmrMissing, logtexts::iaTrfMissing,
+                             logtexts::faTrfMissing, logtexts::acpcTrfMissing, logtexts::talMissing})
+        if (startsWith(text, kind)) return true;
+    return false;
+}
+
+// "12,40,7"; empty when the file cannot be read.
+std::string voxelsPerVoi(const std::string& path) {
+    try {
+        if (!isRegularFile(path)) return "";
+        const VOI voi(path);
+        std::string counts;
+        for (const auto& entry : voi.vois)
+            counts += (counts.empty() ? "" : ",") + std::to_string(entry.voxels.size());
+        return counts;
+    } catch (const std::exception&) {
+        return "";
+    }
+}
+
+} // namespace
+
+std::vector<ConversionJob> listedJobs(const std::string& listText) {
+    std::vector<ConversionJob> jobs;
+    std::istringstream list(listText);
+    readJobList(list, [&](const ConversionJob& job) { jobs.push_back(job); });
+    return jobs;
+}
+
+RunReport::RunReport(const std::string& listText) {
+    for (const ConversionJob& job : listedJobs(listText))
+        rows_.push_back({job, "", "", ""});
+}
+
+void RunReport::logEntry(const std::string& text) {
+    if (listingMissing_ && namesMissingFile(text)) {
+        std::string& reason = rows_[next_ - 1].reason;
+        reason += (reason.empty() ? "" : "; ") + text;
+        return;
+    }
+    listingMissing_ = false;
+    if (next_ == rows_.size()) return;
+    Row& row = rows_[next_];
+    if (startsWith(text, logtexts::converted)) {
+        row.status = convertedStatus;
+        row.voxels = voxelsPerVoi(voiFileName(row.job));
+    } else if (startsWith(text, logtexts::notEnoughFiles)) {
+        row.status = "not converted";
+        listingMissing_ = true;
+    } else if (startsWith(text, logtexts::conversionFailed)) {
+        row.status = "failed";
+        const std::string named = logtexts::conversionFailed + row.job.roiName + ": ";
+        row.reason = startsWith(text, named) ? text.substr(named.size())
+                                             : text.substr(std::string(logtexts::conversionFailed).size());
+    } else {
+        return;
+    }
+    ++next_;
+}
+
+std::string RunReport::rows() const {
+    std::string text;
+    for (const Row& row : rows_) {
+        const bool converted = row.status == convertedStatus;
+        const std::string status = row.status.empty() ? "failed" : row.status;
+        const std::string reason = row.status.empty() ? "no outcome was logged: the run stopped first" : row.reason;
+        text += field(row.job.roiName) + "\t" + (converted ? field(voiFileName(row.job)) : "") + "\t" +
+                (row.job.talName.empty() ? "ACPC" : "TAL") + "\t" + status + "\t" + field(reason) + "\t" +
+                row.voxels + "\n";
+    }
+    return text;
+}
+
+} // namespace vocelle

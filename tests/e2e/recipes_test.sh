@@ -1,0 +1,73 @@
+#!/usr/bin/env bash
+# The README's scale-out recipes, taken from its marked blocks and run as written on a copy of the
+# example study, must write the VOIs of a plain run byte for byte and gather its report and its
+# summary line. The Slurm recipe runs on a one-node cluster started here and stopped at the end.
+# usage: recipes_test.sh parallel|slurm BIN_DIR README STUDY WORK_DIR
+set -uo pipefail
+recipe=$1 bin=$2 readme=$3 study=$4 work=$5
+export PATH="$bin:$PATH:/usr/sbin:/sbin"
+skip() { echo "SKIPPED: $*"; exit 77; }
+failed() { echo "FAILED: $*"; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work" && cp -R "$study" "$work/plain" && cp -R "$study" "$work/recipe" || exit 1
+(cd "$work/plain" && vocelle run --report report.tsv jobs.txt >/dev/null 2>summary)
+script=$(awk -v mark="<!-- recipe: $recipe -->" '$0 == mark { on = 1; next }
+    on && /^```/ { if (fence++) exit; next } on' "$readme")
+[ -n "$script" ] || failed "README.md has no block marked <!-- recipe: $recipe -->"
+
+if [ "$recipe" = slurm ]; then
+    [ "$(id -u)" = 0 ] || skip "the one-node Slurm cluster needs root"
+    for tool in munged slurmctld slurmd sbatch sinfo; do
+        command -v $tool >/dev/null || skip "$tool is missing (scripts/setup.sh installs it)"
+    done
+    ports=(16817 16818)
+    for port in "${ports[@]}"; do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && skip "port $port is taken"
+    done
+    c=$work/cluster pids=()
+    trap 'kill "${pids[@]}" 2>/dev/null; wait' EXIT
+    mkdir -p "$c"/{munge,state,spool,log} && chmod 0755 "$c/munge" && head -c 1024 /dev/urandom >"$c/munge/key"
+    chmod 0600 "$c/munge/key"
+    munged -F --key-file="$c/munge/key" --socket="$c/munge/socket" --pid-file="$c/munge/pid" \
+        --seed-file="$c/munge/seed" --log-file="$c/log/munged.log" >>"$c/log/munged.log" 2>&1 & pids+=($!)
+    node=$(hostname -s)
+    cat >"$c/slurm.conf" <<CONF
+ClusterName=recipe
+SlurmctldHost=$node(127.0.0.1)
+SlurmctldPort=${ports[0]}
+SlurmdPort=${ports[1]}
+SlurmUser=root
+AuthInfo=socket=$c/munge/socket
+ProctrackType=proctrack/linuxproc
+TaskPlugin=task/none
+SelectType=select/cons_tres
+ReturnToService=2
+SchedulerParameters=batch_sched_delay=0
+MailProg=/bin/true
+StateSaveLocation=$c/state
+SlurmdSpoolDir=$c/spool
+SlurmctldPidFile=$c/slurmctld.pid
+SlurmdPidFile=$c/slurmd.pid
+SlurmctldLogFile=$c/log/slurmctld.log
+SlurmdLogFile=$c/log/slurmd.log
+NodeName=$node NodeAddr=127.0.0.1 CPUs=$(nproc)
+PartitionName=main Nodes=$node Default=YES State=UP
+CONF
+    export SLURM_CONF=$c/slurm.conf
+    for _ in $(seq 50); do [ -S "$c/munge/socket" ] && break; sleep 0.1; done
+    slurmctld -D -f "$SLURM_CONF" >>"$c/log/slurmctld.log" 2>&1 & pids+=($!)
+    slurmd -D -f "$SLURM_CONF" >>"$c/log/slurmd.log" 2>&1 & pids+=($!)
+    for _ in $(seq 100); do [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] && break; sleep 0.2; done
+    [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] || failed "the cluster did not come up: $(tail -n 5 "$c"/log/*)"
+fi
+
+(cd "$work/recipe" && bash -c "$script") >"$work/recipe.out" 2>&1
+cat "$work/recipe.out"
+cd "$work" || exit 1
+vois=$(cd plain && find . -name '*.voi' | sort)
+[ "$(echo "$vois" | wc -w)" = 2 ] || failed "the plain run wrote $vois"
+[ "$(cd recipe && find . -name '*.voi' | sort)" = "$vois" ] || failed "the recipe wrote other VOI files"
+for voi in $vois; do cmp "plain/$voi" "recipe/$voi" || failed "$voi differs"; done
+cmp plain/report.tsv recipe/report.tsv || failed "the gathered report differs from the plain run's"
+[ "$(tail -n 1 recipe.out)" = "$(tail -n 1 plain/summary)" ] || failed "gather's summary is not the plain run's"
+echo "PASSED: the $recipe recipe"
