@@ -14,9 +14,12 @@ struct HostOptions {
     int jobs = 1;             // run: processes to spread the list over
     bool worker = false;      // run: one process of a --jobs run; log entries go out as records
     int parts = 0;            // split: number of lists to make
-    std::string document;     // print, preview, export-nifti: the file to read
+    std::string document;     // print, preview, export-nifti, import-nifti, stats: the file to read
     bool withVoxels = true;   // print: false with --no-voxels
-    std::string output;       // convert, preview, export-nifti: -o FILE; split: -o FOLDER
+    std::string output;       // convert, preview, export-nifti, import-nifti: -o FILE; split: -o FOLDER
+    bool oneVolumePerVoi = false; // export-nifti: --4d
+    std::string underlay;     // preview: --underlay IMAGE
+    std::string space;        // import-nifti: --space TAL|ACPC, empty to follow the image
     // convert: the files of the one job
     std::string roi, fmr, ia, fa, acpc, tal;
 };

@@ -8,9 +8,10 @@ packages=(make cmake g++ binutils libglm-dev libgtest-dev libgmock-dev libbenchm
 if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
-# The host: its command line (CLI11), PNG previews, NIfTI label images (nibabel checks them);
-# Debian packages.
-packages+=(libcli11-dev libpng-dev zlib1g-dev libnifti2-dev python3-nibabel dpkg-dev)
+# The host: its command line (CLI11), PNG previews with text in DejaVu Sans through Cairo, NIfTI
+# label images (nibabel checks them); Debian packages.
+packages+=(libcli11-dev libpng-dev libcairo2-dev fonts-dejavu-core pkg-config zlib1g-dev libnifti2-dev
+           python3-nibabel dpkg-dev)
 
 missing=()
 for p in "${packages[@]}"; do
