@@ -45,7 +45,7 @@ constexpr double textSize = 16, letterSize = 24, markSize = 14;
 struct Opacity {
     float slice, elsewhere;
 };
-constexpr Opacity onBlack{1.0f, 0.45f}, onAnatomy{0.6f, 0.28f};
+constexpr Opacity onBlack{1.0f, 0.45f}, onAnatomy{0.65f, 0.3f};
 
 Rgb voiColour(const glm::ivec3& colour) {
     const auto channel = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
@@ -94,11 +94,15 @@ void drawPanelFrame(RgbImage& image, int view, const glm::ivec3& centre) {
                       boxColour);
 }
 
+// White with a dark rim, so it shows on black and on bright anatomy alike.
 void drawAcMark(RgbImage& image, int left, int top) {
     const int cx = left + cubeAC * L::scale + L::scale / 2;
     const int cy = top + cubeAC * L::scale + L::scale / 2;
+    image.fillRect(cx - 8, cy - 2, 17, 4, cubeColour);
+    image.fillRect(cx - 2, cy - 8, 4, 17, cubeColour);
     image.fillRect(cx - 7, cy - 1, 15, 2, acColour);
     image.fillRect(cx - 1, cy - 7, 2, 15, acColour);
+    image.drawText(cx + 6, cy + 5, "AC", cubeColour, markSize);
     image.drawText(cx + 5, cy + 4, "AC", acColour, markSize);
 }
 
@@ -248,6 +252,8 @@ Preview renderPreview(const VOI& voi, const std::string& title, const Underlay* 
 
     // Each entry with its label number in the NIfTI export.
     const int columnWidth = (width - 2 * L::margin) / columns;
+    std::vector<std::string> names;
+    for (int n = 0; n < shown; ++n) names.push_back(voi.vois[std::size_t(n)].NameOfVOI.value());
     for (int n = 0; n < shown; ++n) {
         const single_VOI& entry = voi.vois[std::size_t(n)];
         const int cx = L::margin + (n % columns) * columnWidth;
@@ -257,7 +263,7 @@ Preview renderPreview(const VOI& voi, const std::string& title, const Underlay* 
         const int numbered = cx + 32 + image.drawText(cx + 32, cy, std::to_string(n + 1) + " ", mutedText, textSize);
         const std::string count = "  " + withThousands(static_cast<long long>(entry.voxels.size())) + " vx";
         const int room = cx + columnWidth - 12 - numbered - RgbImage::textWidth(count, textSize);
-        const int drawn = image.drawText(numbered, cy, fitText(entry.NameOfVOI.value(), room, textSize), textColour, textSize);
+        const int drawn = image.drawText(numbered, cy, fitText(names[std::size_t(n)], room, textSize, names), textColour, textSize);
         image.drawText(numbered + drawn, cy, count, mutedText, textSize);
     }
     int nextRow = legendTop + rowHeight * (1 + (shown + columns - 1) / columns);

@@ -155,12 +155,39 @@ std::string encodePng(const RgbImage& image) {
     return bytes;
 }
 
-std::string fitText(const std::string& text, int maxWidth, double size) {
+std::string fitText(const std::string& text, int maxWidth, double size, const std::vector<std::string>& others) {
     const std::vector<std::string> points = codePoints(text);
     if (RgbImage::textWidth(text, size) <= maxWidth) return joined(points, 0, points.size());
+    // Per other text, how many code points this one shares with it at the start and at the end.
+    std::vector<std::pair<std::size_t, std::size_t>> shared;
+    for (const std::string& other : others) {
+        const std::vector<std::string> theirs = codePoints(other);
+        if (theirs == points) continue;
+        std::size_t front = 0, back = 0;
+        while (front < points.size() && front < theirs.size() && points[front] == theirs[front]) ++front;
+        while (back < points.size() && back < theirs.size() &&
+               points[points.size() - 1 - back] == theirs[theirs.size() - 1 - back])
+            ++back;
+        shared.emplace_back(front, back);
+    }
     for (std::size_t keep = points.size(); keep-- > 0;) {
-        const std::size_t head = (keep + 1) / 2, tail = keep / 2;
-        const std::string shortened = joined(points, 0, head) + ellipsis + joined(points, points.size() - tail, points.size());
+        // The cut in the middle, unless moving it keeps a difference from every other text in view.
+        std::size_t head = (keep + 1) / 2;
+        for (std::size_t shift = 0; shift <= keep; ++shift) {
+            const std::size_t candidates[2] = {(keep + 1) / 2 + shift, (keep + 1) / 2 - std::min(shift, (keep + 1) / 2)};
+            const auto apart = [&](std::size_t h) {
+                if (h > keep) return false;
+                for (const auto& [front, back] : shared)
+                    if (h <= front && keep - h <= back) return false;
+                return true;
+            };
+            if (apart(candidates[0]) || apart(candidates[1])) {
+                head = apart(candidates[0]) ? candidates[0] : candidates[1];
+                break;
+            }
+        }
+        const std::string shortened =
+            joined(points, 0, head) + ellipsis + joined(points, points.size() - (keep - head), points.size());
         if (RgbImage::textWidth(shortened, size) <= maxWidth) return shortened;
     }
     return std::string();

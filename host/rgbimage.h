@@ -45,8 +45,10 @@ private:
 // The picture as PNG file bytes; throws std::runtime_error when libpng refuses it.
 std::string encodePng(const RgbImage& image);
 
-// Text that fits maxWidth pixels at `size`: shortened in the middle with an ellipsis, so names
-// that differ at either end stay apart.
-std::string fitText(const std::string& text, int maxWidth, double size);
+// Text that fits maxWidth pixels at `size`: shortened in the middle with an ellipsis, the cut
+// moved towards one end where that keeps it apart from each of `others` (names shown beside it
+// that share its start and end).
+std::string fitText(const std::string& text, int maxWidth, double size,
+                    const std::vector<std::string>& others = {});
 
 } // namespace vocelle
