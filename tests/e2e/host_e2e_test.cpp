@@ -168,8 +168,8 @@ void expectRegionsWhereDrawn(const VOI& tal, const VOI& acpc, const TAL& landmar
     }
 }
 
-// A 2 mm, 40^3 anatomy centred on the AC whose intensity is 100 + RAS x, written byte by byte as
-// a NIfTI-1 file with a Talairach sform.
+// A 2 mm, 40^3 anatomy centred on the AC whose intensity is 100 + RAS x, but for two outliers in
+// a corner, written byte by byte as a NIfTI-1 file with a Talairach sform.
 void writeRampAnatomy(const std::string& path) {
     std::string file(352, '\0');
     const auto put = [&file](std::size_t at, const void* value, std::size_t size) { std::memcpy(&file[at], value, size); };
@@ -180,7 +180,7 @@ void writeRampAnatomy(const std::string& path) {
     put(0, &headerSize, 4), put(40, dims, 16), put(70, type, 4), put(76, pixdim, 16), put(108, &offset, 4);
     put(254, &sform, 2), put(280, rows, 48), put(344, "n+1", 4);
     for (int voxel = 0; voxel < 40 * 40 * 40; ++voxel) {
-        const float value = float(100 + 2 * (voxel % 40) - 39);
+        const float value = voxel < 2 ? 1e4f * float(1 - 2 * voxel) : float(100 + 2 * (voxel % 40) - 39);
         file.append(reinterpret_cast<const char*>(&value), 4);
     }
     writeAll(path, file);
@@ -283,9 +283,8 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     };
     ASSERT_FALSE(rgb.empty());
     EXPECT_TRUE(grey(89) >= 250 && grey(167) <= 5 && grey(128) > 90 && grey(128) < 165) << grey(89) << " " << grey(128);
-    for (int z = 90; z <= 167; ++z) {
-        if (z != 145) EXPECT_LE(grey(z), grey(z - 1)) << z;
-    }
+    for (int z = 90; z <= 167; ++z)
+        EXPECT_TRUE(z == 145 || grey(z) <= grey(z - 1)) << z;
     EXPECT_EQ(grey(70), -1);
 
     // Out as NIfTI and back in: whole with one volume per VOI; through labels, less the voxels an
