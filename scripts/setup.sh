@@ -10,7 +10,7 @@ if [ "${1:-}" = "fuzz" ]; then
 fi
 # The host: its command line (CLI11), PNG previews with text in DejaVu Sans through Cairo, NIfTI
 # label images (nibabel checks them); Debian packages.
-packages+=(libcli11-dev libpng-dev libcairo2-dev fonts-dejavu-core pkg-config zlib1g-dev libnifti2-dev
+packages+=(libcli11-dev libpng-dev libcairo2-dev libfontconfig-dev fonts-dejavu-core pkg-config zlib1g-dev libnifti2-dev
            python3-nibabel dpkg-dev)
 
 missing=()
