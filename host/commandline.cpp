@@ -116,8 +116,8 @@ const HostCommand commands[] = {
      printCommand},
     {"preview",
      "Draw the VOIs as a PNG picture: axial, coronal and sagittal views of the 256-voxel cube "
-     "through the centre of the VOIs, each VOI in its colour with a legend, the AC and the "
-     "Talairach box marked, orientation letters on the edges.",
+     "through the centre of the VOIs, each VOI in its colour with a legend (label numbers as in "
+     "export-nifti), the AC and the Talairach box marked, orientation letters on the edges.",
      false,
      [](CLI::App& command, HostOptions& options) {
          command.add_option("VOI", options.document, "The VOI file.")->required();
@@ -125,6 +125,12 @@ const HostCommand commands[] = {
              .add_option("-o,--output", options.output,
                          "The picture (default: the VOI file's name ending \".png\").")
              ->type_name("FILE.png");
+         command
+             .add_option("--underlay", options.underlay,
+                         "Draw the VOIs over this 3-D NIfTI-1 image (an anatomy in the VOIs' "
+                         "space, Talairach or AC-PC), placed through its affine, in grey from its "
+                         "2nd to its 98th percentile.")
+             ->type_name("IMAGE");
      },
      previewCommand},
     {"export-nifti",
@@ -140,8 +146,43 @@ const HostCommand commands[] = {
                  "The image, ending \".nii.gz\" or \".nii\" (uncompressed) (default: the VOI "
                  "file's name ending \".nii.gz\").")
              ->type_name("FILE.nii.gz");
+         command.add_flag("--4d", options.oneVolumePerVoi,
+                          "Write one volume per VOI (1 inside, 0 outside) instead of labels, so a "
+                          "voxel in several VOIs stays in all of them.");
      },
      exportNiftiCommand},
+    {"import-nifti",
+     "Turn a NIfTI-1 label image (whole values, 0 for background) into a VOI file, one VOI per "
+     "label in label order, or a 4-D image of 0/1 masks into one VOI per volume. Voxels are placed "
+     "through the sform (the qform when the sform code is 0) into the cube of export-nifti: the "
+     "nearest cube voxel of each voxel of a 1 mm image, every cube voxel whose centre lies in a "
+     "labelled voxel for other sizes. Names and colours come from the label table beside the "
+     "image (the image name ending \".tsv\" as export-nifti writes it, or an FSLeyes \".lut\"), "
+     "else \"Label N\" in the colours of converted VOIs.",
+     false,
+     [](CLI::App& command, HostOptions& options) {
+         command.add_option("IMAGE", options.document, "The image, .nii or .nii.gz.")->required();
+         command
+             .add_option("-o,--output", options.output,
+                         "The VOI file (default: the image's name ending \".voi\").")
+             ->type_name("OUT.voi");
+         command
+             .add_option("--space", options.space,
+                         "The VOIs' reference space (default: TAL when the image's code says "
+                         "Talairach, ACPC otherwise).")
+             ->type_name("TAL|ACPC")
+             ->check(CLI::IsMember({"TAL", "ACPC"}).description(""));
+     },
+     importNiftiCommand},
+    {"stats",
+     "Print a tab-separated table with one row per VOI: index, name, voxels, volume in mm^3, "
+     "centroid and bounding box (lowest and highest voxel centre) in RAS+ millimetres with the AC "
+     "at 0, as in export-nifti.",
+     false,
+     [](CLI::App& command, HostOptions& options) {
+         command.add_option("VOI", options.document, "The VOI file.")->required();
+     },
+     statsCommand},
     {"split",
      "Cut a job list into N lists, each starting with the list's first line and holding whole "
      "jobs, named JOBLIST's name with .1, .2, ... before its extension. Prints their names.",

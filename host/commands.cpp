@@ -10,6 +10,7 @@
 #include <vocelle/host/niftiexport.h>
 #include <vocelle/host/preview.h>
 #include <vocelle/host/scaleout.h>
+#include <vocelle/host/underlay.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
@@ -19,6 +20,7 @@
 #include <exception>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
 namespace vocelle {
@@ -79,7 +81,9 @@ int previewCommand(const HostOptions& options) {
         const std::string title = getFileName(options.document) + "   " + voi.ReferenceSpace.value() + "   " +
                                   std::to_string(voi.vois.size()) + " VOI" + (voi.vois.size() == 1 ? "" : "s") +
                                   ", " + std::to_string(voxels) + " voxels";
-        const Preview preview = renderPreview(voi, title);
+        std::unique_ptr<Underlay> underlay;
+        if (!options.underlay.empty()) underlay = std::make_unique<Underlay>(options.underlay);
+        const Preview preview = renderPreview(voi, title, underlay.get());
         const std::string png = encodePng(preview.image);
         saveReplacing(output, [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
                       "Cannot Create file: ", std::ios::binary);
@@ -100,15 +104,16 @@ int exportNiftiCommand(const HostOptions& options) {
     try {
         checkReadable(options.document);
         const VOI voi(options.document);
-        const NiftiExportReport report = exportNifti(voi, output);
+        const NiftiExportReport report = exportNifti(voi, output, options.oneVolumePerVoi);
         if (report.outside > 0)
             std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the 256^3 grid and are left out\n",
                          report.outside, options.document.c_str());
         if (report.overlapping > 0)
             std::fprintf(stderr, "vocelle: %lld voxels of %s belong to more than one VOI; each keeps the label of the first\n",
                          report.overlapping, options.document.c_str());
-        std::printf("%s: %zu label%s, %lld voxels\n%s: label table\n", report.imagePath.c_str(), voi.vois.size(),
-                    voi.vois.size() == 1 ? "" : "s", report.labelled, report.tablePath.c_str());
+        std::printf("%s: %zu %s%s, %lld voxels\n%s: label table\n", report.imagePath.c_str(), voi.vois.size(),
+                    options.oneVolumePerVoi ? "volume" : "label", voi.vois.size() == 1 ? "" : "s", report.labelled,
+                    report.tablePath.c_str());
     } catch (const std::exception& e) {
         return fail(e.what());
     }

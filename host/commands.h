@@ -1,6 +1,6 @@
 #pragma once
 // The host's commands that work on files alone, without the plug-in: print, preview,
-// export-nifti and split. Each returns the exit status: 0 done, 2 with a one-line error on
+// export-nifti, import-nifti, stats and split. Each returns the exit status: 0 done, 2 with a one-line error on
 // standard error naming the file.
 
 #include <vocelle/host/hostoptions.h>
@@ -12,6 +12,8 @@ namespace vocelle {
 int printCommand(const HostOptions& options);
 int previewCommand(const HostOptions& options);
 int exportNiftiCommand(const HostOptions& options);
+int importNiftiCommand(const HostOptions& options);
+int statsCommand(const HostOptions& options);
 int splitCommand(const HostOptions& options);
 
 // Prints "vocelle: " and the message as one line on standard error; returns 2, the status of a

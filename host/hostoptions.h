@@ -15,10 +15,13 @@ struct HostOptions {
     std::string reportPath;   // run: --report FILE.tsv, the table of every job's outcome
     bool worker = false;      // run: one process of a --jobs run; log entries go out as records
     int parts = 0;            // split: number of lists to make
-    std::string document;     // print, preview, export-nifti: the file to read; gather: the folder
+    std::string document;     // print, preview, export-nifti, import-nifti, stats: the file to read; gather: the folder
     bool withVoxels = true;   // print: false with --no-voxels
-    std::string output;       // convert, preview, export-nifti, gather: -o FILE; split: -o FOLDER
+    std::string output;       // convert, preview, export-nifti, import-nifti, gather: -o FILE; split: -o FOLDER
     bool sbatch = false;      // split: also write a Slurm array script beside the parts
+    bool oneVolumePerVoi = false; // export-nifti: --4d
+    std::string underlay;     // preview: --underlay IMAGE
+    std::string space;        // import-nifti: --space TAL|ACPC, empty to follow the image
     // convert: the files of the one job
     std::string roi, fmr, ia, fa, acpc, tal;
 };

@@ -1,17 +1,12 @@
 #include <vocelle/host/niftiexport.h>
 
+#include <vocelle/host/labeltable.h>
+#include <vocelle/host/niftifile.h>
 #include <vocelle/host/voispace.h>
 #include <vocelle/text/safesave.h>
-#include <vocelle/text/stringmanipulation.h>
-
-#include <nifti1_io.h>
-
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -23,11 +18,6 @@ namespace {
 constexpr int gridSize = cubeSize;
 constexpr std::size_t voxelCount = std::size_t(gridSize) * gridSize * gridSize;
 
-struct NiftiImageDeleter {
-    void operator()(nifti_image* image) const { nifti_image_free(image); }
-};
-using NiftiImage = std::unique_ptr<nifti_image, NiftiImageDeleter>;
-
 // Voxel index of a world position, or -1 when it lies outside the grid.
 long long gridIndex(const glm::ivec3& world) {
     const long long i = static_cast<long long>(world.x) + niftiGridOrigin;
@@ -37,46 +27,38 @@ long long gridIndex(const glm::ivec3& world) {
     return (k * gridSize + j) * gridSize + i;
 }
 
-std::string hexColour(const glm::ivec3& colour) {
-    char text[8];
-    const auto channel = [](int v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
-    std::snprintf(text, sizeof text, "#%02x%02x%02x", channel(colour.r), channel(colour.g), channel(colour.b));
-    return text;
-}
-
-// A name on one table line: tabs and line ends would break the columns.
-std::string tableText(const std::string& name) {
-    std::string text = name;
-    for (char& c : text)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-    return text;
-}
-
+// Marks the voxels of one VOI with its label; returns how many it newly marked.
 template <typename Label>
-NiftiExportReport labelVoxels(const VOI& voi, VoiConvention convention, Label* labels,
-                              std::vector<long long>& counts) {
-    NiftiExportReport report;
-    counts.assign(voi.vois.size(), 0);
-    for (std::size_t n = 0; n < voi.vois.size(); ++n) {
-        const Label label = static_cast<Label>(n + 1);
-        for (const auto& stored : voi.vois[n].voxels) {
-            const long long index = gridIndex(worldPosition(stored, convention));
-            if (index < 0) {
-                ++report.outside;
-            } else if (labels[index] == 0) {
-                labels[index] = label;
-                ++counts[n];
-                ++report.labelled;
-            } else if (labels[index] != label) {
-                // One label per voxel: the first VOI keeps it, and the caller says so.
-                ++report.overlapping;
-            }
+long long markVoxels(const single_VOI& entry, VoiConvention convention, Label label, Label* grid,
+                     NiftiExportReport& report) {
+    long long marked = 0;
+    for (const auto& stored : entry.voxels) {
+        const long long index = gridIndex(worldPosition(stored, convention));
+        if (index < 0) {
+            ++report.outside;
+        } else if (grid[index] == 0) {
+            grid[index] = label;
+            ++marked;
+        } else if (grid[index] != label) {
+            // One label per voxel: the first VOI keeps it, and the caller says so.
+            ++report.overlapping;
         }
     }
-    return report;
+    report.labelled += marked;
+    return marked;
 }
 
-void setGeometry(nifti_image& image, VoiConvention convention, const std::string& space,
+// Labels 1, 2, ... in one volume.
+template <typename Label>
+std::vector<Label> labelVolume(const VOI& voi, VoiConvention convention, NiftiExportReport& report,
+                               std::vector<long long>& counts) {
+    std::vector<Label> grid(voxelCount, 0);
+    for (std::size_t n = 0; n < voi.vois.size(); ++n)
+        counts.push_back(markVoxels(voi.vois[n], convention, static_cast<Label>(n + 1), grid.data(), report));
+    return grid;
+}
+
+void setGeometry(nifti_image& image, VoiConvention convention, const std::string& space, bool masks,
                  std::size_t labelCount) {
     for (int d = 1; d <= 3; ++d) image.pixdim[d] = 1.0f;
     image.dx = image.dy = image.dz = 1.0f;
@@ -98,68 +80,64 @@ void setGeometry(nifti_image& image, VoiConvention convention, const std::string
     image.sto_xyz = image.qto_xyz;
     image.sto_ijk = image.qto_ijk;
 
-    image.intent_code = NIFTI_INTENT_LABEL;
+    image.intent_code = masks ? NIFTI_INTENT_NONE : NIFTI_INTENT_LABEL;
     image.cal_min = 0.0f;
-    image.cal_max = static_cast<float>(labelCount);
-    std::snprintf(image.descrip, sizeof image.descrip, "Vocelle VOI labels, reference space %s",
-                  space.c_str());
-}
-
-// Reads the written file back and compares it with what was meant to be written, so a file that
-// the library could not write completely is never put in place.
-bool writtenCompletely(const std::string& path, const nifti_image& expected) {
-    NiftiImage back(nifti_image_read(path.c_str(), 1));
-    if (!back || back->data == nullptr) return false;
-    return back->nx == expected.nx && back->ny == expected.ny && back->nz == expected.nz &&
-           back->datatype == expected.datatype && back->nvox == expected.nvox &&
-           back->sform_code == expected.sform_code &&
-           std::memcmp(back->data, expected.data, expected.nvox * expected.nbyper) == 0;
+    image.cal_max = masks ? 1.0f : static_cast<float>(labelCount);
+    std::snprintf(image.descrip, sizeof image.descrip, "Vocelle VOI %s, reference space %s",
+                  masks ? "masks" : "labels", space.c_str());
 }
 
 } // namespace
 
 std::string labelTablePath(const std::string& imagePath) {
-    const std::string image = getExtension(imagePath) == ".gz" ? removeExtension(imagePath) : imagePath;
-    return getExtension(image) == ".nii" ? removeExtension(image) + ".tsv" : std::string();
+    const std::string stem = niftiStem(imagePath);
+    return stem.empty() ? stem : stem + ".tsv";
 }
 
-NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
+NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool oneVolumePerVoi) {
     VoiConvention convention;
     if (!voiConvention(voi, convention))
         throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
     const std::string tablePath = labelTablePath(imagePath);
     if (tablePath.empty())
         throw std::runtime_error("NIfTI file name must end in .nii.gz or .nii: " + imagePath);
-    const bool compressed = getExtension(imagePath) == ".gz";
-    if (compressed && !nifti_compiled_with_zlib())
-        throw std::runtime_error("This NIfTI library cannot write compressed files: " + imagePath);
     if (voi.vois.size() > 32767)
-        throw std::runtime_error("Too many VOIs for a label image (at most 32767): " + voi.fileName);
+        throw std::runtime_error("Too many VOIs for a NIfTI image (at most 32767): " + voi.fileName);
+    if (oneVolumePerVoi && voi.vois.empty())
+        throw std::runtime_error("No VOI to write as a volume: " + voi.fileName);
 
-    const bool small = voi.vois.size() <= 255;
-    const int dims[8] = {3, gridSize, gridSize, gridSize, 1, 1, 1, 1};
-    NiftiImage image(nifti_make_new_nim(dims, small ? NIFTI_TYPE_UINT8 : NIFTI_TYPE_INT16, 1));
-    if (!image || image->data == nullptr || image->nvox != voxelCount)
-        throw std::runtime_error("Cannot allocate the label image for " + imagePath);
+    const bool small = oneVolumePerVoi || voi.vois.size() <= 255;
+    const int volumes = oneVolumePerVoi ? int(voi.vois.size()) : 1;
+    const int dims[8] = {oneVolumePerVoi ? 4 : 3, gridSize, gridSize, gridSize, volumes, 1, 1, 1};
+    NiftiImage image;
+    {
+        const QuietNifti quiet;
+        image.reset(nifti_make_new_nim(dims, small ? NIFTI_TYPE_UINT8 : NIFTI_TYPE_INT16, 0));
+    }
+    if (!image) throw std::runtime_error("Cannot make a NIfTI header for " + imagePath);
+    setGeometry(*image, convention, voi.ReferenceSpace.value(), oneVolumePerVoi, voi.vois.size());
 
-    std::vector<long long> counts;
-    NiftiExportReport report =
-        small ? labelVoxels(voi, convention, static_cast<std::uint8_t*>(image->data), counts)
-              : labelVoxels(voi, convention, static_cast<std::int16_t*>(image->data), counts);
+    NiftiExportReport report;
     report.imagePath = imagePath;
     report.tablePath = tablePath;
-    setGeometry(*image, convention, voi.ReferenceSpace.value(), voi.vois.size());
-
-    // Written under a temporary name beside the target, checked, then renamed over it.
-    const std::string temporary = imagePath.substr(0, imagePath.size() - (compressed ? 7 : 4)) + ".writing-" +
-                                  std::to_string(getpid()) + (compressed ? ".nii.gz" : ".nii");
-    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
-    if (nifti_set_filenames(image.get(), temporary.c_str(), 0, 1) != 0)
-        throw std::runtime_error("Cannot Create file: " + imagePath);
-    nifti_image_write(image.get());
-    if (!writtenCompletely(temporary, *image)) {
-        std::remove(temporary.c_str());
-        throw std::runtime_error("Cannot Create file: " + imagePath);
+    std::vector<long long> counts;
+    if (oneVolumePerVoi) {
+        // One volume at a time, so memory stays that of one volume whatever the count.
+        std::vector<std::uint8_t> mask(voxelCount);
+        writeNiftiImage(imagePath, *image, [&](const ByteSink& put) {
+            for (const single_VOI& entry : voi.vois) {
+                std::fill(mask.begin(), mask.end(), std::uint8_t(0));
+                counts.push_back(markVoxels(entry, convention, std::uint8_t(1), mask.data(), report));
+                put(mask.data(), mask.size());
+            }
+        });
+    } else if (small) {
+        const std::vector<std::uint8_t> labels = labelVolume<std::uint8_t>(voi, convention, report, counts);
+        writeNiftiImage(imagePath, *image, [&](const ByteSink& put) { put(labels.data(), labels.size()); });
+    } else {
+        const std::vector<std::int16_t> labels = labelVolume<std::int16_t>(voi, convention, report, counts);
+        writeNiftiImage(imagePath, *image,
+                        [&](const ByteSink& put) { put(labels.data(), labels.size() * sizeof labels[0]); });
     }
 
     std::ostringstream table;
@@ -167,16 +145,7 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
     for (std::size_t n = 0; n < voi.vois.size(); ++n)
         table << n + 1 << '\t' << tableText(voi.vois[n].NameOfVOI.value()) << '\t'
               << hexColour(voi.vois[n].color) << '\t' << counts[n] << '\n';
-    try {
-        saveReplacing(tablePath, [&](std::ostream& out) { out << table.str(); });
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
-    if (std::rename(temporary.c_str(), imagePath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        throw std::runtime_error("Cannot Create file: " + imagePath);
-    }
+    saveReplacing(tablePath, [&](std::ostream& out) { out << table.str(); });
     return report;
 }
 

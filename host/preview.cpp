@@ -1,5 +1,6 @@
 #include <vocelle/host/preview.h>
 
+#include <vocelle/host/underlay.h>
 #include <vocelle/host/voispace.h>
 
 #include <algorithm>
@@ -38,7 +39,13 @@ const Rgb crosshairColour{70, 95, 135};
 const Rgb letterColour{210, 210, 215};
 const Rgb acColour{255, 255, 255};
 const Rgb warningColour{190, 90, 0};
-constexpr float faint = 0.45f;
+constexpr double textSize = 16, letterSize = 24, markSize = 14;
+// How much of a VOI's colour covers what lies under it: in the slice shown, and where it lies
+// elsewhere along the view. Over anatomy both let it show through.
+struct Opacity {
+    float slice, elsewhere;
+};
+constexpr Opacity onBlack{1.0f, 0.45f}, onAnatomy{0.65f, 0.3f};
 
 Rgb voiColour(const glm::ivec3& colour) {
     const auto channel = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
@@ -53,20 +60,31 @@ std::string withThousands(long long n) {
 
 std::string signedNumber(int n) { return (n > 0 ? "+" : "") + std::to_string(n); }
 
-void drawVoxel(RgbImage& image, int view, const glm::ivec3& cube, Rgb colour) {
-    int x, y;
-    previewPixel(view, cube, x, y);
-    image.fillRect(x, y, L::scale, L::scale, colour);
-}
-
 void drawDashedLine(RgbImage& image, int x, int y, int length, bool horizontal, Rgb colour) {
     for (int i = 0; i < length; ++i)
         if ((i / 4) % 2 == 0) image.set(horizontal ? x + i : x, horizontal ? y : y + i, colour);
 }
 
-void drawPanelFrame(RgbImage& image, int view, const glm::ivec3& centre) {
+// The view's ground: black, or the anatomy in grey where the underlay reaches.
+void drawPanelGround(RgbImage& image, int view, const glm::ivec3& centre, const Underlay* underlay) {
     const int left = L::panelLeft(view), top = L::panelTop;
     image.fillRect(left, top, L::panel, L::panel, cubeColour);
+    if (underlay == nullptr) return;
+    const int h = horizontalAxis[view], v = verticalAxis[view];
+    for (int row = 0; row < cubeSize; ++row)
+        for (int column = 0; column < cubeSize; ++column) {
+            glm::ivec3 cube = centre;
+            cube[h] = column;
+            cube[v] = row;
+            const float grey = underlay->grey(cube);
+            if (grey < 0) continue;
+            const auto level = static_cast<std::uint8_t>(std::lround(grey * 255.0f));
+            image.fillRect(left + column * L::scale, top + row * L::scale, L::scale, L::scale, {level, level, level});
+        }
+}
+
+void drawPanelFrame(RgbImage& image, int view, const glm::ivec3& centre) {
+    const int left = L::panelLeft(view), top = L::panelTop;
     const int h = horizontalAxis[view], v = verticalAxis[view];
     // Where the other two views cut this one.
     drawDashedLine(image, left + centre[h] * L::scale + L::scale / 2, top, L::panel, false, crosshairColour);
@@ -76,12 +94,16 @@ void drawPanelFrame(RgbImage& image, int view, const glm::ivec3& centre) {
                       boxColour);
 }
 
+// White with a dark rim, so it shows on black and on bright anatomy alike.
 void drawAcMark(RgbImage& image, int left, int top) {
     const int cx = left + cubeAC * L::scale + L::scale / 2;
     const int cy = top + cubeAC * L::scale + L::scale / 2;
+    image.fillRect(cx - 8, cy - 2, 17, 4, cubeColour);
+    image.fillRect(cx - 2, cy - 8, 4, 17, cubeColour);
     image.fillRect(cx - 7, cy - 1, 15, 2, acColour);
     image.fillRect(cx - 1, cy - 7, 2, 15, acColour);
-    image.drawText(cx + 5, cy + 4, "AC", acColour, 2);
+    image.drawText(cx + 6, cy + 5, "AC", cubeColour, markSize);
+    image.drawText(cx + 5, cy + 4, "AC", acColour, markSize);
 }
 
 void drawPanelLabels(RgbImage& image, int view, const glm::ivec3& centre, VoiConvention convention) {
@@ -92,25 +114,45 @@ void drawPanelLabels(RgbImage& image, int view, const glm::ivec3& centre, VoiCon
         caption += "TAL " + std::string(worldAxisName[s]) + " = " + signedNumber(cubeAC - centre[s]) + " mm";
     else
         caption += "cube " + std::string(1, char('x' + s)) + " = " + std::to_string(centre[s]);
-    image.drawText(left, top - 24, caption, textColour, 2);
+    image.drawText(left, top - 24, caption, textColour, textSize);
 
-    constexpr int letterScale = 3;
-    const int w = RgbImage::textWidth("A", letterScale), hgt = RgbImage::textHeight(letterScale);
     const char* const* letters = edgeLetters[view];
-    image.drawText(left + (L::panel - w) / 2, top + 6, letters[0], letterColour, letterScale);
-    image.drawText(left + (L::panel - w) / 2, top + L::panel - 6 - hgt, letters[1], letterColour, letterScale);
-    image.drawText(left + 6, top + (L::panel - hgt) / 2, letters[2], letterColour, letterScale);
-    image.drawText(left + L::panel - 6 - w, top + (L::panel - hgt) / 2, letters[3], letterColour, letterScale);
+    const int hgt = RgbImage::textHeight(letterSize);
+    const auto width = [](const char* letter) { return RgbImage::textWidth(letter, letterSize); };
+    image.drawText(left + (L::panel - width(letters[0])) / 2, top + 8, letters[0], letterColour, letterSize);
+    image.drawText(left + (L::panel - width(letters[1])) / 2, top + L::panel - 8 - hgt, letters[1], letterColour, letterSize);
+    image.drawText(left + 8, top + (L::panel - hgt) / 2, letters[2], letterColour, letterSize);
+    image.drawText(left + L::panel - 8 - width(letters[3]), top + (L::panel - hgt) / 2, letters[3], letterColour, letterSize);
+}
+
+// Each view's VOI marks: per picture cell, the number (from 1) of the last VOI found there, in
+// the slice shown and anywhere along the view; 0 for none.
+struct ViewMarks {
+    std::vector<int> slice, elsewhere;
+    ViewMarks() : slice(cubeSize * cubeSize, 0), elsewhere(cubeSize * cubeSize, 0) {}
+};
+
+// Blends each marked cell once, so VOIs stacked along the view do not add up.
+void drawMarks(RgbImage& image, int view, const ViewMarks& marks, const VOI& voi, Opacity opacity) {
+    for (int row = 0; row < cubeSize; ++row)
+        for (int column = 0; column < cubeSize; ++column) {
+            const std::size_t cell = std::size_t(row) * cubeSize + column;
+            if (marks.elsewhere[cell] == 0) continue;
+            const int x = L::panelLeft(view) + column * L::scale, y = L::panelTop + row * L::scale;
+            for (int dy = 0; dy < L::scale; ++dy)
+                for (int dx = 0; dx < L::scale; ++dx) {
+                    Rgb colour = image.at(x + dx, y + dy);
+                    colour = mix(colour, voiColour(voi.vois[std::size_t(marks.elsewhere[cell] - 1)].color), opacity.elsewhere);
+                    if (marks.slice[cell] != 0)
+                        colour = mix(colour, voiColour(voi.vois[std::size_t(marks.slice[cell] - 1)].color), opacity.slice);
+                    image.set(x + dx, y + dy, colour);
+                }
+        }
 }
 
 } // namespace
 
-void previewPixel(int view, const glm::ivec3& cube, int& x, int& y) {
-    x = L::panelLeft(view) + cube[horizontalAxis[view]] * L::scale;
-    y = L::panelTop + cube[verticalAxis[view]] * L::scale;
-}
-
-Preview renderPreview(const VOI& voi, const std::string& title) {
+Preview renderPreview(const VOI& voi, const std::string& title, const Underlay* underlay) {
     VoiConvention convention;
     if (!voiConvention(voi, convention))
         throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
@@ -167,72 +209,76 @@ Preview renderPreview(const VOI& voi, const std::string& title) {
     preview.image = RgbImage(width, height, pageColour);
     RgbImage& image = preview.image;
 
-    image.drawText(L::margin, 16, fitText(title, (width - 2 * L::margin) / (RgbImage::advance * 2)), textColour, 2);
-    for (int view = 0; view < 3; ++view) drawPanelFrame(image, view, preview.centre);
+    image.drawText(L::margin, 20, fitText(title, width - 2 * L::margin, textSize), textColour, textSize);
 
-    // Faint first, so that the slice itself is drawn over every projection.
-    for (const auto& entry : voi.vois) {
-        const Rgb colour = mix(cubeColour, voiColour(entry.color), faint);
-        for (const auto& stored : entry.voxels) {
+    ViewMarks marks[3];
+    for (std::size_t n = 0; n < voi.vois.size(); ++n)
+        for (const auto& stored : voi.vois[n].voxels) {
             const glm::ivec3 cube = cubeVoxel(stored, convention);
             if (!insideCube(cube)) continue;
-            for (int view = 0; view < 3; ++view) drawVoxel(image, view, cube, colour);
+            for (int view = 0; view < 3; ++view) {
+                const std::size_t cell = std::size_t(cube[verticalAxis[view]]) * cubeSize + cube[horizontalAxis[view]];
+                marks[view].elsewhere[cell] = int(n + 1);
+                if (cube[sliceAxis[view]] == preview.centre[sliceAxis[view]]) marks[view].slice[cell] = int(n + 1);
+            }
         }
-    }
-    for (const auto& entry : voi.vois) {
-        const Rgb colour = voiColour(entry.color);
-        for (const auto& stored : entry.voxels) {
-            const glm::ivec3 cube = cubeVoxel(stored, convention);
-            if (!insideCube(cube)) continue;
-            for (int view = 0; view < 3; ++view)
-                if (cube[sliceAxis[view]] == preview.centre[sliceAxis[view]]) drawVoxel(image, view, cube, colour);
-        }
+    for (int view = 0; view < 3; ++view) {
+        drawPanelGround(image, view, preview.centre, underlay);
+        drawPanelFrame(image, view, preview.centre);
+        drawMarks(image, view, marks[view], voi, underlay != nullptr ? onAnatomy : onBlack);
     }
     for (int view = 0; view < 3; ++view) {
         drawAcMark(image, L::panelLeft(view), L::panelTop);
         drawPanelLabels(image, view, preview.centre, convention);
     }
 
-    // Key: what the kinds of marks mean.
+    // Key: what the kinds of marks mean, on the ground the views have.
     int x = L::margin, y = legendTop;
-    const Rgb sample{255, 40, 50};
-    image.fillRect(x, y, 24, 14, sample);
-    x += 32 + image.drawText(x + 32, y, "in the slice shown", mutedText, 2) + 28;
-    image.fillRect(x, y, 24, 14, mix(cubeColour, sample, faint));
-    x += 32 + image.drawText(x + 32, y, "elsewhere along the view", mutedText, 2) + 28;
+    const Rgb sample{255, 40, 50}, ground = underlay != nullptr ? Rgb{128, 128, 128} : cubeColour;
+    const Opacity opacity = underlay != nullptr ? onAnatomy : onBlack;
+    const Rgb elsewhere = mix(ground, sample, opacity.elsewhere);
+    const auto keyText = [&](const char* text) { return 32 + image.drawText(x + 32, y, text, mutedText, textSize) + 28; };
+    image.fillRect(x, y, 24, 14, mix(elsewhere, sample, opacity.slice));
+    x += keyText("in the slice shown");
+    image.fillRect(x, y, 24, 14, elsewhere);
+    x += keyText("elsewhere along the view");
     image.fillRect(x, y, 24, 14, cubeColour);
     image.outlineRect(x + 3, y + 3, 18, 8, boxColour);
-    x += 32 + image.drawText(x + 32, y, "Talairach box", mutedText, 2) + 28;
+    x += keyText("Talairach box");
     image.fillRect(x, y, 24, 14, cubeColour);
     image.fillRect(x + 5, y + 6, 14, 2, acColour);
     image.fillRect(x + 11, y + 1, 2, 12, acColour);
-    image.drawText(x + 32, y, "anterior commissure (AC)", mutedText, 2);
+    keyText("anterior commissure (AC)");
 
+    // Each entry with its label number in the NIfTI export.
     const int columnWidth = (width - 2 * L::margin) / columns;
+    std::vector<std::string> names;
+    for (int n = 0; n < shown; ++n) names.push_back(voi.vois[std::size_t(n)].NameOfVOI.value());
     for (int n = 0; n < shown; ++n) {
         const single_VOI& entry = voi.vois[std::size_t(n)];
         const int cx = L::margin + (n % columns) * columnWidth;
         const int cy = legendTop + rowHeight * (1 + n / columns);
         image.fillRect(cx, cy, 24, 14, voiColour(entry.color));
         image.outlineRect(cx, cy, 24, 14, mutedText);
+        const int numbered = cx + 32 + image.drawText(cx + 32, cy, std::to_string(n + 1) + " ", mutedText, textSize);
         const std::string count = "  " + withThousands(static_cast<long long>(entry.voxels.size())) + " vx";
-        const int room = (columnWidth - 40) / (RgbImage::advance * 2) - int(count.size());
-        const int drawn = image.drawText(cx + 32, cy, fitText(entry.NameOfVOI.value(), room), textColour, 2);
-        image.drawText(cx + 32 + drawn, cy, count, mutedText, 2);
+        const int room = cx + columnWidth - 12 - numbered - RgbImage::textWidth(count, textSize);
+        const int drawn = image.drawText(numbered, cy, fitText(names[std::size_t(n)], room, textSize, names), textColour, textSize);
+        image.drawText(numbered + drawn, cy, count, mutedText, textSize);
     }
     int nextRow = legendTop + rowHeight * (1 + (shown + columns - 1) / columns);
     if (int(voi.vois.size()) > shown) {
         image.drawText(L::margin, nextRow, "... and " + std::to_string(voi.vois.size() - std::size_t(shown)) +
-                                               " more VOIs not listed", mutedText, 2);
+                                               " more VOIs not listed", mutedText, textSize);
         nextRow += rowHeight;
     }
     if (voi.vois.empty()) {
-        image.drawText(L::margin, nextRow, "This file holds no VOI.", mutedText, 2);
+        image.drawText(L::margin, nextRow, "This file holds no VOI.", mutedText, textSize);
         nextRow += rowHeight;
     }
     if (preview.outside > 0)
         image.drawText(L::margin, nextRow, withThousands(preview.outside) + " voxels lie outside the cube and are not drawn",
-                       warningColour, 2);
+                       warningColour, textSize);
     return preview;
 }
 

@@ -4,7 +4,8 @@
 // nearest VOI when that centre falls between VOIs), each VOI in its own colour
 // (full colour in the slice shown, faint where it lies elsewhere along the viewing direction),
 // the Talairach box in grey, the AC marked, orientation letters on every edge, and a legend
-// with each VOI's name and voxel count.
+// with each VOI's label number (as in the NIfTI export), name and voxel count; optionally over an
+// anatomical image.
 //
 // Views keep the cube's own axes: axial shows x (anterior at the top) against z (the subject's
 // right on the left), coronal y (superior at the top) against z, sagittal y against x (anterior
@@ -35,11 +36,10 @@ struct Preview {
     long long outside = 0;            // stored voxels outside the cube, not drawn
 };
 
-// Throws std::runtime_error naming the file when ReferenceSpace is unknown.
-Preview renderPreview(const VOI& voi, const std::string& title);
+class Underlay;
 
-// Picture position (top left of the scale x scale block) of a cube voxel in a view (0 axial,
-// 1 coronal, 2 sagittal).
-void previewPixel(int view, const glm::ivec3& cube, int& x, int& y);
+// Throws std::runtime_error naming the file when ReferenceSpace is unknown. With an underlay the
+// views show it in grey and the VOIs over it, partly transparent.
+Preview renderPreview(const VOI& voi, const std::string& title, const Underlay* underlay = nullptr);
 
 } // namespace vocelle

@@ -1,117 +1,79 @@
 #include <vocelle/host/rgbimage.h>
 
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
 #include <png.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cmath>
+#include <memory>
 #include <stdexcept>
 
 namespace vocelle {
 
 namespace {
 
-// Printable ASCII from space (32) to tilde (126); each glyph seven rows, bit 4 the leftmost
-// of five columns.
-const std::uint8_t font[95][7] = {
-    {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00},  // space
-    {0x04, 0x04, 0x04, 0x04, 0x04, 0x00, 0x04},  // !
-    {0x0A, 0x0A, 0x00, 0x00, 0x00, 0x00, 0x00},  // "
-    {0x0A, 0x1F, 0x0A, 0x0A, 0x0A, 0x1F, 0x0A},  // #
-    {0x04, 0x0F, 0x14, 0x0E, 0x05, 0x1E, 0x04},  // $
-    {0x18, 0x19, 0x02, 0x04, 0x08, 0x13, 0x03},  // %
-    {0x0C, 0x12, 0x14, 0x08, 0x15, 0x12, 0x0D},  // &
-    {0x04, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00},  // '
-    {0x02, 0x04, 0x08, 0x08, 0x08, 0x04, 0x02},  // (
-    {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08},  // )
-    {0x00, 0x04, 0x15, 0x0E, 0x15, 0x04, 0x00},  // *
-    {0x00, 0x04, 0x04, 0x1F, 0x04, 0x04, 0x00},  // +
-    {0x00, 0x00, 0x00, 0x00, 0x0C, 0x04, 0x08},  // ,
-    {0x00, 0x00, 0x00, 0x1F, 0x00, 0x00, 0x00},  // -
-    {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C},  // .
-    {0x00, 0x01, 0x02, 0x04, 0x08, 0x10, 0x00},  // /
-    {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E},  // 0
-    {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},  // 1
-    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F},  // 2
-    {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},  // 3
-    {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02},  // 4
-    {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},  // 5
-    {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E},  // 6
-    {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},  // 7
-    {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E},  // 8
-    {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},  // 9
-    {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00},  // :
-    {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x04, 0x08},  // ;
-    {0x02, 0x04, 0x08, 0x10, 0x08, 0x04, 0x02},  // <
-    {0x00, 0x00, 0x1F, 0x00, 0x1F, 0x00, 0x00},  // =
-    {0x08, 0x04, 0x02, 0x01, 0x02, 0x04, 0x08},  // >
-    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x00, 0x04},  // ?
-    {0x0E, 0x11, 0x01, 0x0D, 0x15, 0x15, 0x0E},  // @
-    {0x0E, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11},  // A
-    {0x1E, 0x11, 0x11, 0x1E, 0x11, 0x11, 0x1E},  // B
-    {0x0E, 0x11, 0x10, 0x10, 0x10, 0x11, 0x0E},  // C
-    {0x1C, 0x12, 0x11, 0x11, 0x11, 0x12, 0x1C},  // D
-    {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x1F},  // E
-    {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10},  // F
-    {0x0E, 0x11, 0x10, 0x17, 0x11, 0x11, 0x0F},  // G
-    {0x11, 0x11, 0x11, 0x1F, 0x11, 0x11, 0x11},  // H
-    {0x0E, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E},  // I
-    {0x07, 0x02, 0x02, 0x02, 0x02, 0x12, 0x0C},  // J
-    {0x11, 0x12, 0x14, 0x18, 0x14, 0x12, 0x11},  // K
-    {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F},  // L
-    {0x11, 0x1B, 0x15, 0x15, 0x11, 0x11, 0x11},  // M
-    {0x11, 0x11, 0x19, 0x15, 0x13, 0x11, 0x11},  // N
-    {0x0E, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E},  // O
-    {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10},  // P
-    {0x0E, 0x11, 0x11, 0x11, 0x15, 0x12, 0x0D},  // Q
-    {0x1E, 0x11, 0x11, 0x1E, 0x14, 0x12, 0x11},  // R
-    {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E},  // S
-    {0x1F, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04},  // T
-    {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x0E},  // U
-    {0x11, 0x11, 0x11, 0x11, 0x11, 0x0A, 0x04},  // V
-    {0x11, 0x11, 0x11, 0x15, 0x15, 0x15, 0x0A},  // W
-    {0x11, 0x11, 0x0A, 0x04, 0x0A, 0x11, 0x11},  // X
-    {0x11, 0x11, 0x0A, 0x04, 0x04, 0x04, 0x04},  // Y
-    {0x1F, 0x01, 0x02, 0x04, 0x08, 0x10, 0x1F},  // Z
-    {0x0E, 0x08, 0x08, 0x08, 0x08, 0x08, 0x0E},  // [
-    {0x00, 0x10, 0x08, 0x04, 0x02, 0x01, 0x00},  // backslash
-    {0x0E, 0x02, 0x02, 0x02, 0x02, 0x02, 0x0E},  // ]
-    {0x04, 0x0A, 0x11, 0x00, 0x00, 0x00, 0x00},  // ^
-    {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x1F},  // _
-    {0x08, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00},  // `
-    {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F},  // a
-    {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x1E},  // b
-    {0x00, 0x00, 0x0E, 0x10, 0x10, 0x11, 0x0E},  // c
-    {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F},  // d
-    {0x00, 0x00, 0x0E, 0x11, 0x1F, 0x10, 0x0E},  // e
-    {0x06, 0x09, 0x08, 0x1C, 0x08, 0x08, 0x08},  // f
-    {0x00, 0x0F, 0x11, 0x11, 0x0F, 0x01, 0x0E},  // g
-    {0x10, 0x10, 0x16, 0x19, 0x11, 0x11, 0x11},  // h
-    {0x04, 0x00, 0x0C, 0x04, 0x04, 0x04, 0x0E},  // i
-    {0x02, 0x00, 0x06, 0x02, 0x02, 0x12, 0x0C},  // j
-    {0x10, 0x10, 0x12, 0x14, 0x18, 0x14, 0x12},  // k
-    {0x0C, 0x04, 0x04, 0x04, 0x04, 0x04, 0x0E},  // l
-    {0x00, 0x00, 0x1A, 0x15, 0x15, 0x11, 0x11},  // m
-    {0x00, 0x00, 0x16, 0x19, 0x11, 0x11, 0x11},  // n
-    {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E},  // o
-    {0x00, 0x00, 0x1E, 0x11, 0x1E, 0x10, 0x10},  // p
-    {0x00, 0x00, 0x0D, 0x13, 0x0F, 0x01, 0x01},  // q
-    {0x00, 0x00, 0x16, 0x19, 0x10, 0x10, 0x10},  // r
-    {0x00, 0x00, 0x0E, 0x10, 0x0E, 0x01, 0x1E},  // s
-    {0x08, 0x08, 0x1C, 0x08, 0x08, 0x09, 0x06},  // t
-    {0x00, 0x00, 0x11, 0x11, 0x11, 0x13, 0x0D},  // u
-    {0x00, 0x00, 0x11, 0x11, 0x11, 0x0A, 0x04},  // v
-    {0x00, 0x00, 0x11, 0x11, 0x15, 0x15, 0x0A},  // w
-    {0x00, 0x00, 0x11, 0x0A, 0x04, 0x0A, 0x11},  // x
-    {0x00, 0x00, 0x11, 0x11, 0x0F, 0x01, 0x0E},  // y
-    {0x00, 0x00, 0x1F, 0x02, 0x04, 0x08, 0x1F},  // z
-    {0x02, 0x04, 0x04, 0x08, 0x04, 0x04, 0x02},  // {
-    {0x04, 0x04, 0x04, 0x04, 0x04, 0x04, 0x04},  // |
-    {0x08, 0x04, 0x04, 0x02, 0x04, 0x04, 0x08},  // }
-    {0x00, 0x00, 0x08, 0x15, 0x02, 0x00, 0x00},  // ~
-};
+const char* const fontFamily = "DejaVu Sans";
+// DejaVu Sans capitals stand 0.729 em high.
+constexpr double capitalHeight = 0.729;
+const std::string ellipsis = "\xe2\x80\xa6";
 
-const std::uint8_t* glyph(char c) {
-    const unsigned code = static_cast<unsigned char>(c);
-    return font[(code >= 32 && code <= 126 ? code : '?') - 32];
+using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
+using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
+
+// Cairo and fontconfig keep font caches for the life of the process; handing them back at exit
+// keeps leak checkers quiet about memory that was never lost.
+void releaseFontCaches() {
+    cairo_debug_reset_static_data();
+    FcFini();
+}
+
+Context textContext(cairo_surface_t* surface, double size) {
+    static const bool releasedAtExit = std::atexit(releaseFontCaches) == 0;
+    (void)releasedAtExit;
+    Context cr(cairo_create(surface), cairo_destroy);
+    cairo_select_font_face(cr.get(), fontFamily, CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr.get(), size);
+    return cr;
+}
+
+// The text's code points, each as its UTF-8 bytes: a byte that starts no valid sequence becomes
+// U+FFFD and control characters blanks, since Cairo draws nothing of a string with either.
+std::vector<std::string> codePoints(const std::string& text) {
+    std::vector<std::string> points;
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char lead = static_cast<unsigned char>(text[i]);
+        const int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xe ? 3 : (lead >> 3) == 0x1e ? 4 : 0;
+        bool valid = length > 0 && i + std::size_t(length) <= text.size();
+        std::uint32_t code = length == 1 ? lead : length == 2 ? lead & 0x1fu : length == 3 ? lead & 0x0fu : lead & 0x07u;
+        for (int k = 1; valid && k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(text[i + std::size_t(k)]);
+            valid = (next & 0xc0) == 0x80;
+            code = (code << 6) | (next & 0x3fu);
+        }
+        const std::uint32_t smallest[5] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= smallest[length] && code <= 0x10ffff && (code < 0xd800 || code > 0xdfff);
+        if (!valid) {
+            points.push_back("\xef\xbf\xbd");
+            ++i;
+        } else {
+            points.push_back(code < 0x20 || code == 0x7f ? std::string(" ") : text.substr(i, std::size_t(length)));
+            i += std::size_t(length);
+        }
+    }
+    return points;
+}
+
+std::string joined(const std::vector<std::string>& points, std::size_t from, std::size_t to) {
+    std::string text;
+    for (std::size_t i = from; i < to; ++i) text += points[i];
+    return text;
+}
+
+std::string drawable(const std::string& text) {
+    const std::vector<std::string> points = codePoints(text);
+    return joined(points, 0, points.size());
 }
 
 } // namespace
@@ -124,23 +86,19 @@ Rgb mix(Rgb a, Rgb b, float t) {
 }
 
 RgbImage::RgbImage(int width, int height, Rgb background)
-    : width_(std::max(width, 1)), height_(std::max(height, 1)),
-      pixels_(std::size_t(width_) * height_ * 3) {
+    : width_(std::max(width, 1)), height_(std::max(height, 1)), pixels_(std::size_t(width_) * height_) {
     fillRect(0, 0, width_, height_, background);
 }
 
 Rgb RgbImage::at(int x, int y) const {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return {};
-    const std::size_t i = (std::size_t(y) * width_ + x) * 3;
-    return {pixels_[i], pixels_[i + 1], pixels_[i + 2]};
+    const std::uint32_t p = pixels_[std::size_t(y) * width_ + x];
+    return {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)};
 }
 
 void RgbImage::set(int x, int y, Rgb colour) {
     if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-    const std::size_t i = (std::size_t(y) * width_ + x) * 3;
-    pixels_[i] = colour.r;
-    pixels_[i + 1] = colour.g;
-    pixels_[i + 2] = colour.b;
+    pixels_[std::size_t(y) * width_ + x] = std::uint32_t(colour.r) << 16 | std::uint32_t(colour.g) << 8 | colour.b;
 }
 
 void RgbImage::fillRect(int x, int y, int w, int h, Rgb colour) {
@@ -157,20 +115,41 @@ void RgbImage::outlineRect(int x, int y, int w, int h, Rgb colour) {
     fillRect(x + w - 1, y, 1, h, colour);
 }
 
-int RgbImage::drawText(int x, int y, const std::string& text, Rgb colour, int scale) {
-    int pen = x;
-    for (char c : text) {
-        const std::uint8_t* rows = glyph(c);
-        for (int row = 0; row < glyphHeight; ++row)
-            for (int column = 0; column < glyphWidth; ++column)
-                if (rows[row] & (0x10 >> column))
-                    fillRect(pen + column * scale, y + row * scale, scale, scale, colour);
-        pen += advance * scale;
+int RgbImage::drawText(int x, int y, const std::string& text, Rgb colour, double size) {
+    const std::string shown = drawable(text);
+    Surface surface(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_.data()),
+                                                        CAIRO_FORMAT_RGB24, width_, height_, width_ * 4),
+                    cairo_surface_destroy);
+    cairo_text_extents_t extents{};
+    {
+        const Context cr = textContext(surface.get(), size);
+        cairo_set_source_rgb(cr.get(), colour.r / 255.0, colour.g / 255.0, colour.b / 255.0);
+        cairo_text_extents(cr.get(), shown.c_str(), &extents);
+        cairo_move_to(cr.get(), x, y + std::round(capitalHeight * size));
+        cairo_show_text(cr.get(), shown.c_str());
     }
-    return pen - x;
+    cairo_surface_flush(surface.get());
+    return int(std::lround(extents.x_advance));
 }
 
+int RgbImage::textWidth(const std::string& text, double size) {
+    const Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
+    const Context cr = textContext(surface.get(), size);
+    cairo_text_extents_t extents{};
+    cairo_text_extents(cr.get(), drawable(text).c_str(), &extents);
+    return int(std::lround(extents.x_advance));
+}
+
+int RgbImage::textHeight(double size) { return int(std::lround(capitalHeight * size)); }
+
 std::string encodePng(const RgbImage& image) {
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(image.pixels().size() * 3);
+    for (const std::uint32_t p : image.pixels()) {
+        rgb.push_back(std::uint8_t(p >> 16));
+        rgb.push_back(std::uint8_t(p >> 8));
+        rgb.push_back(std::uint8_t(p));
+    }
     png_image png{};
     png.version = PNG_IMAGE_VERSION;
     png.width = static_cast<png_uint_32>(image.width());
@@ -178,20 +157,51 @@ std::string encodePng(const RgbImage& image) {
     png.format = PNG_FORMAT_RGB;
 
     png_alloc_size_t size = 0;
-    if (!png_image_write_get_memory_size(png, size, 0, image.pixels().data(), 0, nullptr))
+    if (!png_image_write_get_memory_size(png, size, 0, rgb.data(), 0, nullptr))
         throw std::runtime_error(std::string("PNG encoding failed: ") + png.message);
     std::string bytes(size, '\0');
-    if (!png_image_write_to_memory(&png, &bytes[0], &size, 0, image.pixels().data(), 0, nullptr))
+    if (!png_image_write_to_memory(&png, &bytes[0], &size, 0, rgb.data(), 0, nullptr))
         throw std::runtime_error(std::string("PNG encoding failed: ") + png.message);
     bytes.resize(size);
     return bytes;
 }
 
-std::string fitText(const std::string& text, int maxCharacters) {
-    if (maxCharacters < 0) maxCharacters = 0;
-    if (int(text.size()) <= maxCharacters) return text;
-    if (maxCharacters <= 2) return text.substr(0, std::size_t(maxCharacters));
-    return text.substr(0, std::size_t(maxCharacters - 2)) + "..";
+std::string fitText(const std::string& text, int maxWidth, double size, const std::vector<std::string>& others) {
+    const std::vector<std::string> points = codePoints(text);
+    if (RgbImage::textWidth(text, size) <= maxWidth) return joined(points, 0, points.size());
+    // Per other text, how many code points this one shares with it at the start and at the end.
+    std::vector<std::pair<std::size_t, std::size_t>> shared;
+    for (const std::string& other : others) {
+        const std::vector<std::string> theirs = codePoints(other);
+        if (theirs == points) continue;
+        std::size_t front = 0, back = 0;
+        while (front < points.size() && front < theirs.size() && points[front] == theirs[front]) ++front;
+        while (back < points.size() && back < theirs.size() &&
+               points[points.size() - 1 - back] == theirs[theirs.size() - 1 - back])
+            ++back;
+        shared.emplace_back(front, back);
+    }
+    for (std::size_t keep = points.size(); keep-- > 0;) {
+        // The cut in the middle, unless moving it keeps a difference from every other text in view.
+        std::size_t head = (keep + 1) / 2;
+        for (std::size_t shift = 0; shift <= keep; ++shift) {
+            const std::size_t candidates[2] = {(keep + 1) / 2 + shift, (keep + 1) / 2 - std::min(shift, (keep + 1) / 2)};
+            const auto apart = [&](std::size_t h) {
+                if (h > keep) return false;
+                for (const auto& [front, back] : shared)
+                    if (h <= front && keep - h <= back) return false;
+                return true;
+            };
+            if (apart(candidates[0]) || apart(candidates[1])) {
+                head = apart(candidates[0]) ? candidates[0] : candidates[1];
+                break;
+            }
+        }
+        const std::string shortened =
+            joined(points, 0, head) + ellipsis + joined(points, points.size() - (keep - head), points.size());
+        if (RgbImage::textWidth(shortened, size) <= maxWidth) return shortened;
+    }
+    return std::string();
 }
 
 } // namespace vocelle

@@ -1,6 +1,6 @@
 #pragma once
-// A small RGB picture in memory with just the drawing the preview needs, text included (a
-// built-in 5 x 7 pixel font covering printable ASCII), and its PNG encoding through libpng.
+// A small RGB picture in memory with just the drawing the preview needs, text through Cairo in
+// DejaVu Sans (any UTF-8 text), and its PNG encoding through libpng.
 
 #include <cstdint>
 #include <string>
@@ -26,26 +26,29 @@ public:
     void set(int x, int y, Rgb colour);
     void fillRect(int x, int y, int w, int h, Rgb colour);
     void outlineRect(int x, int y, int w, int h, Rgb colour);
-    // Text with its top left corner at (x, y), each font pixel drawn scale x scale. Bytes outside
-    // printable ASCII are drawn as '?'. Returns the width drawn.
-    int drawText(int x, int y, const std::string& text, Rgb colour, int scale);
+    // Text of `size` pixels to the em with the top of its capitals at y; bytes that are not
+    // UTF-8 are drawn as U+FFFD. Returns the width drawn.
+    int drawText(int x, int y, const std::string& text, Rgb colour, double size);
 
-    static int textWidth(const std::string& text, int scale) { return int(text.size()) * advance * scale; }
-    static int textHeight(int scale) { return glyphHeight * scale; }
-    static constexpr int glyphWidth = 5, glyphHeight = 7, advance = 6;
+    static int textWidth(const std::string& text, double size);
+    // Height of a capital letter.
+    static int textHeight(double size);
 
-    // Row after row, three bytes a pixel.
-    const std::vector<std::uint8_t>& pixels() const { return pixels_; }
+    // Row after row, one 0x00rrggbb word a pixel (Cairo's RGB24).
+    const std::vector<std::uint32_t>& pixels() const { return pixels_; }
 
 private:
     int width_, height_;
-    std::vector<std::uint8_t> pixels_;
+    std::vector<std::uint32_t> pixels_;
 };
 
 // The picture as PNG file bytes; throws std::runtime_error when libpng refuses it.
 std::string encodePng(const RgbImage& image);
 
-// Cuts text to at most maxCharacters, ending it with ".." when cut.
-std::string fitText(const std::string& text, int maxCharacters);
+// Text that fits maxWidth pixels at `size`: shortened in the middle with an ellipsis, the cut
+// moved towards one end where that keeps it apart from each of `others` (names shown beside it
+// that share its start and end).
+std::string fitText(const std::string& text, int maxWidth, double size,
+                    const std::vector<std::string>& others = {});
 
 } // namespace vocelle

@@ -40,4 +40,9 @@ glm::ivec3 worldPosition(const glm::ivec3& stored, VoiConvention convention) {
     return {fromAC(stored.z), fromAC(stored.x), fromAC(stored.y)};
 }
 
+glm::ivec3 storedVoxel(const glm::ivec3& world, VoiConvention convention) {
+    if (convention == VoiConvention::Talairach) return world;
+    return {fromAC(world.y), fromAC(world.z), fromAC(world.x)};
+}
+
 } // namespace vocelle

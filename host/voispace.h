@@ -25,6 +25,9 @@ glm::ivec3 cubeVoxel(const glm::ivec3& stored, VoiConvention convention);
 // z superior, the AC at 0.
 glm::ivec3 worldPosition(const glm::ivec3& stored, VoiConvention convention);
 
+// The stored voxel of a RAS+ world position in mm: the inverse of worldPosition.
+glm::ivec3 storedVoxel(const glm::ivec3& world, VoiConvention convention);
+
 // Cube voxels run 0 to 255 on each axis.
 constexpr int cubeSize = 256;
 constexpr int cubeAC = 128;

@@ -624,6 +624,8 @@ void fillEntries(const std::vector<KeptRun>& kept, const RegionSets& sets, bool 
 
 } // namespace
 
+glm::tvec3<int> voiColour(long long index) { return voiColours[index % 6]; }
+
 VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                     const TAL& tal, ConversionStats* stats) {
     float m[4][4];
@@ -653,7 +655,7 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
         for (long long i = 0; i < regions; ++i) {
             single_VOI& entry = result.vois[static_cast<size_t>(i)];
             entry.NameOfVOI.set("NameOfVOI", "VOI " + std::to_string(i + 1), entryWidth);
-            entry.color = voiColours[i % 6];
+            entry.color = voiColour(i);
         }
 
         const long long cells = static_cast<long long>(nx) * ny * nz;

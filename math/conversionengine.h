@@ -21,6 +21,8 @@
 // voxel (the size of the float mask it replaces), one small node per region membership and one
 // small record per run of kept voxels.
 
+#include <glm/vec3.hpp>
+
 namespace vocelle {
 
 class FMR;
@@ -39,6 +41,9 @@ struct ConversionStats {
     };
     Path path = NoScan;
 };
+
+// The colour of the entry at position index (from 0) of a converted VOI; six colours repeat.
+glm::tvec3<int> voiColour(long long index);
 
 // The regions of roi converted as ROI::ConvertToVOI describes; stats, when given, says how.
 VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,

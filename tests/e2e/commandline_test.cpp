@@ -23,7 +23,8 @@ TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
          {"", "frobnicate", "run a b", "run --frobnicate", "--host-version 2.8 run",
           "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
           "convert --roi r x", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
-          "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi"}) {
+          "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi",
+          "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi"}) {
         const ParsedArguments parsed = parse(line);
         EXPECT_EQ(parsed.command, nullptr) << line;
         EXPECT_NE(parsed.error, "") << line;
@@ -48,6 +49,10 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
                   convert.output,
               "rfiacto");
     EXPECT_FALSE(parse("print --no-voxels a.roi").options.withVoxels);
+    EXPECT_TRUE(parse("export-nifti --4d a.voi").options.oneVolumePerVoi);
+    const HostOptions imported = parse("import-nifti a.nii --space TAL -o b.voi").options;
+    EXPECT_EQ(imported.document + imported.space + imported.output + parse("preview a.voi --underlay u.nii").options.underlay,
+              "a.niiTALb.voiu.nii");
     EXPECT_EQ(parse("--version").text.rfind("vocelle ", 0), 0u);
 }
 

@@ -1,5 +1,6 @@
 """vocelle export-nifti read back by nibabel, as an analysis package reads it: each label sits at
-the world coordinates its VOI voxels stand for, in both conventions. Usage: VOCELLE WORK_FOLDER"""
+the world coordinates its VOI voxels stand for, in both conventions; and images made by nibabel
+read by import-nifti. Usage: VOCELLE WORK_FOLDER"""
 import os
 import shutil
 import subprocess
@@ -56,4 +57,85 @@ check(table == "index\tname\tcolor\tvoxels\n1\tright motor\t#ff2832\t3\n2\tcorne
 _, acpc = export("ACPC", lambda w: (128 - w[1], 128 - w[2], 128 - w[0]), "acpc.nii")
 check(np.array_equal(np.asarray(acpc.dataobj), labels) and np.allclose(acpc.affine, tal.affine)
       and acpc.header["sform_code"] == 2, "AC-PC image differs")
+
+
+def read_voi(path):
+    """(name, colour, set of voxels) per entry of a VOI file."""
+    entries, lines = [], open(path).read().split("\n")
+    for n, line in enumerate(lines):
+        if line.startswith("NameOfVOI:"):
+            count = int(lines[n + 3].split()[1])
+            voxels = {tuple(map(int, v.split())) for v in lines[n + 4:n + 4 + count]}
+            entries.append((line.split(None, 1)[1], lines[n + 1].split(None, 1)[1], voxels))
+    return entries
+
+
+def vocelle_run(*arguments, status=0):
+    result = subprocess.run([vocelle, *arguments], cwd=work, capture_output=True, text=True)
+    check(result.returncode == status and (status == 0 or result.stderr.count("\n") == 1), (arguments, result))
+    return result
+
+
+def save(name, data, affine, code, qform_only=False):
+    image = nib.Nifti1Image(data, affine)
+    image.set_sform(affine, 0 if qform_only else code)
+    image.set_qform(affine, code)
+    nib.save(image, os.path.join(work, name))
+
+
+# One volume per VOI keeps the voxel the first and third VOI share, and comes back whole.
+vocelle_run("export-nifti", "--4d", "TAL.voi", "-o", "four.nii.gz")
+four = nib.load(os.path.join(work, "four.nii.gz"))
+masks = np.asarray(four.dataobj)
+check(four.shape == (256, 256, 256, 3) and masks.dtype == np.uint8 and masks.max() == 1 and four.header["sform_code"] == 3,
+      four.shape)
+for n, (_, _, voxels) in enumerate(VOIS):
+    world = {tuple(int(round(c)) for c in p) for p in nib.affines.apply_affine(four.affine, np.argwhere(masks[..., n]))}
+    check(world == set(voxels) - {(500, 0, 0)}, (n, world))
+vocelle_run("import-nifti", "four.nii.gz", "-o", "back.voi")
+check(read_voi(os.path.join(work, "back.voi")) == [(name, colour, set(v) - {(500, 0, 0)}) for name, colour, v in VOIS],
+      read_voi(os.path.join(work, "back.voi")))
+
+# A 2 mm Talairach atlas: label 7 named by an FSLeyes table, label 2 not. Its voxel edges fall
+# between cube voxel centres, so each 2 mm voxel gives exactly 2 x 2 x 2 cube voxels.
+atlas, affine = np.zeros((40, 40, 40), np.int16), np.diag([2.0, 2.0, 2.0, 1.0])
+affine[:3, 3] = [-40.5, -30.5, -20.5]
+atlas[10:13, 5:7, 20:21], atlas[30:32, 30:33, 2:4] = 7, 2
+save("atlas.nii.gz", atlas, affine, 3)
+with open(os.path.join(work, "atlas.lut"), "w") as f:
+    f.write("7 0.0 1.0 0.5 Gyrus précentral\n")
+vocelle_run("import-nifti", "atlas.nii.gz")
+imported = read_voi(os.path.join(work, "atlas.voi"))
+
+
+def cube_box(low, high):  # image voxels low..high-1 on each axis, in world mm of the cube
+    ranges = [range(int(np.ceil(2 * a + o - 1)), int(np.floor(2 * (b - 1) + o + 1)) + 1)
+              for a, b, o in zip(low, high, affine[:3, 3])]
+    return {(x, y, z) for x in ranges[0] for y in ranges[1] for z in ranges[2]}
+
+
+check(imported == [("Label 2", "255 40 50", cube_box((30, 30, 2), (32, 33, 4))),
+                   ("Gyrus précentral", "0 255 128", cube_box((10, 5, 20), (13, 7, 21)))]
+      and len(imported[1][2]) == 3 * 2 * 1 * 8, [(n, c, len(v)) for n, c, v in imported])
+# Asked for AC-PC, the same places are stored as cube voxels.
+vocelle_run("import-nifti", "atlas.nii.gz", "--space", "ACPC", "-o", "atlas_acpc.voi")
+check([v for _, _, v in read_voi(os.path.join(work, "atlas_acpc.voi"))] ==
+      [{(128 - y, 128 - z, 128 - x) for x, y, z in v} for _, _, v in imported], "AC-PC placement")
+
+# 1 mm, left-right flipped, qform only: each voxel centre in its nearest cube voxel; aligned anatomy.
+flipped, affine = np.zeros((20, 20, 20), np.uint8), np.diag([-1.0, 1.0, 1.0, 1.0])
+affine[:3, 3] = [10, -5, 3]
+flipped[2, 3, 4] = flipped[2, 3, 5] = 1
+save("flipped.nii", flipped, affine, 2, qform_only=True)
+vocelle_run("import-nifti", "flipped.nii", "-o", "flipped.voi")
+check(read_voi(os.path.join(work, "flipped.voi"))[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)},
+      read_voi(os.path.join(work, "flipped.voi")))
+
+# Refused in one line, nothing written: not 3-D, not whole numbers, no orientation.
+save("flat.nii", np.ones((4, 4), np.int16), np.eye(4), 2)
+save("real.nii", np.full((4, 4, 4), 1.5, np.float32), np.eye(4), 2)
+save("lost.nii", np.ones((4, 4, 4), np.int16), np.eye(4), 0)
+for name in ("flat", "real", "lost"):
+    result = vocelle_run("import-nifti", name + ".nii", status=2)
+    check(name + ".nii" in result.stderr and not os.path.exists(os.path.join(work, name + ".voi")), result.stderr)
 shutil.rmtree(work, ignore_errors=True)

@@ -1,0 +1,139 @@
+#include <vocelle/host/labeltable.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+
+namespace vocelle {
+
+namespace {
+
+std::vector<std::string> cells(const std::string& line) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+        out.push_back(line.substr(start, tab - start));
+    out.push_back(line.substr(start));
+    return out;
+}
+
+std::string trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r");
+    if (first == std::string::npos) return std::string();
+    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool parseIndex(const std::string& text, long long& index) {
+    std::istringstream in(trimmed(text));
+    return bool(in >> index) && in.peek() == EOF;
+}
+
+bool parseHexColour(const std::string& text, glm::ivec3& colour) {
+    unsigned r, g, b;
+    char extra;
+    const std::string cell = trimmed(text);
+    if (cell.size() != 7 || std::sscanf(cell.c_str(), "#%2x%2x%2x%c", &r, &g, &b, &extra) != 3) return false;
+    colour = {int(r), int(g), int(b)};
+    return true;
+}
+
+class TableReader {
+public:
+    explicit TableReader(const std::string& path) : path_(path) {}
+    [[noreturn]] void fail(const std::string& problem) const {
+        throw std::runtime_error(path_ + " line " + std::to_string(line_) + ": " + problem);
+    }
+    bool next(std::ifstream& in, std::string& text) {
+        if (!std::getline(in, text)) return false;
+        ++line_;
+        if (!text.empty() && text.back() == '\r') text.pop_back();
+        return true;
+    }
+    void add(LabelEntry entry, std::vector<LabelEntry>& entries) {
+        if (!seen_.insert(entry.index).second) fail("label " + std::to_string(entry.index) + " is given twice");
+        entries.push_back(std::move(entry));
+    }
+
+private:
+    std::string path_;
+    int line_ = 0;
+    std::set<long long> seen_;
+};
+
+void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>& entries) {
+    TableReader reader(path);
+    std::string text;
+    if (!reader.next(in, text)) reader.fail("no header line");
+    const std::vector<std::string> header = cells(text);
+    const auto column = [&](const char* name) {
+        return std::size_t(std::find(header.begin(), header.end(), name) - header.begin());
+    };
+    const std::size_t index = column("index"), name = column("name"), colour = column("color");
+    if (index == header.size()) reader.fail("no column \"index\"");
+    while (reader.next(in, text)) {
+        if (trimmed(text).empty()) continue;
+        const std::vector<std::string> row = cells(text);
+        LabelEntry entry;
+        if (index >= row.size() || !parseIndex(row[index], entry.index)) reader.fail("no label number");
+        if (name < row.size()) entry.name = row[name];
+        if (colour < row.size() && !trimmed(row[colour]).empty()) {
+            if (!parseHexColour(row[colour], entry.colour)) reader.fail("colour is not #rrggbb");
+            entry.hasColour = true;
+        }
+        reader.add(std::move(entry), entries);
+    }
+}
+
+void readLut(const std::string& path, std::ifstream& in, std::vector<LabelEntry>& entries) {
+    TableReader reader(path);
+    std::string text;
+    while (reader.next(in, text)) {
+        if (trimmed(text).empty() || trimmed(text)[0] == '#') continue;
+        std::istringstream row(text);
+        LabelEntry entry;
+        double rgb[3];
+        if (!(row >> entry.index >> rgb[0] >> rgb[1] >> rgb[2])) reader.fail("expected: label red green blue name");
+        for (int c = 0; c < 3; ++c) {
+            if (!(rgb[c] >= 0.0 && rgb[c] <= 1.0)) reader.fail("colour values must lie from 0 to 1");
+            entry.colour[c] = int(std::lround(rgb[c] * 255.0));
+        }
+        entry.hasColour = true;
+        std::getline(row, entry.name);
+        entry.name = trimmed(entry.name);
+        reader.add(std::move(entry), entries);
+    }
+}
+
+} // namespace
+
+std::string hexColour(const glm::ivec3& colour) {
+    char text[8];
+    const auto channel = [](int v) { return v < 0 ? 0 : v > 255 ? 255 : v; };
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", channel(colour.r), channel(colour.g), channel(colour.b));
+    return text;
+}
+
+std::string tableText(const std::string& name) {
+    std::string text = name;
+    for (char& c : text)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    return text;
+}
+
+bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath) {
+    for (const char* ending : {".tsv", ".lut"}) {
+        std::ifstream in(stem + ending, std::ios::binary);
+        if (!in) continue;
+        tablePath = stem + ending;
+        if (std::string(ending) == ".tsv") readTsv(tablePath, in, entries);
+        else readLut(tablePath, in, entries);
+        return true;
+    }
+    return false;
+}
+
+} // namespace vocelle

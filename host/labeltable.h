@@ -1,0 +1,32 @@
+#pragma once
+// The label table that goes beside a label image: which label number stands for which VOI name
+// and colour. Written as export-nifti's tab-separated STEM.tsv (index, name, color as #rrggbb,
+// voxels); read from that or from an FSLeyes lookup table STEM.lut (index, red, green, blue
+// from 0 to 1, name).
+
+#include <glm/vec3.hpp>
+
+#include <string>
+#include <vector>
+
+namespace vocelle {
+
+struct LabelEntry {
+    long long index = 0;
+    std::string name;
+    bool hasColour = false;
+    glm::ivec3 colour{0, 0, 0};
+};
+
+// "#rrggbb", each channel clamped to 0 to 255.
+std::string hexColour(const glm::ivec3& colour);
+
+// A name as one table cell: tabs and line ends would break the columns.
+std::string tableText(const std::string& name);
+
+// Reads STEM.tsv, else STEM.lut, into entries and names the file read in tablePath; false when
+// neither exists. Throws std::runtime_error naming the table and line for a row it cannot read
+// or a label given twice.
+bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath);
+
+} // namespace vocelle

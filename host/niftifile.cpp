@@ -1,0 +1,257 @@
+#include <vocelle/host/niftifile.h>
+
+#include <zlib.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+
+namespace vocelle {
+
+namespace {
+
+bool endsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+[[noreturn]] void systemFailure(const std::string& what, const std::string& path, int error) {
+    throw std::runtime_error("cannot " + what + " " + path + ": " + std::strerror(error));
+}
+
+// Opening it ourselves first gives the system's reason, which the library would only print; a
+// folder or pipe is refused without being read.
+void checkReadableFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) systemFailure("read", path, errno);
+    struct stat info {};
+    const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    ::close(fd);
+    if (!regular) systemFailure("read", path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+}
+
+// Elements of the data, or 0 when the dimensions are not positive; saturates instead of
+// overflowing.
+std::size_t elementCount(const nifti_image& image) {
+    if (image.ndim < 1 || image.ndim > 7) return 0;
+    std::size_t count = 1;
+    for (int d = 1; d <= image.ndim; ++d) {
+        if (image.dim[d] < 1) return 0;
+        if (count > (std::size_t(1) << 40)) return std::size_t(1) << 40;
+        count *= std::size_t(image.dim[d]);
+    }
+    return count;
+}
+
+// One output file: plain writes, or through zlib for .gz.
+class OutputFile {
+public:
+    OutputFile(const std::string& path, bool compressed) {
+        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd_ < 0) {
+            fail(errno);
+            return;
+        }
+        if (!compressed) return;
+        const int own = ::dup(fd_);
+        gz_ = own < 0 ? nullptr : gzdopen(own, "wb6");
+        if (gz_ == nullptr) {
+            if (own >= 0) ::close(own);
+            fail(errno != 0 ? errno : ENOMEM);
+        }
+    }
+    ~OutputFile() {
+        if (gz_ != nullptr) gzclose(gz_);
+        if (fd_ >= 0) ::close(fd_);
+    }
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    int error() const { return error_; }
+
+    void put(const void* bytes, std::size_t size) {
+        const char* next = static_cast<const char*>(bytes);
+        while (error_ == 0 && size > 0) {
+            const std::size_t chunk = size < (std::size_t(1) << 30) ? size : (std::size_t(1) << 30);
+            if (gz_ != nullptr) {
+                if (gzwrite(gz_, next, unsigned(chunk)) != int(chunk)) return failCompressed();
+            } else {
+                const ssize_t written = ::write(fd_, next, chunk);
+                if (written < 0 && errno == EINTR) continue;
+                if (written <= 0) return fail(written < 0 ? errno : EIO);
+                next += written;
+                size -= std::size_t(written);
+                continue;
+            }
+            next += chunk;
+            size -= chunk;
+        }
+    }
+
+    // Flushes everything to disk; false (with error()) when any step failed.
+    bool finish() {
+        if (gz_ != nullptr) {
+            errno = 0;
+            const int status = gzclose(gz_);
+            gz_ = nullptr;
+            if (status != Z_OK && error_ == 0) fail(status == Z_ERRNO && errno != 0 ? errno : EIO);
+        }
+        if (error_ == 0 && ::fsync(fd_) != 0) fail(errno);
+        if (::close(fd_) != 0 && error_ == 0) fail(errno);
+        fd_ = -1;
+        return error_ == 0;
+    }
+
+private:
+    void fail(int error) {
+        if (error_ == 0) error_ = error;
+    }
+    void failCompressed() {
+        int status = Z_OK;
+        gzerror(gz_, &status);
+        fail(status == Z_ERRNO && errno != 0 ? errno : status == Z_MEM_ERROR ? ENOMEM : EIO);
+    }
+
+    int fd_ = -1;
+    gzFile gz_ = nullptr;
+    int error_ = 0;
+};
+
+} // namespace
+
+QuietNifti::QuietNifti() : saved_(-1) {
+    std::fflush(stderr);
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null < 0) return;
+    saved_ = ::dup(STDERR_FILENO);
+    if (saved_ >= 0) ::dup2(null, STDERR_FILENO);
+    ::close(null);
+}
+
+QuietNifti::~QuietNifti() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    ::dup2(saved_, STDERR_FILENO);
+    ::close(saved_);
+}
+
+std::string niftiStem(const std::string& path) {
+    if (endsWith(path, ".nii.gz")) return path.substr(0, path.size() - 7);
+    if (endsWith(path, ".nii")) return path.substr(0, path.size() - 4);
+    return std::string();
+}
+
+NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes) {
+    checkReadableFile(path);
+    NiftiImage image;
+    {
+        const QuietNifti quiet;
+        image.reset(nifti_image_read(path.c_str(), 0));
+    }
+    if (!image) throw std::runtime_error(path + " is not a NIfTI-1 image");
+    const std::size_t elements = elementCount(*image);
+    if (elements == 0) throw std::runtime_error(path + " has no voxels (a dimension is 0 or less)");
+    if (image->nbyper < 1 || elements > maxBytes / std::size_t(image->nbyper))
+        throw std::runtime_error(path + " is too large to load (more than " +
+                                 std::to_string(maxBytes >> 20) + " MiB of data)");
+    int loaded;
+    {
+        const QuietNifti quiet;
+        loaded = nifti_image_load(image.get());
+    }
+    if (loaded != 0 || image->data == nullptr)
+        throw std::runtime_error(path + ": the image data is cut short or damaged");
+    return image;
+}
+
+bool niftiRealValued(const nifti_image& image) {
+    switch (image.datatype) {
+    case NIFTI_TYPE_UINT8: case NIFTI_TYPE_INT8: case NIFTI_TYPE_INT16: case NIFTI_TYPE_UINT16:
+    case NIFTI_TYPE_INT32: case NIFTI_TYPE_UINT32: case NIFTI_TYPE_INT64: case NIFTI_TYPE_UINT64:
+    case NIFTI_TYPE_FLOAT32: case NIFTI_TYPE_FLOAT64:
+        return true;
+    default:
+        return false;
+    }
+}
+
+double niftiValue(const nifti_image& image, std::size_t index) {
+    const void* data = image.data;
+    double value = 0;
+    switch (image.datatype) {
+    case NIFTI_TYPE_UINT8: value = static_cast<const std::uint8_t*>(data)[index]; break;
+    case NIFTI_TYPE_INT8: value = static_cast<const std::int8_t*>(data)[index]; break;
+    case NIFTI_TYPE_INT16: value = static_cast<const std::int16_t*>(data)[index]; break;
+    case NIFTI_TYPE_UINT16: value = static_cast<const std::uint16_t*>(data)[index]; break;
+    case NIFTI_TYPE_INT32: value = static_cast<const std::int32_t*>(data)[index]; break;
+    case NIFTI_TYPE_UINT32: value = static_cast<const std::uint32_t*>(data)[index]; break;
+    case NIFTI_TYPE_INT64: value = double(static_cast<const std::int64_t*>(data)[index]); break;
+    case NIFTI_TYPE_UINT64: value = double(static_cast<const std::uint64_t*>(data)[index]); break;
+    case NIFTI_TYPE_FLOAT32: value = static_cast<const float*>(data)[index]; break;
+    case NIFTI_TYPE_FLOAT64: value = static_cast<const double*>(data)[index]; break;
+    default: return 0;
+    }
+    if (image.scl_slope != 0.0f && std::isfinite(image.scl_slope) && std::isfinite(image.scl_inter))
+        value = value * double(image.scl_slope) + double(image.scl_inter);
+    return value;
+}
+
+mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code) {
+    const bool sform = image.sform_code > 0;
+    code = sform ? image.sform_code : image.qform_code;
+    if (code <= 0) throw std::runtime_error(path + " has no orientation: its sform and qform codes are 0");
+    const mat44 toWorld = sform ? image.sto_xyz : image.qto_xyz;
+    const auto& m = toWorld.m;
+    const double determinant = double(m[0][0]) * (double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1]) -
+                               double(m[0][1]) * (double(m[1][0]) * m[2][2] - double(m[1][2]) * m[2][0]) +
+                               double(m[0][2]) * (double(m[1][0]) * m[2][1] - double(m[1][1]) * m[2][0]);
+    bool finite = std::isfinite(determinant);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c) finite = finite && std::isfinite(m[r][c]);
+    if (!finite || std::fabs(determinant) < 1e-6)
+        throw std::runtime_error(path + " has no usable orientation: its voxel-to-world matrix is singular");
+    return toWorld;
+}
+
+void writeNiftiImage(const std::string& path, nifti_image& image,
+                     const std::function<void(const ByteSink&)>& writeData) {
+    // One file: the 348-byte header, a 4-byte extender saying "no extensions", then the data.
+    constexpr int dataOffset = 352;
+    image.nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    image.iname_offset = dataOffset;
+    nifti_1_header header;
+    {
+        const QuietNifti quiet;
+        header = nifti_convert_nim2nhdr(&image);
+    }
+    static_assert(sizeof header == 348, "NIfTI-1 header size");
+
+    const std::string temporary = path + ".~" + std::to_string(::getpid());
+    const char extender[4] = {0, 0, 0, 0};
+    int error;
+    try {
+        OutputFile out(temporary, endsWith(path, ".gz"));
+        if (out.error() == 0) {
+            out.put(&header, sizeof header);
+            out.put(extender, sizeof extender);
+            writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
+        }
+        error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
+    } catch (...) {
+        std::remove(temporary.c_str());
+        throw;
+    }
+    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) {
+        std::remove(temporary.c_str());
+        systemFailure("write", path, error);
+    }
+}
+
+} // namespace vocelle

@@ -1,0 +1,59 @@
+#pragma once
+// NIfTI-1 single files (.nii, .nii.gz) in and out, with the host's own error lines: the NIfTI
+// library composes and parses headers and reads data, but it prints its complaints on standard
+// error, so every call into it runs with standard error muted, and reading and writing the bytes
+// of a file is done here, where the system's reason for a failure is known.
+
+#include <nifti1_io.h>
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace vocelle {
+
+struct NiftiImageDeleter {
+    void operator()(nifti_image* image) const { nifti_image_free(image); }
+};
+using NiftiImage = std::unique_ptr<nifti_image, NiftiImageDeleter>;
+
+// Keeps standard error closed to the NIfTI library while it lives.
+class QuietNifti {
+public:
+    QuietNifti();
+    ~QuietNifti();
+    QuietNifti(const QuietNifti&) = delete;
+    QuietNifti& operator=(const QuietNifti&) = delete;
+
+private:
+    int saved_;
+};
+
+// The path without ".nii.gz" or ".nii"; empty when it ends in neither.
+std::string niftiStem(const std::string& path);
+
+// Reads header and data. Throws std::runtime_error with one line naming the file: the system's
+// reason when it cannot be opened, or what is wrong with it (not NIfTI-1, data cut short, too
+// large to load: more than maxBytes of data).
+NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes = std::size_t(1) << 31);
+
+// Whether niftiValue can read the image's data type (integers and reals, not complex or RGB).
+bool niftiRealValued(const nifti_image& image);
+// The value of element `index` of the data, scaled by scl_slope and scl_inter when set.
+double niftiValue(const nifti_image& image, std::size_t index);
+
+// The voxel-to-world (RAS+ mm) matrix: the sform, or the qform when the sform code is 0; code
+// tells which space the one taken says. Throws std::runtime_error naming path when neither code
+// is set or the matrix cannot be inverted.
+mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code);
+
+using ByteSink = std::function<void(const void* bytes, std::size_t size)>;
+
+// Writes `image`'s header (a single .nii or .nii.gz file, told by path) and the data that
+// writeData hands to its sink, under a temporary name beside path, renamed over it only when
+// complete. Throws std::runtime_error "cannot write PATH: reason" otherwise, leaving path as it was.
+void writeNiftiImage(const std::string& path, nifti_image& image,
+                     const std::function<void(const ByteSink&)>& writeData);
+
+} // namespace vocelle

@@ -1,0 +1,31 @@
+#pragma once
+// Reads a NIfTI-1 label image, or a 4-D image of 0/1 masks, as VOIs in the 256-voxel cube.
+//
+// A 3-D image gives one VOI per label (every non-zero whole value), in the order of the labels;
+// a 4-D image one VOI per volume. Labels named in the label table beside the image (STEM.tsv as
+// export-nifti writes it, or an FSLeyes STEM.lut) give their names and colours and are kept even
+// when no voxel holds them; others are named "Label N" and coloured as converted VOIs are.
+// Voxels are placed through the sform (the qform when the sform code is 0) into the cube of the
+// NIfTI export (world x, y, z in mm at cube grid i, j, k = x + 127, y + 127, z + 127): a 1 mm image
+// puts each voxel centre in the nearest cube voxel; any other voxel size takes every cube voxel
+// whose centre lies in a labelled image voxel.
+
+#include <vocelle/formats/myVOI.h>
+
+#include <string>
+
+namespace vocelle {
+
+struct NiftiImportReport {
+    std::string tablePath;     // the label table read; empty when there was none
+    long long outside = 0;     // labelled image voxels whose centre lies outside the cube
+    bool mniCode = false;      // the image says MNI space and no space was asked for
+};
+
+// space: "TAL" or "ACPC", or empty to take TAL when the image's code says Talairach and ACPC
+// otherwise. Throws std::runtime_error with one line naming the file for an image that is not
+// 3-D (or 4-D masks), has no usable orientation or holds values that are not whole numbers, and
+// for a label table that cannot be read.
+VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImportReport& report);
+
+} // namespace vocelle

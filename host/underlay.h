@@ -1,0 +1,36 @@
+#pragma once
+// An anatomical image drawn under the VOIs of a preview: any 3-D NIfTI-1 image in the VOIs'
+// space, sampled at the cube's voxels through its affine (the cube placed as in the NIfTI export)
+// and shown in grey through a window from its 2nd to its 98th percentile, so a few very bright
+// or dark voxels do not wash it out.
+
+#include <vocelle/host/niftifile.h>
+
+#include <glm/vec3.hpp>
+
+#include <string>
+
+namespace vocelle {
+
+class Underlay {
+public:
+    // Throws std::runtime_error with one line naming the file when it cannot be read, is not
+    // 3-D, holds no real values or has no usable orientation.
+    explicit Underlay(const std::string& path);
+
+    // Grey level from 0 to 1 at a cube voxel (trilinear), or -1 where the image does not reach.
+    float grey(const glm::ivec3& cube) const;
+
+    double windowLow() const { return low_; }
+    double windowHigh() const { return high_; }
+
+private:
+    double value(long long i, long long j, long long k) const;
+
+    NiftiImage image_;
+    mat44 toVoxel_;
+    long long nx_, ny_, nz_;
+    double low_ = 0, high_ = 1;
+};
+
+} // namespace vocelle
