@@ -385,6 +385,8 @@ std::string programHelp(const CLI::App& app) {
         out += "\n";
         appendUsage(out, "  ", *command);
         appendWrapped(out, "    ", wordsOf(command->get_description()), 4);
+        // A blank line keeps the option rows apart from the text, in the manual page too.
+        if (!listedOptions(*command).empty()) out += "\n";
         appendOptions(out, *command, 4);
     }
     appendPluginOptions(out, app);
