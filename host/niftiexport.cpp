@@ -6,8 +6,6 @@
 
 #include <nifti1_io.h>
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -150,33 +148,23 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath) {
     report.tablePath = tablePath;
     setGeometry(*image, convention, voi.ReferenceSpace.value(), voi.vois.size());
 
-    // Written under a temporary name beside the target, checked, then renamed over it.
-    const std::string temporary = imagePath.substr(0, imagePath.size() - (compressed ? 7 : 4)) + ".writing-" +
-                                  std::to_string(getpid()) + (compressed ? ".nii.gz" : ".nii");
-    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
-    if (nifti_set_filenames(image.get(), temporary.c_str(), 0, 1) != 0)
-        throw std::runtime_error("Cannot Create file: " + imagePath);
-    nifti_image_write(image.get());
-    if (!writtenCompletely(temporary, *image)) {
-        std::remove(temporary.c_str());
-        throw std::runtime_error("Cannot Create file: " + imagePath);
-    }
-
     std::ostringstream table;
     table << "index\tname\tcolor\tvoxels\n";
     for (std::size_t n = 0; n < voi.vois.size(); ++n)
         table << n + 1 << '\t' << tableText(voi.vois[n].NameOfVOI.value()) << '\t'
               << hexColour(voi.vois[n].color) << '\t' << counts[n] << '\n';
-    try {
+    image->nifti_type = NIFTI_FTYPE_NIFTI1_1;
+    // The table is saved while the image is still a temporary, so a table that cannot be saved
+    // leaves the old image in place.
+    const auto writeImage = [&](const std::string& temporary) {
+        if (nifti_set_filenames(image.get(), temporary.c_str(), 0, 1) != 0)
+            throw std::runtime_error("Cannot Create file: " + imagePath);
+        nifti_image_write(image.get());
+        if (!writtenCompletely(temporary, *image))
+            throw std::runtime_error("Cannot Create file: " + imagePath);
         saveReplacing(tablePath, [&](std::ostream& out) { out << table.str(); });
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
-    if (std::rename(temporary.c_str(), imagePath.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        throw std::runtime_error("Cannot Create file: " + imagePath);
-    }
+    };
+    saveReplacingFile(imagePath, writeImage, compressed ? ".nii.gz" : ".nii");
     return report;
 }
 
