@@ -10,6 +10,8 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
+#include <utility>
+#include <stdexcept>
 
 namespace vocelle {
 
@@ -17,6 +19,39 @@ namespace {
 
 // Only a regular file counts: a device or a pipe named in the list would hang the run.
 bool canOpen(const std::string& name) { return !name.empty() && isRegularFile(name) && fileExists(name); }
+
+// The documents are checked before they feed the conversion: a damaged one would give a VOI
+// that looks right and is not. Each refusal names the file and what is wrong with it.
+void refuseIf(bool wrong, const std::string& what, const std::string& path) {
+    if (wrong) throw std::runtime_error(what + ": " + path);
+}
+
+void checkReadCompletely(const std::string& readFault, const std::string& path) {
+    refuseIf(!readFault.empty(), "Read only partly (" + readFault + ")", path);
+}
+
+// Set, and above zero (NaN is not).
+template <typename T> bool positive(const Line<T>& line) { return line.isSet() && line.value() > T(0); }
+
+// The grid and voxel size the mapping divides by and scales with. The position section may be
+// missing: older files have none.
+void checkScanGeometry(const FMR& fmr) {
+    const std::pair<const char*, bool> values[] = {
+        {"ResolutionX", positive(fmr.ResolutionX)},
+        {"ResolutionY", positive(fmr.ResolutionY)},
+        {"NrOfSlices", positive(fmr.NrOfSlices)},
+        {"InplaneResolutionX", positive(fmr.InplaneResolutionX)},
+        {"InplaneResolutionY", positive(fmr.InplaneResolutionY)},
+        {"SliceThickness", positive(fmr.SliceThickness)}};
+    for (const auto& [key, isPositive] : values)
+        refuseIf(!isPositive, std::string("FMR has no positive ") + key, fmr.fileName);
+}
+
+void checkInitialAlignment(const TRF& ia) {
+    refuseIf(ia.DataFormat.value() != "Matrix", "Initial alignment has no matrix", ia.fileName);
+    refuseIf(!positive(ia.ToVMRVoxelRes), "Initial alignment has no positive ToVMRVoxelRes",
+             ia.fileName);
+}
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
     logger.clear();
@@ -56,11 +91,18 @@ void convertJob(const ConversionJob& job) {
     // Built in this order, and all released when the job returns, so only one job's documents
     // (its slice data included) are ever held at a time.
     ROI roi(job.roiName);
-    FMR fmr(job.fmrName, true);
+    checkReadCompletely(roi.readFault, job.roiName);
+    FMR fmr(job.fmrName, false);
+    checkReadCompletely(fmr.readFault, job.fmrName);
+    checkScanGeometry(fmr);
+    fmr.LoadSTC();
     TRF ia(job.iaTrfName);
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);
+    for (const TRF* trf : {&ia, &fa, &acpc}) checkReadCompletely(trf->readFault, trf->fileName);
+    checkInitialAlignment(ia);
     TAL tal = job.talName.empty() ? TAL() : TAL(job.talName);
+    checkReadCompletely(tal.readFault, job.talName);
     VOI voi;
 
     voi = roi.ConvertToVOI(fmr, ia, fa, acpc, tal);
@@ -68,6 +110,10 @@ void convertJob(const ConversionJob& job) {
     voi.Save();
 
     logger << logtexts::converted << job.roiName << std::flush;
+    // The name says Talairach, the content does not: the user must hear of it.
+    if (!job.talName.empty() && tal.FileVersion.value() == -1)
+        logger << logtexts::talAbsent << voi.ReferenceSpace.value() << logtexts::talAbsentEnd
+               << job.talName << std::flush;
 }
 
 void runConversion(const ConversionJob& job) {
