@@ -5,6 +5,8 @@
 #include "tests/plugin/hostcapture.h"
 #include "tests/text/scratchdir.h"
 
+#include <cstring>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -53,6 +55,34 @@ TEST_F(ConversionRun, EachFaultyJobIsLoggedAndTheRunGoesOn) {
                  failed + at("blocked.roi") + ": Cannot Create file: " + at("blocked_ACPC_.voi"),
                  "Converted " + at("plain.roi")}));
     EXPECT_TRUE(std::filesystem::is_directory(at("blocked_ACPC_.voi/kept")));
+}
+
+// The chooser's answer is the list only when it ends inside the buffer: 512 bytes without a
+// terminator were cut off and count as a cancelled choice. A list holding no job says so.
+TEST_F(ConversionRun, ChosenListMustEndInsideTheBuffer) {
+    const ScratchDir dir;
+    std::string path = dir.path().string();
+    while (path.size() < 300) path += "/" + std::string(200, 'd');
+    std::filesystem::create_directories(path);
+    path += "/" + std::string(510 - path.size(), 'j');
+    writeAll(path, "/b/\nS1.ROI\ns1.fmr\n");
+    static std::string answer;
+    static Entries messages;
+    tarn::hxGetOpenFileName = [](const char*, const char*, const char*, char* result) {
+        std::memcpy(result, answer.data(), answer.size());
+    };
+    tarn::hxMessageBox = [](const char* text) { messages.push_back(text); };
+    for (const bool terminated : {true, false}) {
+        answer = path + (terminated ? std::string(1, '\0') : "x");
+        messages.clear();
+        logs().clear();
+        runJobList();
+        EXPECT_EQ(messages, terminated ? Entries{} : Entries{" Error: Can not read this text file!"});
+        EXPECT_EQ(logs(), terminated ? Entries{"!!!! Job list holds no job (no line ends in roi): " + path}
+                                     : Entries{});
+    }
+    tarn::hxGetOpenFileName = nullptr;
+    tarn::hxMessageBox = nullptr;
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-// Columns and numbers come back through every document's round trip; here the quoting rules and
-// the YES/NO lines.
+// Columns and numbers come back through every document's round trip; here the quoting rules, the
+// YES/NO lines and values standing on the line after their key.
 #include <vocelle/text/line.h>
 
 #include <gtest/gtest.h>
@@ -41,6 +41,30 @@ TEST(Line, YesNo) {
         std::ostringstream out;
         printYesNoIfAllSet(line, out, 1);
         EXPECT_EQ(out.str(), std::string("Verified:  ") + (expected ? "YES" : "NO") + "\n");
+    }
+}
+
+// A value read from the line after its key prints on the key's line, parted by a blank, and
+// reads back the same; a value on its key's line keeps its column.
+TEST(Line, ValueAfterItsKeyReadsBackTheSame) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"NrOfTCPlots:\n7\n", "NrOfTCPlots: 7\n"},
+        {"NrOfTCPlots:\r\n7\n", "NrOfTCPlots: 7\n"},
+        {"NrOfTCPlots:\t\n7", "NrOfTCPlots: 7\n"},
+        {"NrOfTCPlots:  7\n", "NrOfTCPlots:  7\n"}};
+    for (const auto& [text, printed] : cases) {
+        std::string reprinted = text;
+        for (int pass = 0; pass < 2; ++pass) {
+            std::istringstream in(reprinted);
+            std::string key;
+            Line<int> line;
+            line.readLine(in >> key, key);
+            EXPECT_EQ(line.value(), 7) << text;
+            std::ostringstream out;
+            line.printLineIfAllSet(out, 1);
+            reprinted = out.str();
+        }
+        EXPECT_EQ(reprinted, printed) << text;
     }
 }
 
