@@ -1,11 +1,13 @@
 #include <vocelle/plugin/conversionrun.h>
 
 #include <vocelle/plugin/joblist.h>
+#include "fuzz/fuzzbodies.h"
 #include "tests/formats/conversionfiles.h"
 #include "tests/plugin/hostcapture.h"
 #include "tests/text/scratchdir.h"
 
 #include <cstring>
+#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -83,6 +85,31 @@ TEST_F(ConversionRun, ChosenListMustEndInsideTheBuffer) {
     }
     tarn::hxGetOpenFileName = nullptr;
     tarn::hxMessageBox = nullptr;
+}
+
+// Whatever a list holds, a run writes nothing but the VOIs of its jobs. Lists are drawn from the
+// lines of a study's jobs, names holding a NUL byte (which every file call would cut, making
+// the VOI of s1/run1.roi NUL .roi the ROI itself), both line ends and first lines of every sort;
+// the job-list fuzz body runs each on its study folder and compares every file before and after.
+TEST(JobListRun, WritesOnlyTheVoisOfItsJobs) {
+    const FuzzBody run = findFuzzBody("joblist");
+    const std::string bases[] = {"study/", "/study/", "", "study/s1/run1.roi", "study/s1"};
+    const std::string lines[] = {
+        "s1/run1.roi", "s1/run1.fmr", "s1/run1_IA.trf", "s1/run1_FA.trf", "s1/anat_ACPC.trf",
+        "s1/anat.tal", "s2/run1.roi", "s2/anat.tal", " s1/run1_ACPC_.voi", "s1/run1.stc", "S1.ROI",
+        std::string("s1/run1.roi\0.roi", 16), std::string("s1/run1.fmr\0_IA.trf", 20),
+        std::string("s1/anat.tal\0.roi", 16), std::string("s1/run1_ACPC_.voi\0x.roi", 23)};
+    std::mt19937 random(14);
+    for (int n = 0; n < 300; ++n) {
+        std::string list = bases[random() % std::size(bases)];
+        for (auto count = random() % 14; count > 0; --count)
+            list += (random() % 4 ? "\n" : "\r\n") + lines[random() % std::size(lines)];
+        try {
+            run(reinterpret_cast<const std::uint8_t*>(list.data()), list.size());
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << e.what() << " on the list:\n" << list;
+        }
+    }
 }
 
 } // namespace
