@@ -4,6 +4,7 @@
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/math/trffunctions.h>
+#include "tests/formats/conversionfiles.h"
 #include "tests/text/scratchdir.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,146 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
               runCalls(v280, start + chooser(dir.file("no list.txt")) +
                                  call("hxMessageBox", unreadable) + executed),
               "\nVocelle>  Running...\n" + finished + unreadable + "\n" + none, 2);
+}
+
+// `text` with its first `from` replaced by `to`.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    return text.replace(text.find(from), from.size(), to);
+}
+
+// A damaged document never feeds a conversion: its job is refused in one entry naming the file
+// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose TAL
+// without a FileVersion is noted. A list line holding a NUL byte names no file, although every
+// file call would read it as the last job's ROI. Nothing but that job's VOI is written.
+TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
+    namespace cf = conversionfiles;
+    const ScratchDir dir;
+    const std::string base = dir.path().string() + "/";
+    cf::Grid grid;
+    grid.nx = grid.ny = grid.nz = 8;
+    const std::string fmr = cf::fmr("d", grid), ia = cf::trf(true);
+    const struct {
+        std::string file, text, wrong;
+    } damaged[] = {
+        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 3\n1 2 3\n4 5",
+         "Read only partly (the file ends after 1 of the 3 voxels of region 1)"},
+        {".roi", "NrOfTCPlots: 2\nNrOfVoxels: 1\n1 2 3\n",
+         "Read only partly (the file ends after 1 of 2 regions)"},
+        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: x\n", "Read only partly (a value after NrOfVoxels: does not parse)"},
+        {"_IA.trf", "", "Initial alignment has no matrix"},
+        {"_IA.trf", replaced(ia, "ToVMRVoxelRes: 1", "ToVMRVoxelRes: -1"),
+         "Initial alignment has no positive ToVMRVoxelRes"},
+        {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1",
+         "Read only partly (the values after DataFormat: are cut off)"},
+        {"_ACPC.trf", "DataFormat: Matrix\n1 0 0 0\n0 1 x",
+         "Read only partly (a value after DataFormat: does not parse)"},
+        {".tal", "FileVersion: 1\nAC: 128 128 128\n",
+         "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)"},
+        {".tal", replaced(cf::tal(1), "AC: 128", "AC: 127.5"),
+         "Read only partly (a value after AC: does not parse)"},
+        {".fmr", replaced(fmr, "ResolutionX: 8", "ResolutionX: 0"), "FMR has no positive ResolutionX"},
+        {".fmr", replaced(fmr, "SliceThickness: 1\n", ""), "FMR has no positive SliceThickness"},
+        {".fmr", fmr + "SliceTimingTableSize: 2\n10 x\n", "Read only partly (a value after SliceTimingTableSize: does not parse)"},
+    };
+    std::string list = base + "\n", log = "\nVocelle>  Running...\n";
+    for (std::size_t i = 0; i < std::size(damaged); ++i) {
+        const std::string name = "d" + std::to_string(i);
+        list += cf::job(base, name, {{{4, 4, 4}}}, grid) + name + ".tal\n";
+        writeAll(base + name + ".tal", cf::tal(1));
+        writeAll(base + name + damaged[i].file, damaged[i].text);
+        log += "!!!! Could not convert " + base + name + ".roi: " + damaged[i].wrong + ": " + base +
+               name + damaged[i].file + "\n";
+    }
+    list += std::string("last.roi\0.roi\n", 14) + "last.fmr\nlast_IA.trf\nlast_FA.trf\nlast_ACPC.trf\n" +
+            cf::job(base, "last", {{{4, 4, 4}}}, grid) + "last.tal\n";
+    writeAll(base + "last.tal", replaced(cf::tal(1), "FileVersion: 1\n", ""));
+    writeAll(base + "jobs.txt", list);
+    log += "!!!! Not enough files could be loaded to convert " + base + "last.roi\n" +
+           "ROI could not be loaded: " + base + "last.roi\nConverted " + base + "last.roi\n" +
+           "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
+           base + "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n";
+    auto files = filesBelow(dir.path());
+    const ProgramRun run = runHost({"run", "jobs.txt"}, dir.path());
+    EXPECT_EQ(run.out + run.err + std::to_string(run.status), log + "1 converted, 13 not converted\n1");
+    files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
+    EXPECT_TRUE(filesBelow(dir.path()) == files);
+
+    // Print shows what a damaged document holds and says in one line that it is not all.
+    const ProgramRun printed = runHost({"print", "d1.roi"}, dir.path());
+    EXPECT_EQ(printed.out + printed.err + std::to_string(printed.status),
+              "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
+              "vocelle: d1.roi was read only partly (the file ends after 1 of 2 regions)\n0");
+
+    // A list that holds no job is no success.
+    writeAll(base + "upper.txt", base + "\nD0.ROI\nd0.fmr\n");
+    const ProgramRun none = runHost({"run", "upper.txt"}, dir.path());
+    EXPECT_EQ(none.out + none.err + std::to_string(none.status),
+              "\nVocelle>  Running...\n!!!! Job list holds no job (no line ends in roi): upper.txt\n"
+              "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
+              "vocelle: upper.txt holds no job: each job needs a line ending in roi, then lines "
+              "ending in fmr, IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n"
+              "0 converted, 0 not converted\n2");
+}
+
+// Saving keeps every promise of a plain save: a file the user may not write is refused and kept,
+// a writable file in a folder the user may not write to is written in place, a name as long as
+// the file system takes is saved, and a link has the file it points to replaced. Shown with the
+// NIfTI export, whose image and label table are both saved; permission cases run as nobody.
+TEST(Host, SavesWhereAPlainSaveWould) {
+    const Lines asNobody = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    Lines probe = asNobody;
+    probe.push_back("true");
+    if (runProgram(probe, ".").status != 0) GTEST_SKIP() << "cannot run a program as nobody";
+    const ScratchDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::copy_file(data + "/sample.voi", dir.file("v.voi"));
+    const std::string longName(250 - 4, 'n'), old = "old";
+    const struct {
+        std::string target;         // the image to write; its table ends .tsv instead
+        fs::perms folder, existing; // none: the target does not exist
+        bool nobody;
+        int status;
+    } saves[] = {
+        {"locked/v.nii", fs::perms::all, fs::perms::owner_read | fs::perms::others_read, true, 2},
+        {"closed/v.nii", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+         fs::perms::all, true, 0},
+        {"closednew/v.nii", fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec,
+         fs::perms::none, true, 2},
+        {"long/" + longName + ".nii", fs::perms::owner_all, fs::perms::none, false, 0},
+    };
+    for (const auto& save : saves) {
+        const fs::path image = dir.path() / save.target, table = fs::path(image).replace_extension(".tsv");
+        fs::create_directory(image.parent_path());
+        if (save.existing != fs::perms::none)
+            for (const auto& file : {image, table}) {
+                writeAll(file.string(), old);
+                fs::permissions(file, save.existing);
+            }
+        fs::permissions(image.parent_path(), save.folder);
+        Lines command = save.nobody ? asNobody : Lines{};
+        command.insert(command.end(), {binDir + "/vocelle", "export-nifti", "v.voi", "-o", save.target});
+        const ProgramRun run = runProgram(command, dir.path());
+        fs::permissions(image.parent_path(), fs::perms::owner_all);
+        const std::string written = readAll(image.string());
+        EXPECT_EQ(run.status, save.status) << save.target << run.err;
+        if (save.status == 0) {
+            EXPECT_TRUE(written.size() == 352 + (1 << 24) && written.compare(0, 2, "\x5c\x01") == 0)
+                << save.target;
+            EXPECT_EQ(readAll(table.string()).substr(0, 6), "index\t") << save.target;
+        } else {
+            EXPECT_EQ(run.err, "vocelle: Cannot Create file: " + save.target + "\n");
+            EXPECT_EQ(written + readAll(table.string()), save.existing == fs::perms::none ? "" : old + old);
+        }
+        EXPECT_EQ(std::distance(fs::directory_iterator(image.parent_path()), {}),
+                  save.status == 0 || save.existing != fs::perms::none ? 2 : 0) << save.target;
+    }
+
+    // A link stays and has the file it points to replaced.
+    fs::create_directory(dir.path() / "real");
+    fs::create_symlink("real/r.nii", dir.path() / "link.nii");
+    EXPECT_EQ(runHost({"export-nifti", "v.voi", "-o", "link.nii"}, dir.path()).status, 0);
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.nii"));
+    EXPECT_EQ(fs::file_size(dir.path() / "real/r.nii"), 352u + (1u << 24));
 }
 
 // Each region lands where examples/README.md says it was drawn (Talairach centre, right,
