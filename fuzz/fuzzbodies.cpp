@@ -11,15 +11,12 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include "tests/formats/conversionfiles.h"
+#include "tests/text/scratchdir.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <map>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -28,6 +25,8 @@
 namespace vocelle {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 void require(bool condition, const char* what) {
     if (!condition) throw BrokenInvariant(what);
@@ -159,164 +158,101 @@ void fuzzSdm(const std::uint8_t* data, std::size_t size) {
     }
 }
 
-// A folder of files that the runs below must leave alone, but for the VOIs of their jobs.
-class StudyFolder {
-public:
-    StudyFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vocelle-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        root_ = pattern + "/";
+// Runs `run`, which returns the VOI names of the jobs it ran, and fails unless every file it
+// created or changed below `folder` is one of them.
+void requireOnlyVoisWritten(const ScratchDir& folder, const std::function<std::set<std::string>()>& run) {
+    const auto before = filesBelow(folder.path());
+    std::set<std::string> vois;
+    for (const auto& name : run())
+        vois.insert(fs::path(name).lexically_normal().lexically_relative(folder.path()).string());
+    for (const auto& [name, bytes] : filesBelow(folder.path())) {
+        const auto old = before.find(name);
+        require((old != before.end() && old->second == bytes) || vois.count(name) == 1,
+                "a run wrote a file other than the VOI of a job");
+        if (old == before.end()) fs::remove(folder.path() / name);
     }
-    ~StudyFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    const std::string& root() const { return root_; }
+    require(filesBelow(folder.path()) == before, "a run removed a file");
+}
 
-    void write(const std::string& name, const std::string& bytes) const {
-        std::filesystem::create_directories(getPath(root_ + name));
-        std::ofstream(root_ + name, std::ios::binary) << bytes;
-    }
-
-    // Every regular file below the folder, by path, with its bytes.
-    std::map<std::string, std::string> files() const {
-        std::map<std::string, std::string> found;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
-            if (!entry.is_regular_file()) continue;
-            std::ifstream in(entry.path(), std::ios::binary);
-            found[entry.path().lexically_normal().string()] = {std::istreambuf_iterator<char>(in), {}};
-        }
-        return found;
-    }
-
-    // Runs `run`, which reports each job it runs to `ran`; then fails unless every file it
-    // created or changed is the VOI of one of those jobs, and puts the folder back as it was.
-    void requireOnlyVoisWritten(const std::function<void(const std::function<void(const ConversionJob&)>&)>& run) const {
-        const auto before = files();
-        std::set<std::string> vois;
-        run([&](const ConversionJob& job) {
-            vois.insert(std::filesystem::path(voiFileName(job)).lexically_normal().string());
-        });
-        const auto after = files();
-        for (const auto& old : before) require(after.count(old.first) == 1, "a run removed a file");
-        for (const auto& [name, bytes] : after) {
-            const auto old = before.find(name);
-            if (old != before.end() && old->second == bytes) continue;
-            require(vois.count(name) == 1, "a run wrote a file other than the VOI of a job");
-            if (old == before.end())
-                std::filesystem::remove(name);
-            else
-                std::ofstream(name, std::ios::binary) << old->second;
-        }
-    }
-
-private:
-    std::string root_;
-};
-
-// The files the job-list seeds name, under "study/", each job converting an ROI of no region so
-// that a run costs next to nothing.
-const StudyFolder& jobListStudy() {
-    static const StudyFolder folder;
+// A job list is read below a folder holding the files its seeds name, each job converting an ROI
+// of no region so that a run costs next to nothing. A list climbing out of the folder is only cut
+// into jobs.
+void fuzzJobList(const std::uint8_t* data, std::size_t size) {
+    namespace cf = conversionfiles;
+    static const ScratchDir folder;
     static const bool written = [] {
-        namespace cf = conversionfiles;
-        for (const std::string subject : {"s1", "s2"}) {
-            const std::string at = "study/" + subject + "/";
-            folder.write(at + "run1.roi", cf::roi({}));
-            folder.write(at + "run1.fmr", cf::fmr("run1", cf::Grid()));
-            folder.write(at + "run1.stc", "");
-            folder.write(at + "run1_IA.trf", cf::trf(true));
-            folder.write(at + "run1_FA.trf", cf::trf(true));
-            folder.write(at + "anat_ACPC.trf", cf::trf(true));
-            folder.write(at + "anat.tal", cf::tal(1));
+        for (const std::string at : {"/study/s1/", "/study/s2/"}) {
+            fs::create_directories(folder.path().string() + at);
+            for (const auto& [file, text] : {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""},
+                                             {"run1.fmr", cf::fmr("run1", cf::Grid())}, {"anat.tal", cf::tal(1)},
+                                             {"run1_IA.trf", cf::trf(true)}, {"run1_FA.trf", cf::trf(true)},
+                                             {"anat_ACPC.trf", cf::trf(true)}})
+                writeAll(folder.path().string() + at + file, text);
         }
         return true;
     }();
     static_cast<void>(written);
-    return folder;
-}
-
-// Lists are read below the study folder; names that climb out of it are left out, so that a
-// run can only touch files the check sees.
-void fuzzJobList(const std::uint8_t* data, std::size_t size) {
-    const std::string text = asText(data, size);
-    const StudyFolder& study = jobListStudy();
+    const std::string text = folder.path().string() + "/" + asText(data, size);
     std::string base = text.substr(0, std::min(text.find('\n'), maxJobListLineLength));
     if (!base.empty() && base.back() == '\r') base.pop_back();
-    base = study.root() + base;
     const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
-    const bool staysInside = text.find("..") == std::string::npos;
 
-    std::istringstream in(study.root() + text);
-    std::size_t jobs = 0;
-    study.requireOnlyVoisWritten([&](const auto& ran) {
+    requireOnlyVoisWritten(folder, [&] {
+        std::istringstream in(text);
+        std::set<std::string> vois;
+        std::size_t jobs = 0;
         readJobList(in, [&](const ConversionJob& job) {
-            ++jobs;
-            require(jobs <= lines, "more jobs than lines");
+            require(++jobs <= lines, "more jobs than lines");
             require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
-            require(getLastCharacters(job.roiName, 3) == "roi",
-                    "a job opened by a line that is no ROI line");
+            require(getLastCharacters(job.roiName, 3) == "roi", "a job opened by a line that is no ROI line");
             for (const auto& [name, ending] :
                  {std::pair(&job.fmrName, "fmr"), std::pair(&job.iaTrfName, "IA.trf"),
                   std::pair(&job.faTrfName, "FA.trf"), std::pair(&job.acpcTrfName, "ACPC.trf"),
                   std::pair(&job.talName, "tal")})
                 require(name->empty() || getLastCharacters(*name, int(std::strlen(ending))) == ending,
                         "a file in the wrong field");
-            if (!staysInside) return;
-            ran(job);
+            if (text.find("..") != std::string::npos) return;
+            vois.insert(voiFileName(job));
             runConversion(job);
         });
+        return vois;
     });
 }
 
 // ROI, FMR, IA, FA, ACPC and TAL documents between separator lines, written as the files of one
-// job (empty FA, ACPC and TAL documents count as absent, a missing TAL as not named) and run as
-// a job list runs it. A conversion may have to visit every voxel of the cube, so the target
-// keeps to six regions and a functional grid of at most 64 voxels a side, which holds each input
-// to seconds; everything else in the documents is taken as it comes.
+// job (empty FA and ACPC documents count as absent, an empty TAL as not named, the STC file holds
+// zeros) and run as a job list runs it. A conversion may have to visit every voxel of the cube,
+// so the target keeps to six regions and a functional grid of at most 64 voxels a side, which
+// holds each input to seconds; everything else in the documents is taken as it comes.
 void fuzzConversion(const std::uint8_t* data, std::size_t size) {
     const auto parts = splitDocuments(asText(data, size), 6);
     const auto roi = parse<ROI>(parts[0], "fuzz.roi");
     const auto fmr = parse<FMR>(parts[1], "fuzz/run.fmr", false);
     for (int n : {fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
-        if (n > 64) return;
-    if (roi.rois.size() > 6) return;
-
-    static const StudyFolder study;
-    const char* const names[] = {"job.roi", "job.fmr", "job_IA.trf", "job_FA.trf", "job_ACPC.trf", "job.tal"};
-    for (std::size_t i = 0; i < 6; ++i) study.write(names[i], parts[i]);
-    // The slice data the header asks for, where it names a file of this folder.
-    const std::string prefix = fmr.Prefix.value();
-    const long long values = 1LL * fmr.NrOfVolumes.value() * fmr.ResolutionX.value() *
-                             fmr.ResolutionY.value() * fmr.NrOfSlices.value();
-    if (prefix.find_first_of(std::string("/\\\0", 3)) == std::string::npos && prefix.find("..") == std::string::npos &&
-        values >= 0 && values <= (1 << 20))
-        study.write(prefix + ".stc", std::string(std::size_t(values) * (fmr.DataType.value() == 2 ? 4 : 2), '\0'));
-
+        if (n > 64 || roi.rois.size() > 6) return;
+    const ScratchDir folder;
     ConversionJob job;
-    job.roiName = study.root() + names[0];
-    job.fmrName = study.root() + names[1];
-    job.iaTrfName = study.root() + names[2];
-    job.faTrfName = study.root() + names[3];
-    job.acpcTrfName = study.root() + names[4];
-    if (!parts[5].empty()) job.talName = study.root() + names[5];
-    std::string voi;
-    study.requireOnlyVoisWritten([&](const auto& ran) {
-        ran(job);
-        runConversion(job);
-        std::ifstream saved(voiFileName(job), std::ios::binary);
-        voi.assign(std::istreambuf_iterator<char>(saved), {});
-    });
-    std::filesystem::remove_all(study.root());
-    std::filesystem::create_directories(study.root());
-    if (voi.empty()) return;
+    std::string* const names[] = {&job.roiName, &job.fmrName, &job.iaTrfName, &job.faTrfName, &job.acpcTrfName, &job.talName};
+    for (std::size_t i = 0; i < 6; ++i) {
+        *names[i] = folder.file("job" + std::to_string(i) + (i == 0 ? ".roi" : ""));
+        writeAll(*names[i], parts[i]);
+    }
+    if (parts[5].empty()) job.talName.clear();
+    const long long values = 1LL * std::max(fmr.NrOfVolumes.value(), 0) * fmr.ResolutionX.value() * fmr.ResolutionY.value() * fmr.NrOfSlices.value();
+    if (fmr.Prefix.value().find_first_of(std::string("/\\.\0", 4)) == std::string::npos && values <= (1 << 20))
+        writeAll(folder.file(fmr.Prefix.value() + ".stc"), std::string(std::size_t(std::max(values, 0LL)) * (fmr.DataType.value() == 2 ? 4 : 2), '\0'));
 
-    require(roi.readFault.empty(), "a partly read ROI was converted");
-    const auto converted = parse<VOI>(voi, "fuzz.voi");
+    std::string saved;
+    requireOnlyVoisWritten(folder, [&] {
+        runConversion(job);
+        saved = readAll(voiFileName(job));
+        return std::set<std::string>{voiFileName(job)};
+    });
+    if (saved.empty()) return;
+    require(roi.readFault.empty() && fmr.readFault.empty(), "a partly read document was converted");
+    const auto converted = parse<VOI>(saved, "fuzz.voi");
     require(converted.vois.size() == roi.rois.size(), "not one entry per stored region");
     checkEntries(converted.vois, converted.NrOfVOIs.value());
-    for (const auto& entry : converted.vois)
-        require(entry.voxels.size() <= 256u * 256u * 256u, "more voxels than the cube holds");
 }
 
 } // namespace

@@ -44,27 +44,21 @@ TEST(Line, YesNo) {
     }
 }
 
-// A value read from the line after its key prints on the key's line, parted by a blank, and
-// reads back the same; a value on its key's line keeps its column.
+// A value read from the line after its key prints after a blank and reads back the same; a value
+// on its key's line keeps its column.
 TEST(Line, ValueAfterItsKeyReadsBackTheSame) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"NrOfTCPlots:\n7\n", "NrOfTCPlots: 7\n"},
-        {"NrOfTCPlots:\r\n7\n", "NrOfTCPlots: 7\n"},
-        {"NrOfTCPlots:\t\n7", "NrOfTCPlots: 7\n"},
-        {"NrOfTCPlots:  7\n", "NrOfTCPlots:  7\n"}};
-    for (const auto& [text, printed] : cases) {
+    for (const std::string text : {"N:\n7\n", "N:\r\n7", "N:\t\n7", "N:  7\n"}) {
         std::string reprinted = text;
         for (int pass = 0; pass < 2; ++pass) {
             std::istringstream in(reprinted);
             std::string key;
             Line<int> line;
             line.readLine(in >> key, key);
-            EXPECT_EQ(line.value(), 7) << text;
             std::ostringstream out;
             line.printLineIfAllSet(out, 1);
             reprinted = out.str();
         }
-        EXPECT_EQ(reprinted, printed) << text;
+        EXPECT_EQ(reprinted, text == "N:  7\n" ? text : "N: 7\n") << text;
     }
 }
 
