@@ -184,7 +184,7 @@ void fuzzJobList(const std::uint8_t* data, std::size_t size) {
         for (const std::string at : {"/study/s1/", "/study/s2/"}) {
             fs::create_directories(folder.path().string() + at);
             for (const auto& [file, text] : {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""},
-                                             {"run1.fmr", cf::fmr("run1", cf::Grid())}, {"anat.tal", cf::tal(1)},
+                                             {"run1.fmr", cf::fmr("run1", cf::Grid{8, 8, 8})}, {"anat.tal", cf::tal(1)},
                                              {"run1_IA.trf", cf::trf(true)}, {"run1_FA.trf", cf::trf(true)},
                                              {"anat_ACPC.trf", cf::trf(true)}})
                 writeAll(folder.path().string() + at + file, text);

@@ -10,8 +10,8 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
-#include <utility>
 #include <stdexcept>
+#include <utility>
 
 namespace vocelle {
 
