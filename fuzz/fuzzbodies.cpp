@@ -160,7 +160,8 @@ void fuzzSdm(const std::uint8_t* data, std::size_t size) {
 
 // Runs `run`, which returns the VOI names of the jobs it ran, and fails unless every file it
 // created or changed below `folder` is one of them.
-void requireOnlyVoisWritten(const ScratchDir& folder, const std::function<std::set<std::string>()>& run) {
+void requireOnlyVoisWritten(const ScratchDir& folder,
+                            const std::function<std::set<std::string>()>& run) {
     const auto before = filesBelow(folder.path());
     std::set<std::string> vois;
     for (const auto& name : run())
@@ -183,10 +184,10 @@ void fuzzJobList(const std::uint8_t* data, std::size_t size) {
     static const bool written = [] {
         for (const std::string at : {"/study/s1/", "/study/s2/"}) {
             fs::create_directories(folder.path().string() + at);
-            for (const auto& [file, text] : {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""},
-                                             {"run1.fmr", cf::fmr("run1", cf::Grid{8, 8, 8})}, {"anat.tal", cf::tal(1)},
-                                             {"run1_IA.trf", cf::trf(true)}, {"run1_FA.trf", cf::trf(true)},
-                                             {"anat_ACPC.trf", cf::trf(true)}})
+            for (const auto& [file, text] :
+                 {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""}, {"anat.tal", cf::tal(1)},
+                  {"run1.fmr", cf::fmr("run1", cf::Grid{8, 8, 8})}, {"run1_IA.trf", cf::trf(true)},
+                  {"run1_FA.trf", cf::trf(true)}, {"anat_ACPC.trf", cf::trf(true)}})
                 writeAll(folder.path().string() + at + file, text);
         }
         return true;
@@ -204,7 +205,8 @@ void fuzzJobList(const std::uint8_t* data, std::size_t size) {
         readJobList(in, [&](const ConversionJob& job) {
             require(++jobs <= lines, "more jobs than lines");
             require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
-            require(getLastCharacters(job.roiName, 3) == "roi", "a job opened by a line that is no ROI line");
+            require(getLastCharacters(job.roiName, 3) == "roi",
+                    "a job opened by a line that is no ROI line");
             for (const auto& [name, ending] :
                  {std::pair(&job.fmrName, "fmr"), std::pair(&job.iaTrfName, "IA.trf"),
                   std::pair(&job.faTrfName, "FA.trf"), std::pair(&job.acpcTrfName, "ACPC.trf"),
@@ -232,15 +234,19 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
         if (n > 64 || roi.rois.size() > 6) return;
     const ScratchDir folder;
     ConversionJob job;
-    std::string* const names[] = {&job.roiName, &job.fmrName, &job.iaTrfName, &job.faTrfName, &job.acpcTrfName, &job.talName};
+    std::string* const names[] = {&job.roiName,   &job.fmrName,     &job.iaTrfName,
+                                  &job.faTrfName, &job.acpcTrfName, &job.talName};
     for (std::size_t i = 0; i < 6; ++i) {
         *names[i] = folder.file("job" + std::to_string(i) + (i == 0 ? ".roi" : ""));
         writeAll(*names[i], parts[i]);
     }
     if (parts[5].empty()) job.talName.clear();
-    const long long values = 1LL * std::max(fmr.NrOfVolumes.value(), 0) * fmr.ResolutionX.value() * fmr.ResolutionY.value() * fmr.NrOfSlices.value();
+    long long values = 1;
+    for (int n : {fmr.NrOfVolumes.value(), fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
+        values *= std::min(std::max(n, 0), 1 << 20);
     if (fmr.Prefix.value().find_first_of(std::string("/\\.\0", 4)) == std::string::npos && values <= (1 << 20))
-        writeAll(folder.file(fmr.Prefix.value() + ".stc"), std::string(std::size_t(std::max(values, 0LL)) * (fmr.DataType.value() == 2 ? 4 : 2), '\0'));
+        writeAll(folder.file(fmr.Prefix.value() + ".stc"),
+                 std::string(std::size_t(values) * (fmr.DataType.value() == 2 ? 4 : 2), '\0'));
 
     std::string saved;
     requireOnlyVoisWritten(folder, [&] {
