@@ -70,7 +70,8 @@ int printCommand(const HostOptions& options) {
     std::cout << text.str();
     std::cout.flush();
     if (!readFault.empty())
-        std::fprintf(stderr, "vocelle: %s was read only partly (%s)\n", path.c_str(), readFault.c_str());
+        std::fprintf(stderr, "vocelle: %s was read only partly (%s)\n", path.c_str(),
+                     readFault.c_str());
     return std::cout ? 0 : fail("cannot write to standard output");
 }
 

@@ -20,7 +20,8 @@ public:
     int converted() const { return convertedJobs; }
     int notConverted() const { return notConvertedJobs; }
     int jobsDone() const { return convertedJobs + notConvertedJobs; }
-    // 2 for an unreadable list, a list without jobs or a failed start, else 1 when a job was not converted, else 0.
+    // 2 for an unreadable list, a list without jobs or a failed start, else 1 when a job was not
+    // converted, else 0.
     int exitStatus() const;
     // "3 converted, 1 not converted"
     std::string summary() const;

@@ -31,7 +31,9 @@ void checkReadCompletely(const std::string& readFault, const std::string& path) 
 }
 
 // Set, and above zero (NaN is not).
-template <typename T> bool positive(const Line<T>& line) { return line.isSet() && line.value() > T(0); }
+template <typename T> bool positive(const Line<T>& line) {
+    return line.isSet() && line.value() > T(0);
+}
 
 // The grid and voxel size the mapping divides by and scales with. The position section may be
 // missing: older files have none.

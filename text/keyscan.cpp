@@ -29,7 +29,8 @@ std::string valueFault(const std::istream& in, const std::string& key) {
                     : "a value after " + key + " does not parse";
 }
 
-bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey, std::string* fault) {
+bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey,
+              std::string* fault) {
     std::string word;
     while (in.good()) {
         if (!readWord(in, word)) return false;

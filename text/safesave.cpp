@@ -142,8 +142,8 @@ void save(const std::string& path, const FileWriter& write, const std::string& s
 
 } // namespace
 
-void saveReplacing(const std::string& path, const StreamWriter& write, const std::string& errorPrefix,
-                   std::ios::openmode extraMode) {
+void saveReplacing(const std::string& path, const StreamWriter& write,
+                   const std::string& errorPrefix, std::ios::openmode extraMode) {
     save(
         path,
         [&](const std::string& file) {
