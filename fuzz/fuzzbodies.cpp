@@ -204,14 +204,16 @@ void fuzzJobList(const std::uint8_t* data, std::size_t size) {
         std::size_t jobs = 0;
         readJobList(in, [&](const ConversionJob& job) {
             require(++jobs <= lines, "more jobs than lines");
-            require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
+            require(job.roiName.compare(0, base.size(), base) == 0,
+                    "ROI name without the base path");
             require(getLastCharacters(job.roiName, 3) == "roi",
                     "a job opened by a line that is no ROI line");
             for (const auto& [name, ending] :
                  {std::pair(&job.fmrName, "fmr"), std::pair(&job.iaTrfName, "IA.trf"),
                   std::pair(&job.faTrfName, "FA.trf"), std::pair(&job.acpcTrfName, "ACPC.trf"),
                   std::pair(&job.talName, "tal")})
-                require(name->empty() || getLastCharacters(*name, int(std::strlen(ending))) == ending,
+                require(name->empty() ||
+                            getLastCharacters(*name, int(std::strlen(ending))) == ending,
                         "a file in the wrong field");
             if (text.find("..") != std::string::npos) return;
             vois.insert(voiFileName(job));
@@ -242,9 +244,11 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
     }
     if (parts[5].empty()) job.talName.clear();
     long long values = 1;
-    for (int n : {fmr.NrOfVolumes.value(), fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
+    for (int n : {fmr.NrOfVolumes.value(), fmr.ResolutionX.value(), fmr.ResolutionY.value(),
+                  fmr.NrOfSlices.value()})
         values *= std::min(std::max(n, 0), 1 << 20);
-    if (fmr.Prefix.value().find_first_of(std::string("/\\.\0", 4)) == std::string::npos && values <= (1 << 20))
+    if (fmr.Prefix.value().find_first_of(std::string("/\\.\0", 4)) == std::string::npos &&
+        values <= (1 << 20))
         writeAll(folder.file(fmr.Prefix.value() + ".stc"),
                  std::string(std::size_t(values) * (fmr.DataType.value() == 2 ? 4 : 2), '\0'));
 

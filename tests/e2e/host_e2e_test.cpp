@@ -139,50 +139,64 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     const ScratchDir dir;
     const std::string base = dir.path().string() + "/", fmr = cf::fmr("d", cf::Grid{8, 8, 8});
     const std::pair<std::string, std::string> damaged[] = {
-        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 3\n1 2 3\n4 5"}, {".roi", "NrOfTCPlots: 2\nNrOfVoxels: 1\n1 2 3\n"},
-        {"_IA.trf", ""}, {"_IA.trf", cf::trf(true).substr(0, 80) + "ToVMRVoxelRes: -1\n"},
-        {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1"}, {".tal", "FileVersion: 1\nAC: 128 128 128\n"},
+        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 3\n1 2 3\n4 5"},
+        {".roi", "NrOfTCPlots: 2\nNrOfVoxels: 1\n1 2 3\n"},
+        {"_IA.trf", ""},
+        {"_IA.trf", cf::trf(true).substr(0, 80) + "ToVMRVoxelRes: -1\n"},
+        {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1"},
+        {".tal", "FileVersion: 1\nAC: 128 128 128\n"},
         {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"}};
-    const std::string wrong[] = {"Read only partly (the file ends after 1 of the 3 voxels of region 1)",
-                                 "Read only partly (the file ends after 1 of 2 regions)", "Initial alignment has no matrix",
-                                 "Initial alignment has no positive ToVMRVoxelRes",
-                                 "Read only partly (the values after DataFormat: are cut off)",
-                                 "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)",
-                                 "FMR has no positive ResolutionX"};
+    const std::string wrong[] = {
+        "Read only partly (the file ends after 1 of the 3 voxels of region 1)",
+        "Read only partly (the file ends after 1 of 2 regions)",
+        "Initial alignment has no matrix",
+        "Initial alignment has no positive ToVMRVoxelRes",
+        "Read only partly (the values after DataFormat: are cut off)",
+        "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)",
+        "FMR has no positive ResolutionX"};
     std::string list = base + "\n", log = "\nVocelle>  Running...\n";
     for (std::size_t i = 0; i < std::size(damaged); ++i) {
         const std::string name = "d" + std::to_string(i);
         list += cf::job(base, name, {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) + name + ".tal\n";
         writeAll(base + name + ".tal", cf::tal(1));
         writeAll(base + name + damaged[i].first, damaged[i].second);
-        log += "!!!! Could not convert " + base + name + ".roi: " + wrong[i] + ": " + base + name + damaged[i].first + "\n";
+        log += "!!!! Could not convert " + base + name + ".roi: " + wrong[i] + ": " + base + name +
+               damaged[i].first + "\n";
     }
     writeAll(base + "jobs.txt", list + std::string("last.roi\0.roi\n", 14) +
-                                    cf::job(base, "last", {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) + "last.tal\n");
+                                    cf::job(base, "last", {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) +
+                                    "last.tal\n");
     writeAll(base + "last.tal", cf::tal(1).substr(15));
     auto files = filesBelow(dir.path());
     const ProgramRun run = runHost({"run", "jobs.txt"}, dir.path());
-    EXPECT_EQ(run.out + run.err + std::to_string(run.status),
-              log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\n" + "ROI could not be loaded: " +
-                  base + "last.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
-                  "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " + base + "last.roi\n" +
-                  "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " + base +
-                  "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
-                  "1 converted, 8 not converted\n1");
+    EXPECT_EQ(
+        run.out + run.err + std::to_string(run.status),
+        log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\n" +
+            "ROI could not be loaded: " + base +
+            "last.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
+            "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " +
+            base + "last.roi\n" +
+            "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
+            base +
+            "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
+            "1 converted, 8 not converted\n1");
     files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
     EXPECT_TRUE(filesBelow(dir.path()) == files);
 
     // Print shows what a damaged document holds and says in one line that it is not all.
     const ProgramRun printed = runHost({"print", "d1.roi"}, dir.path());
-    EXPECT_EQ(printed.out + printed.err, "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
-                                         "vocelle: d1.roi was read only partly (the file ends after 1 of 2 regions)\n");
+    EXPECT_EQ(printed.out + printed.err,
+              "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
+              "vocelle: d1.roi was read only partly (the file ends after 1 of 2 regions)\n");
     // A list that holds no job is no success.
     writeAll(base + "upper.txt", "D0.ROI\n");
     const ProgramRun none = runHost({"run", "upper.txt"}, dir.path());
     EXPECT_EQ(none.out.substr(22, 60) + none.err + std::to_string(none.status),
               "!!!! Job list holds no job (no line ends in roi): upper.txt\n"
-              "vocelle: upper.txt holds no job: each job needs a line ending in roi, then lines ending in fmr, "
-              "IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not converted\n2");
+              "vocelle: upper.txt holds no job: each job needs a line ending in roi, then lines "
+              "ending in fmr, "
+              "IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not "
+              "converted\n2");
 }
 
 // Saving keeps the promises of a plain save, run as nobody: a file the user may not write is
@@ -190,7 +204,8 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
 // name as long as the file system takes is saved. Shown with the NIfTI export, which saves an
 // image and a label table; no temporary stays behind.
 TEST(Host, SavesWhereAPlainSaveWould) {
-    if (runProgram({"setpriv", "--reuid=65534", "true"}, ".").status != 0) GTEST_SKIP() << "cannot run as nobody";
+    if (runProgram({"setpriv", "--reuid=65534", "true"}, ".").status != 0)
+        GTEST_SKIP() << "cannot run as nobody";
     const ScratchDir dir;
     fs::permissions(dir.path(), fs::perms::all);
     fs::copy_file(data + "/sample.voi", dir.file("v.voi"));
@@ -210,17 +225,20 @@ TEST(Host, SavesWhereAPlainSaveWould) {
                 fs::permissions(file, save.file);
             }
         fs::permissions(folder, save.folder);
-        const ProgramRun run = runProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                           binDir + "/vocelle", "export-nifti", "v.voi", "-o", image.string()},
-                                          dir.path());
+        const ProgramRun run =
+            runProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                        binDir + "/vocelle", "export-nifti", "v.voi", "-o", image.string()},
+                       dir.path());
         const auto files = filesBelow(folder);
         ASSERT_EQ(files.size(), 2u) << save.name;
         const std::string& table = files.rbegin()->second;
         EXPECT_EQ(run.status, save.refused ? 2 : 0) << run.err;
         if (save.refused)
-            EXPECT_EQ(run.err + files.begin()->second + table, "vocelle: Cannot Create file: " + image.string() + "\noldold");
+            EXPECT_EQ(run.err + files.begin()->second + table,
+                      "vocelle: Cannot Create file: " + image.string() + "\noldold");
         else
-            EXPECT_TRUE(files.begin()->second.size() == 352 + (1 << 24) && table.compare(0, 6, "index\t") == 0);
+            EXPECT_TRUE(files.begin()->second.size() == 352 + (1 << 24) &&
+                        table.compare(0, 6, "index\t") == 0);
     }
 }
 

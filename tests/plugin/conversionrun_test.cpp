@@ -1,10 +1,10 @@
 #include <vocelle/plugin/conversionrun.h>
 
-#include <vocelle/plugin/joblist.h>
 #include "fuzz/fuzzbodies.h"
 #include "tests/formats/conversionfiles.h"
 #include "tests/plugin/hostcapture.h"
 #include "tests/text/scratchdir.h"
+#include <vocelle/plugin/joblist.h>
 
 #include <cstring>
 #include <random>
@@ -72,7 +72,9 @@ TEST_F(ConversionRun, ChosenListMustEndInsideTheBuffer) {
     for (const char end : {'\0', 'x'}) {
         path.resize(511);
         path += end;
-        tarn::hxGetOpenFileName = [](const char*, const char*, const char*, char* result) { std::memcpy(result, path.data(), 512); };
+        tarn::hxGetOpenFileName = [](const char*, const char*, const char*, char* result) {
+            std::memcpy(result, path.data(), 512);
+        };
         runJobList();
     }
     path.resize(511);
@@ -87,16 +89,25 @@ TEST_F(ConversionRun, ChosenListMustEndInsideTheBuffer) {
 // ROI itself to every file call), both line ends and first lines of every sort; the job-list fuzz
 // body runs each on its study folder and compares every file before and after.
 TEST(JobListRun, WritesOnlyTheVoisOfItsJobs) {
-    const std::string bases[] = {"study/", "/study/", "", "study/s1/run1.roi"}, lines[] = {
-        "s1/run1.roi", "s1/run1.fmr", "s1/run1_IA.trf", "s1/run1_FA.trf", "s1/anat_ACPC.trf", "s1/anat.tal",
-        "s2/run1.roi", " s1/run1_ACPC_.voi", std::string("s1/run1.roi\0.roi", 16), std::string("s1/anat.tal\0.roi", 16)};
+    const std::string bases[] = {"study/", "/study/", "", "study/s1/run1.roi"},
+                      lines[] = {"s1/run1.roi",
+                                 "s1/run1.fmr",
+                                 "s1/run1_IA.trf",
+                                 "s1/run1_FA.trf",
+                                 "s1/anat_ACPC.trf",
+                                 "s1/anat.tal",
+                                 "s2/run1.roi",
+                                 " s1/run1_ACPC_.voi",
+                                 std::string("s1/run1.roi\0.roi", 16),
+                                 std::string("s1/anat.tal\0.roi", 16)};
     std::mt19937 random(14);
     for (int n = 0; n < 300; ++n) {
         std::string list = bases[random() % std::size(bases)];
         for (auto count = random() % 14; count > 0; --count)
             list += (random() % 4 ? "\n" : "\r\n") + lines[random() % std::size(lines)];
         try {
-            findFuzzBody("joblist")(reinterpret_cast<const std::uint8_t*>(list.data()), list.size());
+            findFuzzBody("joblist")(reinterpret_cast<const std::uint8_t*>(list.data()),
+                                    list.size());
         } catch (const std::exception& e) {
             ADD_FAILURE() << e.what() << " on the list:\n" << list;
         }

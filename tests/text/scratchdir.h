@@ -55,7 +55,8 @@ inline std::map<std::string, std::string> filesBelow(const std::filesystem::path
     std::map<std::string, std::string> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
         if (entry.is_regular_file())
-            files[std::filesystem::relative(entry.path(), root).string()] = readAll(entry.path().string());
+            files[std::filesystem::relative(entry.path(), root).string()] =
+                readAll(entry.path().string());
     return files;
 }
 
