@@ -121,7 +121,9 @@ const FieldTable<FMR>& fields() {
         {"SliceGap:", &FMR::SliceGap, 1},
         {"VoxelResolutionVerified:", &FMR::VoxelResolutionVerified, 2},
         {kPositionHeading,
-         [](FMR& f, std::istream& in) { scanFields(in, positionFields(), f, kPositionEnd); },
+         [](FMR& f, std::istream& in) {
+             scanFields(in, positionFields(), f, kPositionEnd, &f.readFault);
+         },
          [](const FMR& f, std::ostream& out) {
              if (f.PosInfosVerified.isSet()) out << "\n" << kPositionHeading << "\n\n";
              printFields(out, positionFields(), f);
@@ -254,7 +256,7 @@ FMR::FMR(std::istream& in, std::string fileName, bool loadSTC) : fileName(std::m
     if (loadSTC) LoadSTC();
 }
 
-void FMR::read(std::istream& in) { scanFields(in, fields(), *this); }
+void FMR::read(std::istream& in) { scanFields(in, fields(), *this, std::string(), &readFault); }
 
 void FMR::PrintTo(std::ostream& out) const {
     out << "\n";

@@ -136,6 +136,9 @@ public:
 
     std::vector<float> sliceTimingTable;
     std::vector<Volume<float>> stcVolumes;
+    // Empty when the file was read completely; else why reading stopped early (a value that does
+    // not parse, the file ending before what it announced). What was read up to there is kept.
+    std::string readFault;
 
 private:
     void read(std::istream& in);

@@ -41,8 +41,9 @@ ROI::ROI(std::istream& in, const std::string& fileName) : fileName(fileName) { r
 
 void ROI::read(std::istream& in) {
     FileVersion.value() = -1;
-    scanFields(in, headerFields(), *this, "NrOfTCPlots:");
-    readVoxelEntries(in, NrOfTCPlots.value(), entryFields(), rois);
+    if (!scanFields(in, headerFields(), *this, "NrOfTCPlots:", &readFault) && readFault.empty())
+        readFault = "NrOfTCPlots: is missing";
+    readVoxelEntries(in, NrOfTCPlots, "region", entryFields(), rois, readFault);
 }
 
 void ROI::PrintTo(std::ostream& out, bool withVoxels) const {

@@ -14,7 +14,8 @@
 //
 // Reading stops quietly at the end of the file or at the first value that does not parse: a
 // region block cut off before NrOfVoxels is dropped with all later ones, and a voxel list keeps
-// only its complete triples (NrOfVoxels then gives the number kept).
+// only its complete triples. Counts then give what was kept (NrOfTCPlots, NrOfVoxels), and
+// readFault says where reading stopped.
 
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/text/line.h>
@@ -82,6 +83,9 @@ public:
     Line<int> SaveROIMaxPSC;
     Line<int> NrOfTCPlots;
     std::vector<single_ROI> rois;
+    // Empty when the file was read completely; else why reading stopped early (a value that does
+    // not parse, the file ending before what it announced). What was read up to there is kept.
+    std::string readFault;
 
 private:
     void read(std::istream& in);

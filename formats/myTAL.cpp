@@ -8,16 +8,24 @@ namespace vocelle {
 
 namespace {
 
+// In the order of TAL::Landmark.
+const char* const landmarkKeys[] = {"AC:", "PC:", "AP:", "PP:", "SP:", "IP:", "RP:", "LP:"};
+
 const FieldTable<TAL>& fields() {
     static const FieldTable<TAL> table = [] {
         FieldTable<TAL> t = {{"FileVersion:", &TAL::FileVersion, 2},
                              {"Project:", &TAL::Project, 2}};
-        // In the order of TAL::Landmark; an empty line after the last.
-        const char* const landmarkKeys[] = {"AC:", "PC:", "AP:", "PP:", "SP:", "IP:", "RP:", "LP:"};
-        for (int i = 0; i < TAL::NrOfLandmarks; ++i)
-            t.push_back(tripleField<TAL>(
+        // An empty line after the last landmark.
+        for (int i = 0; i < TAL::NrOfLandmarks; ++i) {
+            auto field = tripleField<TAL>(
                 landmarkKeys[i], [i](auto& tal) -> auto& { return tal.landmarks[i]; },
-                i == TAL::LP ? 2 : 1));
+                i == TAL::LP ? 2 : 1);
+            field.readBody = [read = field.readBody, i](TAL& tal, std::istream& in) {
+                read(tal, in);
+                tal.landmarkGiven[i] = true;
+            };
+            t.push_back(std::move(field));
+        }
         t.push_back({"TALVMRFramingCube:", &TAL::TALVMRFramingCube, 1});
         t.push_back({"TALVMRVoxelRes:", &TAL::TALVMRVoxelRes, 1});
         return t;
@@ -43,7 +51,15 @@ TAL::TAL(std::istream& in, const std::string& fileName) : TAL() {
     read(in);
 }
 
-void TAL::read(std::istream& in) { scanFields(in, fields(), *this); }
+void TAL::read(std::istream& in) {
+    scanFields(in, fields(), *this, std::string(), &readFault);
+    // A file with a FileVersion announces the whole grid; without one it counts as absent anyway.
+    if (!readFault.empty() || !FileVersion.isSet() || landmarkGiven.all()) return;
+    readFault = "the landmarks";
+    for (int i = 0; i < NrOfLandmarks; ++i)
+        if (!landmarkGiven[i]) readFault += std::string(" ") + landmarkKeys[i];
+    readFault += " are missing";
+}
 
 void TAL::PrintTo(std::ostream& out) const { printFields(out, fields(), *this); }
 

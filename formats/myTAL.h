@@ -15,6 +15,7 @@
 #include <glm/vec3.hpp>
 
 #include <array>
+#include <bitset>
 #include <istream>
 #include <ostream>
 #include <string>
@@ -46,6 +47,11 @@ public:
     std::array<glm::tvec3<int>, NrOfLandmarks> landmarks;
     Line<int> TALVMRFramingCube;
     Line<float> TALVMRVoxelRes;
+    std::bitset<NrOfLandmarks> landmarkGiven; // which landmarks the file gave
+    // Empty when the file was read completely; else why reading stopped early (a value that does
+    // not parse, the file ending inside a landmark) or, in a file with a FileVersion, which
+    // landmarks it lacks. What was read up to there is kept.
+    std::string readFault;
 
 private:
     void read(std::istream& in);

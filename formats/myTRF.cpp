@@ -87,7 +87,7 @@ TRF::TRF(std::istream& in, const std::string& fileName) : TRF() {
     read(in);
 }
 
-void TRF::read(std::istream& in) { scanFields(in, fields(), *this); }
+void TRF::read(std::istream& in) { scanFields(in, fields(), *this, std::string(), &readFault); }
 
 void TRF::PrintTo(std::ostream& out) const {
     out << '\n';

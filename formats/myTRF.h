@@ -66,6 +66,9 @@ public:
     Line<std::string> TargetFile;
     Line<int> ACPCVMRFramingCube;
     Line<float> ACPCVMRVoxelRes;
+    // Empty when the file was read completely; else why reading stopped early (a value that does
+    // not parse, the file ending before what it announced). What was read up to there is kept.
+    std::string readFault;
 
 private:
     void read(std::istream& in);

@@ -132,10 +132,13 @@ VOI::VOI(std::istream& in, const std::string& fileName) : fileName(fileName) { r
 
 void VOI::read(std::istream& in) {
     FileVersion.value() = -1;
-    if (!scanFields(in, headerFields(), *this, "NrOfVOIs:")) return;
-    readVoxelEntries(in, NrOfVOIs.value(), entryFields(), vois);
+    if (!scanFields(in, headerFields(), *this, "NrOfVOIs:", &readFault)) {
+        if (readFault.empty()) readFault = "NrOfVOIs: is missing";
+        return;
+    }
+    readVoxelEntries(in, NrOfVOIs, "VOI", entryFields(), vois, readFault);
     if (!in.good()) return;
-    if (!scanFields(in, trailerFields(), *this, "NrOfVOIVTCs:") || in.fail()) return;
+    if (!scanFields(in, trailerFields(), *this, "NrOfVOIVTCs:", &readFault) || in.fail()) return;
 
     // The linked files stand one per line after the count; a name on the count's own line is
     // taken as the first. Blank lines are passed over; the list ends with the file.

@@ -19,8 +19,8 @@
 //
 // Header lines of the empty document have width 28. Reading stops quietly at the end of the file
 // or at the first value that does not parse; an entry cut off before NrOfVoxels is dropped with
-// all later ones, and a voxel list keeps only its complete triples (NrOfVoxels then gives the
-// number kept).
+// all later ones, and a voxel list keeps only its complete triples. Counts then give what was
+// kept (NrOfVOIs, NrOfVoxels), and readFault says where reading stopped.
 
 #include <vocelle/text/line.h>
 
@@ -85,6 +85,9 @@ public:
     std::vector<single_VOI> vois;
     Line<int> NrOfVOIVTCs;
     std::vector<std::string> vtcFiles;  // one linked file name per line after NrOfVOIVTCs
+    // Empty when the file was read completely; else why reading stopped early (a value that does
+    // not parse, the file ending before what it announced). What was read up to there is kept.
+    std::string readFault;
 
 private:
     void read(std::istream& in);

@@ -7,25 +7,44 @@
 
 #include <istream>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace vocelle {
 
 // Appends up to `count` entries. Reading stops at the end of the stream or at the first value
 // that does not parse: an entry cut off before its NrOfVoxels is dropped with all later ones, and
-// a voxel list keeps only its complete triples (NrOfVoxels then gives the number kept).
+// a voxel list keeps only its complete triples. Counts then follow what was kept (NrOfVoxels, and
+// `count` when entries are missing), and `fault`, if still empty, says where reading stopped;
+// `entryName` ("region", "VOI") names the entries there.
 template <typename Entry>
-void readVoxelEntries(std::istream& in, int count, const FieldTable<Entry>& fields,
-                      std::vector<Entry>& entries) {
+void readVoxelEntries(std::istream& in, Line<int>& count, const std::string& entryName,
+                      const FieldTable<Entry>& fields, std::vector<Entry>& entries,
+                      std::string& fault) {
+    const int claimed = count.value();
     // A stream that has stopped can deliver no further entry, so the claimed count is not
     // walked through to its end.
-    for (int i = 0; i < count && in.good(); ++i) {
+    for (int i = 0; i < claimed && in.good(); ++i) {
         Entry entry;
         // Kept once its count has been read, even when the file ends right after it.
-        if (!scanFields(in, fields, entry, "NrOfVoxels:") || in.fail()) return;
-        const auto kept = readTriples(in, entry.NrOfVoxels.value(), entry.voxels);
-        if (kept < entry.NrOfVoxels.value()) entry.NrOfVoxels.value() = static_cast<int>(kept);
+        if (!scanFields(in, fields, entry, "NrOfVoxels:", &fault) || in.fail()) break;
+        const long long wanted = entry.NrOfVoxels.value();
+        const auto kept = readTriples(in, wanted, entry.voxels);
+        if (kept < wanted) {
+            entry.NrOfVoxels.value() = static_cast<int>(kept);
+            if (fault.empty())
+                fault = (in.eof() ? "the file ends after " + std::to_string(kept) + " of the " +
+                                        std::to_string(wanted) + " voxels of "
+                                  : "voxel " + std::to_string(kept + 1) + " does not parse in ") +
+                        entryName + " " + std::to_string(i + 1);
+        }
         entries.push_back(std::move(entry));
+    }
+    if (claimed > 0 && entries.size() < static_cast<std::size_t>(claimed)) {
+        if (fault.empty())
+            fault = "the file ends after " + std::to_string(entries.size()) + " of " +
+                    std::to_string(claimed) + " " + entryName + "s";
+        count.value() = static_cast<int>(entries.size());
     }
 }
 

@@ -6,12 +6,19 @@
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/plugin/conversionrun.h>
 #include <vocelle/plugin/joblist.h>
 #include <vocelle/text/stringmanipulation.h>
 
+#include "tests/formats/conversionfiles.h"
+#include "tests/text/scratchdir.h"
+
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <locale>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -19,6 +26,8 @@
 namespace vocelle {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 void require(bool condition, const char* what) {
     if (!condition) throw BrokenInvariant(what);
@@ -160,55 +169,111 @@ void fuzzSdm(const std::uint8_t* data, std::size_t size) {
     }
 }
 
+// Runs `run`, which returns the VOI names of the jobs it ran, and fails unless every file it
+// created or changed below `folder` is one of them.
+void requireOnlyVoisWritten(const ScratchDir& folder,
+                            const std::function<std::set<std::string>()>& run) {
+    const auto before = filesBelow(folder.path());
+    std::set<std::string> vois;
+    for (const auto& name : run())
+        vois.insert(fs::path(name).lexically_normal().lexically_relative(folder.path()).string());
+    for (const auto& [name, bytes] : filesBelow(folder.path())) {
+        const auto old = before.find(name);
+        require((old != before.end() && old->second == bytes) || vois.count(name) == 1,
+                "a run wrote a file other than the VOI of a job");
+        if (old == before.end()) fs::remove(folder.path() / name);
+    }
+    require(filesBelow(folder.path()) == before, "a run removed a file");
+}
+
+// A job list is read below a folder holding the files its seeds name, each job converting an ROI
+// of no region so that a run costs next to nothing. A list climbing out of the folder is only cut
+// into jobs.
 void fuzzJobList(const std::uint8_t* data, std::size_t size) {
-    const std::string text = asText(data, size);
+    namespace cf = conversionfiles;
+    static const ScratchDir folder;
+    static const bool written = [] {
+        for (const std::string at : {"/study/s1/", "/study/s2/"}) {
+            fs::create_directories(folder.path().string() + at);
+            for (const auto& [file, text] :
+                 {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""}, {"anat.tal", cf::tal(1)},
+                  {"run1.fmr", cf::fmr("run1", cf::Grid{8, 8, 8})}, {"run1_IA.trf", cf::trf(true)},
+                  {"run1_FA.trf", cf::trf(true)}, {"anat_ACPC.trf", cf::trf(true)}})
+                writeAll(folder.path().string() + at + file, text);
+        }
+        return true;
+    }();
+    static_cast<void>(written);
+    const std::string text = folder.path().string() + "/" + asText(data, size);
     std::string base = text.substr(0, std::min(text.find('\n'), maxJobListLineLength));
     if (!base.empty() && base.back() == '\r') base.pop_back();
     const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
 
-    std::istringstream in(text);
-    std::size_t jobs = 0;
-    readJobList(in, [&](const ConversionJob& job) {
-        ++jobs;
-        require(jobs <= lines, "more jobs than lines");
-        require(job.roiName.compare(0, base.size(), base) == 0, "ROI name without the base path");
-        require(getLastCharacters(job.roiName, 3) == "roi",
-                "a job opened by a line that is no ROI line");
-        for (const auto& [name, ending] :
-             {std::pair(&job.fmrName, "fmr"), std::pair(&job.iaTrfName, "IA.trf"),
-              std::pair(&job.faTrfName, "FA.trf"), std::pair(&job.acpcTrfName, "ACPC.trf"),
-              std::pair(&job.talName, "tal")})
-            require(name->empty() || getLastCharacters(*name, int(std::strlen(ending))) == ending,
-                    "a file in the wrong field");
+    requireOnlyVoisWritten(folder, [&] {
+        std::istringstream in(text);
+        std::set<std::string> vois;
+        std::size_t jobs = 0;
+        readJobList(in, [&](const ConversionJob& job) {
+            require(++jobs <= lines, "more jobs than lines");
+            require(job.roiName.compare(0, base.size(), base) == 0,
+                    "ROI name without the base path");
+            require(getLastCharacters(job.roiName, 3) == "roi",
+                    "a job opened by a line that is no ROI line");
+            for (const auto& [name, ending] :
+                 {std::pair(&job.fmrName, "fmr"), std::pair(&job.iaTrfName, "IA.trf"),
+                  std::pair(&job.faTrfName, "FA.trf"), std::pair(&job.acpcTrfName, "ACPC.trf"),
+                  std::pair(&job.talName, "tal")})
+                require(name->empty() ||
+                            getLastCharacters(*name, int(std::strlen(ending))) == ending,
+                        "a file in the wrong field");
+            if (text.find("..") != std::string::npos) return;
+            vois.insert(voiFileName(job));
+            runConversion(job);
+        });
+        return vois;
     });
 }
 
-// ROI, FMR, IA, FA, ACPC and TAL documents between separator lines; missing or empty FA, ACPC
-// and TAL documents count as absent. A conversion may have to visit every voxel of the cube,
+// ROI, FMR, IA, FA, ACPC and TAL documents between separator lines, written as the files of one
+// job (empty FA and ACPC documents count as absent, an empty TAL as not named, the STC file holds
+// zeros) and run as a job list runs it. A conversion may have to visit every voxel of the cube,
 // so the target keeps to six regions and a functional grid of at most 64 voxels a side, which
 // holds each input to seconds; everything else in the documents is taken as it comes.
 void fuzzConversion(const std::uint8_t* data, std::size_t size) {
     const auto parts = splitDocuments(asText(data, size), 6);
-    auto roi = parse<ROI>(parts[0], "fuzz.roi");
-    if (roi.rois.size() > 6) roi.rois.resize(6);
+    const auto roi = parse<ROI>(parts[0], "fuzz.roi");
     const auto fmr = parse<FMR>(parts[1], "fuzz/run.fmr", false);
     for (int n : {fmr.ResolutionX.value(), fmr.ResolutionY.value(), fmr.NrOfSlices.value()})
-        if (n > 64) return;
-    const auto optionalTrf = [&](std::size_t i, const char* name) {
-        return parts[i].empty() ? TRF() : parse<TRF>(parts[i], name);
-    };
-    const TAL tal = parts[5].empty() ? TAL() : parse<TAL>(parts[5], "fuzz.tal");
+        if (n > 64 || roi.rois.size() > 6) return;
+    const ScratchDir folder;
+    ConversionJob job;
+    std::string* const names[] = {&job.roiName,   &job.fmrName,     &job.iaTrfName,
+                                  &job.faTrfName, &job.acpcTrfName, &job.talName};
+    for (std::size_t i = 0; i < 6; ++i) {
+        *names[i] = folder.file("job" + std::to_string(i) + (i == 0 ? ".roi" : ""));
+        writeAll(*names[i], parts[i]);
+    }
+    if (parts[5].empty()) job.talName.clear();
+    long long values = 1;
+    for (int n : {fmr.NrOfVolumes.value(), fmr.ResolutionX.value(), fmr.ResolutionY.value(),
+                  fmr.NrOfSlices.value()})
+        values *= std::min(std::max(n, 0), 1 << 20);
+    if (fmr.Prefix.value().find_first_of(std::string("/\\.\0", 4)) == std::string::npos &&
+        values <= (1 << 20))
+        writeAll(folder.file(fmr.Prefix.value() + ".stc"),
+                 std::string(std::size_t(values) * (fmr.DataType.value() == 2 ? 4 : 2), '\0'));
 
-    const VOI voi =
-        roi.ConvertToVOI(fmr, parse<TRF>(parts[2], "fuzz_IA.trf"), optionalTrf(3, "fuzz_FA.trf"),
-                         optionalTrf(4, "fuzz_ACPC.trf"), tal);
-    const auto regions = std::min<std::size_t>(roi.rois.size(), claimed(roi.NrOfTCPlots.value()));
-    require(voi.vois.size() == regions, "not one entry per stored region");
-    checkEntries(voi.vois, voi.NrOfVOIs.value());
-    for (const auto& entry : voi.vois)
-        require(entry.voxels.size() <= 256u * 256u * 256u, "more voxels than the cube holds");
-    std::ostringstream out;
-    voi.PrintTo(out, false);
+    std::string saved;
+    requireOnlyVoisWritten(folder, [&] {
+        runConversion(job);
+        saved = readAll(voiFileName(job));
+        return std::set<std::string>{voiFileName(job)};
+    });
+    if (saved.empty()) return;
+    require(roi.readFault.empty() && fmr.readFault.empty(), "a partly read document was converted");
+    const auto converted = parse<VOI>(saved, "fuzz.voi");
+    require(converted.vois.size() == roi.rois.size(), "not one entry per stored region");
+    checkEntries(converted.vois, converted.NrOfVOIs.value());
 }
 
 } // namespace

@@ -54,19 +54,27 @@ int printCommand(const HostOptions& options) {
 
     // Printed into memory first, so a document that fails half way prints nothing.
     std::ostringstream text;
+    std::string readFault;
+    const auto show = [&](const auto& document, auto... withVoxels) {
+        document.PrintTo(text, withVoxels...);
+        readFault = document.readFault;
+    };
     try {
         checkReadable(path);
-        if (kind == "roi") ROI(path).PrintTo(text, options.withVoxels);
-        else if (kind == "voi") VOI(path).PrintTo(text, options.withVoxels);
-        else if (kind == "fmr") FMR(path, false).PrintTo(text);
-        else if (kind == "trf") TRF(path).PrintTo(text);
-        else if (kind == "tal") TAL(path).PrintTo(text);
+        if (kind == "roi") show(ROI(path), options.withVoxels);
+        else if (kind == "voi") show(VOI(path), options.withVoxels);
+        else if (kind == "fmr") show(FMR(path, false));
+        else if (kind == "trf") show(TRF(path));
+        else if (kind == "tal") show(TAL(path));
         else SDM(path).PrintTo(text);
     } catch (const std::exception& e) {
         return fail(std::string(e.what()).find(path) == std::string::npos ? path + ": " + e.what() : e.what());
     }
     std::cout << text.str();
     std::cout.flush();
+    if (!readFault.empty())
+        std::fprintf(stderr, "vocelle: %s was read only partly (%s)\n", path.c_str(),
+                     readFault.c_str());
     return std::cout ? 0 : fail("cannot write to standard output");
 }
 

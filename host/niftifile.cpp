@@ -1,5 +1,8 @@
 #include <vocelle/host/niftifile.h>
 
+#include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
+
 #include <zlib.h>
 
 #include <fcntl.h>
@@ -16,10 +19,6 @@
 namespace vocelle {
 
 namespace {
-
-bool endsWith(const std::string& text, const std::string& end) {
-    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
-}
 
 [[noreturn]] void systemFailure(const std::string& what, const std::string& path, int error) {
     throw std::runtime_error("cannot " + what + " " + path + ": " + std::strerror(error));
@@ -232,25 +231,23 @@ void writeNiftiImage(const std::string& path, nifti_image& image,
     }
     static_assert(sizeof header == 348, "NIfTI-1 header size");
 
-    const std::string temporary = path + ".~" + std::to_string(::getpid());
     const char extender[4] = {0, 0, 0, 0};
-    int error;
     try {
-        OutputFile out(temporary, endsWith(path, ".gz"));
-        if (out.error() == 0) {
-            out.put(&header, sizeof header);
-            out.put(extender, sizeof extender);
-            writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
-        }
-        error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
-    } catch (...) {
-        std::remove(temporary.c_str());
-        throw;
-    }
-    if (error == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
-    if (error != 0) {
-        std::remove(temporary.c_str());
-        systemFailure("write", path, error);
+        saveReplacingFile(
+            path,
+            [&](const std::string& temporary) {
+                OutputFile out(temporary, endsWith(path, ".gz"));
+                if (out.error() == 0) {
+                    out.put(&header, sizeof header);
+                    out.put(extender, sizeof extender);
+                    writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
+                }
+                const int error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
+                if (error != 0) systemFailure("write", path, error);
+            },
+            endsWith(path, ".gz") ? ".nii.gz" : ".nii");
+    } catch (const SaveFailure& failure) {
+        systemFailure("write", path, failure.reason);
     }
 }
 

@@ -11,10 +11,12 @@ void RunOutcome::logEntry(const std::string& text) {
         ++notConvertedJobs;
     else if (startsWith(text, logtexts::listLineTooLong))
         unreadableList = true;
+    else if (startsWith(text, logtexts::listHoldsNoJob))
+        noJob = true;
 }
 
 int RunOutcome::exitStatus() const {
-    if (failedStart || unreadableList) return 2;
+    if (failedStart || unreadableList || noJob) return 2;
     return notConvertedJobs > 0 ? 1 : 0;
 }
 

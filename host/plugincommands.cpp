@@ -141,6 +141,11 @@ int drive(const HostOptions& options, Drive how) {
 // Prints the summary line after everything the run printed; returns the run's exit status.
 int summedUp() {
     std::fflush(stdout);
+    if (session.outcome.listHeldNoJob())
+        std::fprintf(stderr,
+                     "vocelle: %s holds no job: each job needs a line ending in roi, then lines "
+                     "ending in fmr, IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n",
+                     session.options.jobList.c_str());
     std::fprintf(stderr, "%s\n", session.outcome.summary().c_str());
     return session.outcome.exitStatus();
 }

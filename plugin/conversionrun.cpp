@@ -10,6 +10,8 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
+#include <stdexcept>
+#include <utility>
 
 namespace vocelle {
 
@@ -17,6 +19,41 @@ namespace {
 
 // Only a regular file counts: a device or a pipe named in the list would hang the run.
 bool canOpen(const std::string& name) { return !name.empty() && isRegularFile(name) && fileExists(name); }
+
+// The documents are checked before they feed the conversion: a damaged one would give a VOI
+// that looks right and is not. Each refusal names the file and what is wrong with it.
+void refuseIf(bool wrong, const std::string& what, const std::string& path) {
+    if (wrong) throw std::runtime_error(what + ": " + path);
+}
+
+void checkReadCompletely(const std::string& readFault, const std::string& path) {
+    refuseIf(!readFault.empty(), "Read only partly (" + readFault + ")", path);
+}
+
+// Set, and above zero (NaN is not).
+template <typename T> bool positive(const Line<T>& line) {
+    return line.isSet() && line.value() > T(0);
+}
+
+// The grid and voxel size the mapping divides by and scales with. The position section may be
+// missing: older files have none.
+void checkScanGeometry(const FMR& fmr) {
+    const std::pair<const char*, bool> values[] = {
+        {"ResolutionX", positive(fmr.ResolutionX)},
+        {"ResolutionY", positive(fmr.ResolutionY)},
+        {"NrOfSlices", positive(fmr.NrOfSlices)},
+        {"InplaneResolutionX", positive(fmr.InplaneResolutionX)},
+        {"InplaneResolutionY", positive(fmr.InplaneResolutionY)},
+        {"SliceThickness", positive(fmr.SliceThickness)}};
+    for (const auto& [key, isPositive] : values)
+        refuseIf(!isPositive, std::string("FMR has no positive ") + key, fmr.fileName);
+}
+
+void checkInitialAlignment(const TRF& ia) {
+    refuseIf(ia.DataFormat.value() != "Matrix", "Initial alignment has no matrix", ia.fileName);
+    refuseIf(!positive(ia.ToVMRVoxelRes), "Initial alignment has no positive ToVMRVoxelRes",
+             ia.fileName);
+}
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
     logger.clear();
@@ -58,12 +95,18 @@ void convertJob(const ConversionJob& job) {
     // checked as loading it would, so a job fails where it always did, without the cost of a run
     // that can be gigabytes.
     ROI roi(job.roiName);
+    checkReadCompletely(roi.readFault, job.roiName);
     FMR fmr(job.fmrName, false);
+    checkReadCompletely(fmr.readFault, job.fmrName);
+    checkScanGeometry(fmr);
     fmr.CheckSTC();
     TRF ia(job.iaTrfName);
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);
+    for (const TRF* trf : {&ia, &fa, &acpc}) checkReadCompletely(trf->readFault, trf->fileName);
+    checkInitialAlignment(ia);
     TAL tal = job.talName.empty() ? TAL() : TAL(job.talName);
+    checkReadCompletely(tal.readFault, job.talName);
     VOI voi;
 
     voi = roi.ConvertToVOI(fmr, ia, fa, acpc, tal);
@@ -71,6 +114,10 @@ void convertJob(const ConversionJob& job) {
     voi.Save();
 
     logger << logtexts::converted << job.roiName << std::flush;
+    // The name says Talairach, the content does not: the user must hear of it.
+    if (!job.talName.empty() && tal.FileVersion.value() == -1)
+        logger << logtexts::talAbsent << voi.ReferenceSpace.value() << logtexts::talAbsentEnd
+               << job.talName << std::flush;
 }
 
 void runConversion(const ConversionJob& job) {

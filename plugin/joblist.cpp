@@ -5,6 +5,7 @@
 #include <vocelle/plugin/tarnlog.h>
 #include <vocelle/text/stringmanipulation.h>
 
+#include <cstring>
 #include <fstream>
 
 namespace vocelle {
@@ -93,9 +94,10 @@ void runJobList() {
     char chosen[tarn::fileNameBufferSize] = {};
     if (tarn::hxGetOpenFileName != nullptr)
         tarn::hxGetOpenFileName(logtexts::chooserTitle, "", logtexts::chooserFilter, chosen);
-    // A host that writes no terminator cannot make us read past the buffer.
-    chosen[tarn::fileNameBufferSize - 1] = '\0';
-    const std::string listPath(chosen);
+    // A path that fills the buffer without its terminator was cut off and would name another
+    // file: it counts as a cancelled choice.
+    const std::string listPath =
+        std::memchr(chosen, '\0', sizeof chosen) != nullptr ? chosen : std::string();
 
     std::ifstream list;
     if (!listPath.empty()) list.open(listPath);
@@ -105,8 +107,15 @@ void runJobList() {
         if (tarn::hxMessageBox != nullptr) tarn::hxMessageBox(logtexts::listUnreadable);
         return;
     }
-    if (readJobList(list, runConversion) == JobListEnd::LineTooLong)
+    bool anyJob = false;
+    const auto end = readJobList(list, [&anyJob](const ConversionJob& job) {
+        anyJob = true;
+        runConversion(job);
+    });
+    if (end == JobListEnd::LineTooLong)
         logger << logtexts::listLineTooLong << listPath << std::flush;
+    else if (!anyJob)
+        logger << logtexts::listHoldsNoJob << listPath << std::flush;
 }
 
 } // namespace vocelle

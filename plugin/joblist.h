@@ -28,7 +28,8 @@ bool namesAJobFile(const std::string& line);
 JobListEnd readJobList(std::istream& list, const std::function<void(const ConversionJob&)>& runJob);
 
 // The whole run of execute: asks the host's file chooser for the list, opens it (a message box
-// when it cannot be opened) and runs every job through runConversion.
+// when it cannot be opened) and runs every job through runConversion; a list that holds no job
+// is logged.
 void runJobList();
 
 } // namespace vocelle

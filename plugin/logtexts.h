@@ -18,11 +18,19 @@ constexpr const char* listUnreadable = " Error: Can not read this text file!";
 // Followed by the job list's path: a line too long for any file name stopped reading there.
 constexpr const char* listLineTooLong = "!!!! Job list has a line too long to be a file name, reading stopped: ";
 
+// Followed by the job list's path: no line of the list ends in "roi", so nothing was converted.
+constexpr const char* listHoldsNoJob = "!!!! Job list holds no job (no line ends in roi): ";
+
 // Followed by the ROI name.
 constexpr const char* converted = "Converted ";
 constexpr const char* notEnoughFiles = "!!!! Not enough files could be loaded to convert ";
 // Followed by the ROI name, ": " and the reason.
 constexpr const char* conversionFailed = "!!!! Could not convert ";
+
+// Right after "Converted " when the job's TAL file has no FileVersion line: followed by the
+// VOI's ReferenceSpace, talAbsentEnd and the TAL name.
+constexpr const char* talAbsent = "!!! TAL without FileVersion line counts as absent, the VOI holds ";
+constexpr const char* talAbsentEnd = " coordinates: ";
 
 // Followed by the name as the job holds it.
 constexpr const char* roiMissing = "ROI could not be loaded: ";

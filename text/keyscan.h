@@ -42,12 +42,20 @@ struct HeaderKey {
 using KeyTable = std::vector<HeaderKey>;
 
 // Extracts the next white-space-delimited word; false, with `word` cleared, when there is none.
+// Reaching the end of the stream without a word leaves it at its end but not failed: only a value
+// that could not be read fails it.
 bool readWord(std::istream& in, std::string& word);
 
 // While the stream is good: read a word, dispatch it, and return true once `endKey` has been
 // dispatched. Returns false when the stream stops first. With an empty `endKey` the scan runs to
 // the end of the stream. The end key's own value may have failed to parse: check the stream.
-bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey = std::string());
+// When reading a key's values fails the stream, `fault` (if given and still empty) says why:
+// "a value after Key: does not parse" or "the values after Key: are cut off".
+bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey = std::string(),
+              std::string* fault = nullptr);
+
+// Why reading the values after `key` failed the stream.
+std::string valueFault(const std::istream& in, const std::string& key);
 
 template <typename Doc>
 using LineMember = std::variant<std::monostate, Line<int> Doc::*, Line<float> Doc::*,
@@ -106,8 +114,8 @@ template <typename Doc> KeyTable keysOf(const FieldTable<Doc>& fields, Doc& doc)
 // scanKeys over the fields of `doc`.
 template <typename Doc>
 bool scanFields(std::istream& in, const FieldTable<Doc>& fields, Doc& doc,
-                const std::string& endKey = std::string()) {
-    return scanKeys(in, keysOf(fields, doc), endKey);
+                const std::string& endKey = std::string(), std::string* fault = nullptr) {
+    return scanKeys(in, keysOf(fields, doc), endKey, fault);
 }
 
 // Every field in table order: its line when set, with its breaks, then its body.

@@ -1,5 +1,6 @@
 #include <vocelle/text/line.h>
 
+#include <cctype>
 #include <climits>
 #include <iomanip>
 #include <istream>
@@ -42,6 +43,9 @@ void getNameAndWidth(std::istream& in, const std::string& key, std::string& name
 template <typename T>
 std::istream& Line<T>::readLine(std::istream& in, const std::string& key) {
     getNameAndWidth(in, key, this->name_, this->width_);
+    // A value read from a later line is printed on the key's line: a blank must part them, or
+    // key and value would print as one word that no reader knows.
+    if (std::isspace(in.peek()) && this->width_ == static_cast<int>(key.size())) ++this->width_;
     in >> this->value_;
     this->set_ = true;
     return in;
@@ -63,7 +67,8 @@ std::istream& Line<std::string>::readLine(std::istream& in, const std::string& k
     getNameAndWidth(in, key, name_, width_);
     quoted_ = false;
     std::string rest;
-    std::getline(in, rest);
+    // An empty value at the very end of the file is still a value.
+    if (!std::getline(in, rest) && in.eof() && !in.bad()) in.clear(std::ios::eofbit);
     const auto end = rest.find_last_not_of(" \t\n\v\f\r");
     rest.erase(end == std::string::npos ? 0 : end + 1);
     const auto first = rest.find('"');

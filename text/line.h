@@ -74,7 +74,8 @@ public:
 
     // Reads the rest of a header line whose key token has just been extracted; the line becomes
     // set even when the value does not parse (the stream is then failed and the value is 0).
-    // Nothing after the value is consumed.
+    // Nothing after the value is consumed. A value found on a later line than its key widens the
+    // line to one blank after the colon, so that it prints back as a readable line.
     std::istream& readLine(std::istream& in, const std::string& key);
 
     // Prints "Name:" left-adjusted in the line's width, the value and `newlines` line ends;

@@ -93,12 +93,20 @@ bool endsWith(const std::string& text, const std::string& ending) {
            text.compare(text.size() - ending.size(), ending.size(), ending) == 0;
 }
 
+namespace {
+
+// Every file call cuts a name at its first NUL byte, so such a name would reach another file.
+bool canNameAFile(const std::string& path) { return path.find('\0') == std::string::npos; }
+
+} // namespace
+
 bool isRegularFile(const std::string& path) {
     struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    return canNameAFile(path) && ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
 bool fileExists(const std::string& path) {
+    if (!canNameAFile(path)) return false;
     std::ifstream file(path);
     return file.good();
 }

@@ -24,6 +24,7 @@ std::string removeEnclosingWhiteSpaces(const std::string& text);
 bool hasExtension(const std::string& path, const std::string& extension);
 bool startsWith(const std::string& text, const std::string& prefix);
 bool endsWith(const std::string& text, const std::string& ending);
+// Both are false for a name holding a NUL byte, which no file can have.
 bool fileExists(const std::string& path);
 // True for a regular file, links followed. Checked before a document is opened: a device or a
 // pipe can block the open or never end, and a folder opens but cannot be read.

@@ -4,6 +4,7 @@
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/math/trffunctions.h>
+#include "tests/formats/conversionfiles.h"
 #include "tests/text/scratchdir.h"
 
 #include <gtest/gtest.h>
@@ -53,15 +54,6 @@ ProgramRun runProgram(Lines command, const fs::path& in) {
 ProgramRun runHost(Lines arguments, const fs::path& in) {
     arguments.insert(arguments.begin(), binDir + "/vocelle");
     return runProgram(arguments, in);
-}
-
-// Every regular file below root, by relative path, with its bytes.
-std::map<std::string, std::string> filesBelow(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_regular_file())
-            files[fs::relative(entry.path(), root).string()] = readAll(entry.path().string());
-    return files;
 }
 
 // One line of a transcript.
@@ -141,6 +133,118 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
               "\nVocelle>  Running...\n" + finished + unreadable + "\nvocelle: cannot read the job list " +
                   dir.file("no list.txt") + ": No such file or directory\n" + none,
               2);
+}
+
+// A damaged document never feeds a conversion: its job is refused in one entry naming the file
+// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose TAL
+// without a FileVersion is noted. A list line holding a NUL byte names no file (although every
+// file call would read it as last.roi). Nothing but the last job's VOI is written.
+TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
+    namespace cf = conversionfiles;
+    const ScratchDir dir;
+    const std::string base = dir.path().string() + "/", fmr = cf::fmr("d", cf::Grid{8, 8, 8});
+    const std::pair<std::string, std::string> damaged[] = {
+        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 3\n1 2 3\n4 5"},
+        {".roi", "NrOfTCPlots: 2\nNrOfVoxels: 1\n1 2 3\n"},
+        {"_IA.trf", ""},
+        {"_IA.trf", cf::trf(true).substr(0, 80) + "ToVMRVoxelRes: -1\n"},
+        {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1"},
+        {".tal", "FileVersion: 1\nAC: 128 128 128\n"},
+        {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"}};
+    const std::string wrong[] = {
+        "Read only partly (the file ends after 1 of the 3 voxels of region 1)",
+        "Read only partly (the file ends after 1 of 2 regions)",
+        "Initial alignment has no matrix",
+        "Initial alignment has no positive ToVMRVoxelRes",
+        "Read only partly (the values after DataFormat: are cut off)",
+        "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)",
+        "FMR has no positive ResolutionX"};
+    std::string list = base + "\n", log = "\nVocelle>  Running...\n";
+    for (std::size_t i = 0; i < std::size(damaged); ++i) {
+        const std::string name = "d" + std::to_string(i);
+        list += cf::job(base, name, {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) + name + ".tal\n";
+        writeAll(base + name + ".tal", cf::tal(1));
+        writeAll(base + name + damaged[i].first, damaged[i].second);
+        log += "!!!! Could not convert " + base + name + ".roi: " + wrong[i] + ": " + base + name +
+               damaged[i].first + "\n";
+    }
+    writeAll(base + "jobs.txt", list + std::string("last.roi\0.roi\n", 14) +
+                                    cf::job(base, "last", {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) +
+                                    "last.tal\n");
+    writeAll(base + "last.tal", cf::tal(1).substr(15));
+    auto files = filesBelow(dir.path());
+    const ProgramRun run = runHost({"run", "jobs.txt"}, dir.path());
+    EXPECT_EQ(
+        run.out + run.err + std::to_string(run.status),
+        log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\n" +
+            "ROI could not be loaded: " + base +
+            "last.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
+            "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " +
+            base + "last.roi\n" +
+            "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
+            base +
+            "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
+            "1 converted, 8 not converted\n1");
+    files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
+    EXPECT_TRUE(filesBelow(dir.path()) == files);
+
+    // Print shows what a damaged document holds and says in one line that it is not all.
+    const ProgramRun printed = runHost({"print", "d1.roi"}, dir.path());
+    EXPECT_EQ(printed.out + printed.err,
+              "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
+              "vocelle: d1.roi was read only partly (the file ends after 1 of 2 regions)\n");
+    // A list that holds no job is no success.
+    writeAll(base + "upper.txt", "D0.ROI\n");
+    const ProgramRun none = runHost({"run", "upper.txt"}, dir.path());
+    EXPECT_EQ(none.out.substr(22, 60) + none.err + std::to_string(none.status),
+              "!!!! Job list holds no job (no line ends in roi): upper.txt\n"
+              "vocelle: upper.txt holds no job: each job needs a line ending in roi, then lines "
+              "ending in fmr, "
+              "IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not "
+              "converted\n2");
+}
+
+// Saving keeps the promises of a plain save, run as nobody: a file the user may not write is
+// refused and kept, a writable file in a folder the user may not write to is written in place, a
+// name as long as the file system takes is saved. Shown with the NIfTI export, which saves an
+// image and a label table; no temporary stays behind.
+TEST(Host, SavesWhereAPlainSaveWould) {
+    if (runProgram({"setpriv", "--reuid=65534", "true"}, ".").status != 0)
+        GTEST_SKIP() << "cannot run as nobody";
+    const ScratchDir dir;
+    fs::permissions(dir.path(), fs::perms::all);
+    fs::copy_file(data + "/sample.voi", dir.file("v.voi"));
+    const struct {
+        std::string name;
+        fs::perms folder, file; // none: no file there before
+        bool refused;
+    } saves[] = {{"locked/v", fs::perms::all, fs::perms::others_read, true},
+                 {"closed/v", fs::perms::owner_all | fs::perms::others_exec, fs::perms::all, false},
+                 {"long/" + std::string(246, 'n'), fs::perms::all, fs::perms::none, false}};
+    for (const auto& save : saves) {
+        const fs::path image = dir.path() / (save.name + ".nii"), folder = image.parent_path();
+        fs::create_directory(folder);
+        for (const auto& file : {image, fs::path(image).replace_extension(".tsv")})
+            if (save.file != fs::perms::none) {
+                writeAll(file.string(), "old");
+                fs::permissions(file, save.file);
+            }
+        fs::permissions(folder, save.folder);
+        const ProgramRun run =
+            runProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                        binDir + "/vocelle", "export-nifti", "v.voi", "-o", image.string()},
+                       dir.path());
+        const auto files = filesBelow(folder);
+        ASSERT_EQ(files.size(), 2u) << save.name;
+        const std::string& table = files.rbegin()->second;
+        EXPECT_EQ(run.status, save.refused ? 2 : 0) << run.err;
+        if (save.refused)
+            EXPECT_EQ(run.err + files.begin()->second + table,
+                      "vocelle: cannot write " + image.string() + ": Permission denied\noldold");
+        else
+            EXPECT_TRUE(files.begin()->second.size() == 352 + (1 << 24) &&
+                        table.compare(0, 6, "index\t") == 0);
+    }
 }
 
 // Each region lands where examples/README.md says it was drawn (Talairach centre, right,

@@ -1,5 +1,5 @@
-// Columns and numbers come back through every document's round trip; here the quoting rules and
-// the YES/NO lines.
+// Columns and numbers come back through every document's round trip; here the quoting rules, the
+// YES/NO lines and values standing on the line after their key.
 #include <vocelle/text/line.h>
 
 #include <gtest/gtest.h>
@@ -41,6 +41,24 @@ TEST(Line, YesNo) {
         std::ostringstream out;
         printYesNoIfAllSet(line, out, 1);
         EXPECT_EQ(out.str(), std::string("Verified:  ") + (expected ? "YES" : "NO") + "\n");
+    }
+}
+
+// A value read from the line after its key prints after a blank and reads back the same; a value
+// on its key's line keeps its column.
+TEST(Line, ValueAfterItsKeyReadsBackTheSame) {
+    for (const std::string text : {"N:\n7\n", "N:\r\n7", "N:\t\n7", "N:  7\n"}) {
+        std::string reprinted = text;
+        for (int pass = 0; pass < 2; ++pass) {
+            std::istringstream in(reprinted);
+            std::string key;
+            Line<int> line;
+            line.readLine(in >> key, key);
+            std::ostringstream out;
+            line.printLineIfAllSet(out, 1);
+            reprinted = out.str();
+        }
+        EXPECT_EQ(reprinted, text == "N:  7\n" ? text : "N: 7\n") << text;
     }
 }
 

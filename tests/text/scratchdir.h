@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,16 @@ inline std::string readAll(const std::string& path) {
 
 inline void writeAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
+}
+
+// Every regular file below root, by relative path, with its bytes.
+inline std::map<std::string, std::string> filesBelow(const std::filesystem::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), root).string()] =
+                readAll(entry.path().string());
+    return files;
 }
 
 // The message of the std::exception that `call` throws, or "no exception".
