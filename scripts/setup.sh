@@ -9,9 +9,9 @@ if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
 # The host: its command line (CLI11), PNG previews with text in DejaVu Sans through Cairo, NIfTI
-# label images (nibabel checks them); Debian packages and the host's manual page.
+# label images (nibabel and Pillow check them); Debian packages and the host's manual page.
 packages+=(libcli11-dev libpng-dev libcairo2-dev libfontconfig-dev fonts-dejavu-core pkg-config zlib1g-dev
-           libnifti2-dev python3-nibabel dpkg-dev help2man)
+           libnifti2-dev python3-nibabel python3-pil dpkg-dev help2man)
 # The README's scale-out recipes run in the suite: a one-node Slurm cluster and GNU parallel.
 packages+=(slurm-wlm munge parallel)
 

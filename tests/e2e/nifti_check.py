@@ -1,6 +1,7 @@
 """vocelle export-nifti read back by nibabel, as an analysis package reads it: each label sits at
 the world coordinates its VOI voxels stand for, in both conventions; and images made by nibabel
-read by import-nifti. Usage: VOCELLE WORK_FOLDER"""
+read by import-nifti; the example study's VOI out and back in, and over an anatomy.
+Usage: VOCELLE WORK_FOLDER EXAMPLE_STUDY"""
 import os
 import shutil
 import subprocess
@@ -8,13 +9,14 @@ import sys
 
 import nibabel as nib
 import numpy as np
+from PIL import Image
 
 # Talairach mm (right, anterior, superior; AC at 0). The third VOI shares a voxel with the first,
 # which keeps it, and has one outside the grid.
 VOIS = [("right motor", "255 40 50", [(38, -20, 55), (39, -20, 55), (38, -19, 56)]),
         ("corners", "80 255 80", [(-127, -127, -127), (128, 128, 128), (0, 0, 0)]),
         ("left thalamus", "40 30 255", [(-12, -18, 8), (38, -20, 55), (500, 0, 0)])]
-vocelle, work = sys.argv[1], sys.argv[2]
+vocelle, work, example = sys.argv[1:4]
 
 
 def check(condition, message):
@@ -83,6 +85,11 @@ def save(name, data, affine, code, qform_only=False):
     nib.save(image, os.path.join(work, name))
 
 
+# Stats in RAS mm: a Talairach VOI's own coordinates; the same places stored as AC-PC alike.
+stats = vocelle_run("stats", "TAL.voi").stdout
+check(stats.split("\n")[1] == "1\tright motor\t3\t3.00\t38.33\t-19.67\t55.33\t38\t-20\t55\t39\t-19\t56", stats)
+check(vocelle_run("stats", "ACPC.voi").stdout == stats, "AC-PC stats differ")
+
 # One volume per VOI keeps the voxel the first and third VOI share, and comes back whole.
 vocelle_run("export-nifti", "--4d", "TAL.voi", "-o", "four.nii.gz")
 four = nib.load(os.path.join(work, "four.nii.gz"))
@@ -130,6 +137,32 @@ save("flipped.nii", flipped, affine, 2, qform_only=True)
 vocelle_run("import-nifti", "flipped.nii", "-o", "flipped.voi")
 check(read_voi(os.path.join(work, "flipped.voi"))[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)},
       read_voi(os.path.join(work, "flipped.voi")))
+
+# The example study's Talairach VOI out as NIfTI and back in: whole with one volume per VOI;
+# through labels, less the voxels an earlier VOI holds. Names and colours come back too.
+shutil.copytree(example, os.path.join(work, "study"))
+subprocess.run([vocelle, "run", "jobs.txt"], cwd=os.path.join(work, "study"), capture_output=True)
+study_voi = read_voi(os.path.join(work, "study/s1/run1_TAL_.voi"))
+for how in (["--4d"], []):
+    vocelle_run("export-nifti", "study/s1/run1_TAL_.voi", "-o", "example.nii.gz", *how)
+    vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
+    held, expected = set(), []
+    for name, colour, voxels in study_voi:
+        expected.append((name, colour, voxels - held if not how else voxels))
+        held |= voxels
+    check(read_voi(os.path.join(work, "example.voi")) == expected, how)
+
+# Over a 2 mm anatomy of 100 + RAS x with two outliers: along a row of the axial view clear of VOIs
+# and marks, grey falls from the subject's right (left edge) to the left, from white to black
+# through the window, and the cube beyond the image stays dark.
+ramp = ((61 + 2.0 * np.arange(40))[:, None, None] * np.ones((1, 40, 40))).astype(np.float32)
+ramp[0, 0, 0], ramp[1, 0, 0] = 1e4, -1e4
+save("ramp.nii", ramp, np.array([[2, 0, 0, -39], [0, 2, 0, -39], [0, 0, 2, -39], [0, 0, 0, 1.0]]), 3)
+vocelle_run("preview", "study/s1/run1_TAL_.voi", "--underlay", "ramp.nii", "-o", "u.png")
+row = np.asarray(Image.open(os.path.join(work, "u.png")).convert("RGB"))[76 + 2 * 100, 24::2].astype(int)
+grey = [p[0] if p[0] == p[1] == p[2] else -1 for p in row]  # by cube z
+check(grey[89] >= 250 and grey[167] <= 5 and 90 < grey[128] < 165 and grey[70] == -1, grey[60:170])
+check(all(z == 145 or grey[z] <= grey[z - 1] for z in range(90, 168)), grey[88:170])
 
 # Refused in one line, nothing written: not 3-D, not whole numbers, no orientation.
 save("flat.nii", np.ones((4, 4), np.int16), np.eye(4), 2)

@@ -1,14 +1,17 @@
 // Reading rules and hostile input. Every fuzz seed and every input that ever failed a fuzz target
 // is replayed whole and cut at every byte through the fuzz bodies, which check what a reader may
 // keep of a cut file; the limits that matter are spelled out.
+#include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/mySDM.h>
+#include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
 #include "fuzz/fuzzbodies.h"
 #include <vocelle/plugin/TarnPluginInterface.h>
 #include "tests/formats/doctext.h"
 #include "tests/text/scratchdir.h"
+#include <vocelle/text/logsink.h>
 
 #include <gtest/gtest.h>
 
@@ -142,16 +145,24 @@ TEST(Documents, SdmReadingRules) {
     EXPECT_TRUE(parse<SDM>(sdmHead("0", "2000000000")).values.empty());
 }
 
-// A data row without its numbers ends reading with an error naming the file, before a claimed
-// count of billions could cost anything.
-TEST(Documents, SdmFailures) {
-    const std::string path = "/data/design.sdm", error = "Invalid data row in SDM file: " + path;
-    const std::string huge = "2000000000", names = "1 1 1 2 2 2\n\"a\" \"b\"\n";
-    for (const std::string& text : {sdmHead("2", "2") + names + "  1.000000   2.000000\n",
-                                    sdmHead("2", "1") + names + "              \n",
-                                    sdmHead(huge, huge) + "1 2 3\n\"a\"\n 1.000000\n",
-                                    sdmHead("2", huge) + names + " 1.0 2.0\n"})
-        EXPECT_EQ(errorOf([&] { parse<SDM>(text, path); }), error) << text;
+// A folder or a device named as a document gives the one opening error, without blocking; an SDM
+// logs it instead.
+TEST(Documents, OnlyRegularFilesAreOpened) {
+    using Read = void (*)(const std::string&);
+    static std::vector<std::string> logged;
+    setLogSink([](const std::string& message) { logged.push_back(message); });
+    for (const std::string path : {VOCELLE_TEST_DATA, "/dev/null"}) {
+        for (const Read read : {Read([](const std::string& p) { ROI document(p); }),
+                                Read([](const std::string& p) { VOI document(p); }),
+                                Read([](const std::string& p) { TRF document(p); }),
+                                Read([](const std::string& p) { TAL document(p); }),
+                                Read([](const std::string& p) { FMR document(p, false); })})
+            EXPECT_EQ(errorOf([&] { read(path); }), "Failed opening for reading: " + path);
+        logged.clear();
+        EXPECT_FALSE(SDM(path).FileVersion.isSet());
+        EXPECT_EQ(logged, std::vector<std::string>{"!!!  Failed opening SDM for reading: " + path});
+    }
+    setLogSink(nullptr);
 }
 
 } // namespace
