@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 namespace vocelle {
@@ -137,6 +138,8 @@ int splitCommand(const HostOptions& options) {
         if (error) return fail("cannot create the folder " + options.output + ": " + error.message());
     }
     try {
+        const std::optional<SlurmScript> script =
+            options.sbatch ? std::optional<SlurmScript>(makeSlurmScript(options)) : std::nullopt;
         for (int part = 1; part <= options.parts; ++part) {
             const std::string name = jobListPartName(options.jobList, part, options.output);
             if (name == options.jobList) return fail("a part would replace the list itself: " + name);
@@ -144,7 +147,10 @@ int splitCommand(const HostOptions& options) {
                           std::ios::binary);
             std::printf("%s\t%zu jobs\n", name.c_str(), split.roiNames[std::size_t(part - 1)].size());
         }
-        if (options.sbatch) std::printf("%s\tSlurm array script\n", writeSlurmScript(options).c_str());
+        if (script) {
+            writeSlurmScript(*script);
+            std::printf("%s\tSlurm array script\n", script->path.c_str());
+        }
     } catch (const std::exception& e) {
         return fail(e.what());
     }

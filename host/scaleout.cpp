@@ -79,7 +79,7 @@ std::map<std::pair<std::string, long>, Part> partsIn(const std::string& folder) 
 
 } // namespace
 
-std::string writeSlurmScript(const HostOptions& options) {
+SlurmScript makeSlurmScript(const HostOptions& options) {
     const std::string first = absolute(jobListPartName(options.jobList, 1, options.output));
     const std::string extension = getExtension(first);
     if (extension == ".tsv")
@@ -90,9 +90,6 @@ std::string writeSlurmScript(const HostOptions& options) {
     const fs::path folder = fs::path(first).parent_path();
     const std::string name = removeExtension(getFileName(options.jobList));
     const std::string script = (folder / (name + ".sbatch")).string();
-    std::error_code error;
-    fs::create_directories(folder / "logs", error);
-    if (error) throw std::runtime_error("cannot create the folder " + (folder / "logs").string() + ": " + error.message());
 
     std::ostringstream text;
     text << "#!/bin/bash\n"
@@ -108,10 +105,17 @@ std::string writeSlurmScript(const HostOptions& options) {
          << "part=" << shellQuoted(stem) << "\"$SLURM_ARRAY_TASK_ID\"\n"
          << "exec " << shellQuoted(absolute(options.program)) << " run --report \"$part.tsv\" \"$part\""
          << shellQuoted(extension) << "\n";
-    saveReplacing(script, [&](std::ostream& out) { out << text.str(); }, "Cannot Create file: ");
-    fs::permissions(script, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
+    return {script, text.str()};
+}
+
+void writeSlurmScript(const SlurmScript& script) {
+    const fs::path logs = fs::path(script.path).parent_path() / "logs";
+    std::error_code error;
+    fs::create_directories(logs, error);
+    if (error) throw std::runtime_error("cannot create the folder " + logs.string() + ": " + error.message());
+    saveReplacing(script.path, [&](std::ostream& out) { out << script.text; }, "Cannot Create file: ");
+    fs::permissions(script.path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, error);
-    return script;
 }
 
 int gatherCommand(const HostOptions& options) {

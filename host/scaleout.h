@@ -11,11 +11,20 @@
 
 namespace vocelle {
 
-// Writes STEM.sbatch beside the parts of options.jobList (options.parts of them, in options.output
-// or the list's folder) and creates its log folder, logs/, there; returns the script's name.
-// Each array task runs `vocelle run --report` on its part in the folder vocelle split ran in,
-// whatever folder the script is submitted from. Throws std::runtime_error naming what failed.
-std::string writeSlurmScript(const HostOptions& options);
+struct SlurmScript {
+    std::string path, text;
+};
+
+// The script STEM.sbatch beside the parts of options.jobList (options.parts of them, in
+// options.output or the list's folder), its tasks logging to logs/ there. Each array task runs
+// `vocelle run --report` on its part in the folder vocelle split ran in, whatever folder the
+// script is submitted from. Made before any part is written, so that a list the script cannot
+// serve is refused with nothing written: throws std::runtime_error saying why.
+SlurmScript makeSlurmScript(const HostOptions& options);
+
+// Creates the script's log folder and saves the script, executable. Throws std::runtime_error
+// naming what failed.
+void writeSlurmScript(const SlurmScript& script);
 
 // vocelle gather DIR [-o FILE.tsv]: every part in DIR and its report, in part order. Prints each
 // job not converted, the parts to run again and the summary line of a run over the whole list;
