@@ -4,7 +4,6 @@
 #include <vocelle/host/niftifile.h>
 #include <vocelle/host/niftiimport.h>
 #include <vocelle/host/voistats.h>
-#include <vocelle/text/fileopen.h>
 
 #include <cstdio>
 #include <exception>
@@ -39,7 +38,6 @@ int importNiftiCommand(const HostOptions& options) {
 int statsCommand(const HostOptions& options) {
     std::string table;
     try {
-        openForReading(options.document);
         table = voiStatsTable(VOI(options.document));
     } catch (const std::exception& e) {
         return fail(e.what());

@@ -1,5 +1,7 @@
 #include <vocelle/host/labeltable.h>
 
+#include <vocelle/text/stringmanipulation.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -126,6 +128,8 @@ std::string tableText(const std::string& name) {
 
 bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath) {
     for (const char* ending : {".tsv", ".lut"}) {
+        // A folder or a pipe of that name is no table: opening a pipe would block.
+        if (!isRegularFile(stem + ending)) continue;
         std::ifstream in(stem + ending, std::ios::binary);
         if (!in) continue;
         tablePath = stem + ending;

@@ -113,9 +113,10 @@ void writeSlurmScript(const SlurmScript& script) {
     std::error_code error;
     fs::create_directories(logs, error);
     if (error) throw std::runtime_error("cannot create the folder " + logs.string() + ": " + error.message());
-    saveReplacing(script.path, [&](std::ostream& out) { out << script.text; }, "Cannot Create file: ");
+    saveReplacing(script.path, [&](std::ostream& out) { out << script.text; });
     fs::permissions(script.path, fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec,
                     fs::perm_options::add, error);
+    if (error) throw std::runtime_error("cannot make " + script.path + " executable: " + error.message());
 }
 
 int gatherCommand(const HostOptions& options) {

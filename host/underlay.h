@@ -21,9 +21,6 @@ public:
     // Grey level from 0 to 1 at a cube voxel (trilinear), or -1 where the image does not reach.
     float grey(const glm::ivec3& cube) const;
 
-    double windowLow() const { return low_; }
-    double windowHigh() const { return high_; }
-
 private:
     double value(long long i, long long j, long long k) const;
 

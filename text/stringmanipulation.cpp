@@ -50,10 +50,6 @@ std::string addToFileNameNewExtension(const std::string& path, const std::string
     return stem(path) + newEnding;
 }
 
-std::string replacePath(const std::string& path, const std::string& newFolder) {
-    return newFolder + getFileName(path);
-}
-
 std::string replaceExtension(const std::string& path, const std::string& newExtension) {
     return stem(path) + "." + newExtension;
 }

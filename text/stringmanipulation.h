@@ -16,7 +16,6 @@ std::string getExtension(const std::string& path);
 std::string removeExtension(const std::string& path);
 std::string addToFileName(const std::string& path, const std::string& addition);
 std::string addToFileNameNewExtension(const std::string& path, const std::string& newEnding);
-std::string replacePath(const std::string& path, const std::string& newFolder);
 std::string replaceExtension(const std::string& path, const std::string& newExtension);
 std::string extractPartBetweenQuotes(const std::string& text);
 std::string getLastCharacters(const std::string& text, int count);
