@@ -23,21 +23,17 @@ std::vector<std::string> cells(const std::string& line) {
     return out;
 }
 
-std::string trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\r");
-    if (first == std::string::npos) return std::string();
-    return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
+bool isBlank(const std::string& text) { return text.find_first_not_of(" \t\r") == std::string::npos; }
 
 bool parseIndex(const std::string& text, long long& index) {
-    std::istringstream in(trimmed(text));
+    std::istringstream in(removeEnclosingWhiteSpaces(text));
     return bool(in >> index) && in.peek() == EOF;
 }
 
 bool parseHexColour(const std::string& text, glm::ivec3& colour) {
     unsigned r, g, b;
     char extra;
-    const std::string cell = trimmed(text);
+    const std::string cell = removeEnclosingWhiteSpaces(text);
     if (cell.size() != 7 || std::sscanf(cell.c_str(), "#%2x%2x%2x%c", &r, &g, &b, &extra) != 3) return false;
     colour = {int(r), int(g), int(b)};
     return true;
@@ -77,12 +73,12 @@ void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
     const std::size_t index = column("index"), name = column("name"), colour = column("color");
     if (index == header.size()) reader.fail("no column \"index\"");
     while (reader.next(in, text)) {
-        if (trimmed(text).empty()) continue;
+        if (isBlank(text)) continue;
         const std::vector<std::string> row = cells(text);
         LabelEntry entry;
         if (index >= row.size() || !parseIndex(row[index], entry.index)) reader.fail("no label number");
         if (name < row.size()) entry.name = row[name];
-        if (colour < row.size() && !trimmed(row[colour]).empty()) {
+        if (colour < row.size() && !isBlank(row[colour])) {
             if (!parseHexColour(row[colour], entry.colour)) reader.fail("colour is not #rrggbb");
             entry.hasColour = true;
         }
@@ -94,7 +90,7 @@ void readLut(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
     TableReader reader(path);
     std::string text;
     while (reader.next(in, text)) {
-        if (trimmed(text).empty() || trimmed(text)[0] == '#') continue;
+        if (isBlank(text) || removeEnclosingWhiteSpaces(text)[0] == '#') continue;
         std::istringstream row(text);
         LabelEntry entry;
         double rgb[3];
@@ -105,7 +101,7 @@ void readLut(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
         }
         entry.hasColour = true;
         std::getline(row, entry.name);
-        entry.name = trimmed(entry.name);
+        entry.name = isBlank(entry.name) ? std::string() : removeEnclosingWhiteSpaces(entry.name);
         reader.add(std::move(entry), entries);
     }
 }
