@@ -29,5 +29,25 @@ while IFS= read -r voi; do
 done < <(find . -name '*.voi' | sort)
 [ $found -eq 1 ] || echo "   none"
 
+# The example has no anatomy of its own: a synthetic head in Talairach space (2 mm, a noisy brain
+# inside a darker skull) stands in for one, so the preview shows the VOIs over grey anatomy.
+echo "== vocelle preview s1/run1_TAL_.voi --underlay anat_tal.nii.gz"
+/usr/bin/python3 - <<'PY' || exit 2
+import nibabel as nib
+import numpy as np
+x, y, z = np.meshgrid(*[np.arange(-112, 112, 2.0)] * 3, indexing="ij")
+r = np.sqrt((x / 70) ** 2 + ((y + 15) / 95) ** 2 + ((z - 5) / 75) ** 2)
+noise = np.random.default_rng(1).normal(0.0, 40.0, r.shape)
+head = np.where(r < 0.88, 900 - 250 * r, np.where(r < 1, 350.0, 0.0)) + noise * (r < 1)
+head = head.astype(np.float32)
+affine = np.diag([2.0, 2.0, 2.0, 1.0])
+affine[:3, 3] = -112
+image = nib.Nifti1Image(head, affine)
+image.set_sform(affine, 3)
+image.set_qform(affine, 3)
+nib.save(image, "anat_tal.nii.gz")
+PY
+"$vocelle" preview s1/run1_TAL_.voi --underlay anat_tal.nii.gz -o "$scratch/s1/run1_TAL_on_anatomy.png" || exit 2
+
 # Jobs that were not converted are a result to show, not a failure of the demo.
 [ "$status" -le 1 ]
