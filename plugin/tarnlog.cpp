@@ -27,7 +27,11 @@ TarnLog::TarnBuf::~TarnBuf() {
 }
 
 int TarnLog::TarnBuf::sync() {
-    const std::string text = str();
+    // The host takes C strings: a NUL byte (a name from a damaged job list) is shown as "\0", so
+    // the entry does not name the shorter file that the name would be cut to.
+    std::string text = str();
+    for (std::size_t at = text.find('\0'); at != std::string::npos; at = text.find('\0', at))
+        text.replace(at, 1, "\\0");
     if (tarn::hxLogText != nullptr) tarn::hxLogText(text.c_str());
     str(std::string());
     return 0;

@@ -173,9 +173,9 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     const ProgramRun run = runHost({"run", "jobs.txt"}, dir.path());
     EXPECT_EQ(
         run.out + run.err + std::to_string(run.status),
-        log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\n" +
+        log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\\0.roi\n" +
             "ROI could not be loaded: " + base +
-            "last.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
+            "last.roi\\0.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
             "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " +
             base + "last.roi\n" +
             "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
