@@ -14,15 +14,6 @@ namespace vocelle {
 
 namespace {
 
-std::vector<std::string> cells(const std::string& line) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-        out.push_back(line.substr(start, tab - start));
-    out.push_back(line.substr(start));
-    return out;
-}
-
 bool isBlank(const std::string& text) { return text.find_first_not_of(" \t\r") == std::string::npos; }
 
 bool parseIndex(const std::string& text, long long& index) {
@@ -66,7 +57,7 @@ void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
     TableReader reader(path);
     std::string text;
     if (!reader.next(in, text)) reader.fail("no header line");
-    const std::vector<std::string> header = cells(text);
+    const std::vector<std::string> header = splitAt(text, '\t');
     const auto column = [&](const char* name) {
         return std::size_t(std::find(header.begin(), header.end(), name) - header.begin());
     };
@@ -74,7 +65,7 @@ void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
     if (index == header.size()) reader.fail("no column \"index\"");
     while (reader.next(in, text)) {
         if (isBlank(text)) continue;
-        const std::vector<std::string> row = cells(text);
+        const std::vector<std::string> row = splitAt(text, '\t');
         LabelEntry entry;
         if (index >= row.size() || !parseIndex(row[index], entry.index)) reader.fail("no label number");
         if (name < row.size()) entry.name = row[name];

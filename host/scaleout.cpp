@@ -45,11 +45,7 @@ bool reportRows(const std::string& text, std::vector<std::vector<std::string>>& 
     if (!startsWith(text, reportHeader) || text.back() != '\n') return false;
     std::istringstream in(text.substr(std::string(reportHeader).size()));
     for (std::string line; std::getline(in, line);) {
-        std::vector<std::string> fields;
-        std::istringstream cells(line);
-        for (std::string cell; std::getline(cells, cell, '\t');)
-            fields.push_back(cell);
-        if (!line.empty() && line.back() == '\t') fields.emplace_back();
+        const std::vector<std::string> fields = splitAt(line, '\t');
         if (fields.size() != 6) return false;
         rows.push_back(fields);
     }

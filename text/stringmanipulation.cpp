@@ -76,6 +76,15 @@ std::string removeEnclosingWhiteSpaces(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+std::vector<std::string> splitAt(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    for (std::size_t at; (at = text.find(separator, start)) != std::string::npos; start = at + 1)
+        pieces.push_back(text.substr(start, at - start));
+    pieces.push_back(text.substr(start));
+    return pieces;
+}
+
 bool hasExtension(const std::string& path, const std::string& extension) {
     return endsWith(path, "." + extension);
 }

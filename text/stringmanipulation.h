@@ -6,6 +6,7 @@
 // a dot in a folder name is never taken for one.
 
 #include <string>
+#include <vector>
 
 namespace vocelle {
 
@@ -23,6 +24,8 @@ std::string removeEnclosingWhiteSpaces(const std::string& text);
 bool hasExtension(const std::string& path, const std::string& extension);
 bool startsWith(const std::string& text, const std::string& prefix);
 bool endsWith(const std::string& text, const std::string& ending);
+// The pieces between the separators, empty ones included: "a\t\tb\t" gives a, "", b, "".
+std::vector<std::string> splitAt(const std::string& text, char separator);
 // Both are false for a name holding a NUL byte, which no file can have.
 bool fileExists(const std::string& path);
 // True for a regular file, links followed. Checked before a document is opened: a device or a
