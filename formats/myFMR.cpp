@@ -1,5 +1,6 @@
 #include <vocelle/formats/myFMR.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/binaryio.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/keyscan.h>
@@ -165,12 +166,12 @@ StcLayout stcLayout(const FMR& f) {
     l.volumes = f.NrOfVolumes.value();
     l.valueBytes = f.DataType.isSet() && f.DataType.value() == 2 ? 4 : 2;
     if (l.volumes < 0 || !Volume<float>::validDimensions(l.dims))
-        throw std::runtime_error("Invalid slice data size in FMR: " + f.fileName);
+        throw FaultError({"Invalid slice data size in FMR", f.fileName});
     l.slices = l.dims.z;
     l.imageValues = std::int64_t(l.dims.x) * l.dims.y;
     l.volumeValues = l.imageValues * l.slices;
     if (l.volumeValues == 0 && l.volumes > kMaxEmptyVolumes)
-        throw std::runtime_error("Invalid slice data size in FMR: " + f.fileName);
+        throw FaultError({"Invalid slice data size in FMR", f.fileName});
     return l;
 }
 
@@ -190,12 +191,12 @@ CheckedStc checkStc(const FMR& f, std::istream& in) {
     const std::int64_t wanted = c.layout.totalBytes();
     const std::int64_t missing = wanted - std::min(c.fileBytes, wanted);
     if (missing > c.layout.volumeValues * c.layout.valueBytes || missing > c.fileBytes)
-        throw std::runtime_error("STC file too short for its FMR header: " + f.stcFileName());
+        throw FaultError({"STC file too short for its FMR header", f.stcFileName()});
     return c;
 }
 
 std::ifstream openStc(const FMR& f) {
-    return openForReading(f.stcFileName(), "Failed opening STC for reading: ", std::ios::binary);
+    return openForReading(f.stcFileName(), std::ios::binary, faulttext::openStcForReading);
 }
 
 void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
@@ -237,13 +238,13 @@ void writeStc(const FMR& f, const StcLayout& layout) {
             }
         flush();
     };
-    saveReplacing(f.stcFileName(), write, "Failed opening STC for writing: ", std::ios::binary);
+    saveReplacing(f.stcFileName(), write, faulttext::openStcForWriting, std::ios::binary);
 }
 
 } // namespace
 
 FMR::FMR(std::string fileName, bool loadSTC) : fileName(std::move(fileName)) {
-    FileVersion.value() = -1;
+    FileVersion.value() = absentFileVersion;
     auto in = openForReading(this->fileName);
     read(in);
     in.close();
@@ -251,12 +252,15 @@ FMR::FMR(std::string fileName, bool loadSTC) : fileName(std::move(fileName)) {
 }
 
 FMR::FMR(std::istream& in, std::string fileName, bool loadSTC) : fileName(std::move(fileName)) {
-    FileVersion.value() = -1;
+    FileVersion.value() = absentFileVersion;
     read(in);
     if (loadSTC) LoadSTC();
 }
 
-void FMR::read(std::istream& in) { scanFields(in, fields(), *this, std::string(), &readFault); }
+void FMR::read(std::istream& in) {
+    readFault.path = fileName;
+    scanFields(in, fields(), *this, std::string(), &readFault);
+}
 
 void FMR::PrintTo(std::ostream& out) const {
     out << "\n";
@@ -271,11 +275,11 @@ void FMR::Save() {
         // Checked before anything is written: the STC layout comes from the header, so volumes
         // of another shape would be written wrongly.
         if (stcVolumes.size() > static_cast<size_t>(INT32_MAX))
-            throw std::runtime_error("STC volumes do not match the FMR header: " + fileName);
+            throw FaultError({"STC volumes do not match the FMR header", fileName});
         const glm::tvec3<int> dims(ResolutionX.value(), ResolutionY.value(), NrOfSlices.value());
         for (const auto& volume : stcVolumes)
             if (volume.dimensions() != dims)
-                throw std::runtime_error("STC volumes do not match the FMR header: " + fileName);
+                throw FaultError({"STC volumes do not match the FMR header", fileName});
         NrOfVolumes.value() = static_cast<int>(stcVolumes.size());
         layout = stcLayout(*this);
     }

@@ -39,6 +39,7 @@
 // volume's worth of values and still holds at least half of the run; anything shorter is
 // refused before memory is reserved for it.
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 #include <vocelle/volume/volume.h>
 
@@ -136,9 +137,10 @@ public:
 
     std::vector<float> sliceTimingTable;
     std::vector<Volume<float>> stcVolumes;
-    // Empty when the file was read completely; else why reading stopped early (a value that does
-    // not parse, the file ending before what it announced). What was read up to there is kept.
-    std::string readFault;
+    // Empty when the file was read completely; else "Read only partly (why)" with the path: why
+    // reading stopped early (a value that does not parse, the file ending before what it
+    // announced). What was read up to there is kept.
+    Fault readFault;
 
 private:
     void read(std::istream& in);

@@ -1,5 +1,6 @@
 #include <vocelle/formats/myROI.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/voxelentries.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/safesave.h>
@@ -40,9 +41,10 @@ ROI::ROI(const std::string& fileName) : fileName(fileName) {
 ROI::ROI(std::istream& in, const std::string& fileName) : fileName(fileName) { read(in); }
 
 void ROI::read(std::istream& in) {
-    FileVersion.value() = -1;
-    if (!scanFields(in, headerFields(), *this, "NrOfTCPlots:", &readFault) && readFault.empty())
-        readFault = "NrOfTCPlots: is missing";
+    FileVersion.value() = absentFileVersion;
+    readFault.path = fileName;
+    if (!scanFields(in, headerFields(), *this, "NrOfTCPlots:", &readFault))
+        notePartlyRead(readFault, "NrOfTCPlots: is missing");
     readVoxelEntries(in, NrOfTCPlots, "region", entryFields(), rois, readFault);
 }
 

@@ -18,6 +18,7 @@
 // readFault says where reading stopped.
 
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
@@ -83,9 +84,10 @@ public:
     Line<int> SaveROIMaxPSC;
     Line<int> NrOfTCPlots;
     std::vector<single_ROI> rois;
-    // Empty when the file was read completely; else why reading stopped early (a value that does
-    // not parse, the file ending before what it announced). What was read up to there is kept.
-    std::string readFault;
+    // Empty when the file was read completely; else "Read only partly (why)" with the path: why
+    // reading stopped early (a value that does not parse, the file ending before what it
+    // announced). What was read up to there is kept.
+    Fault readFault;
 
 private:
     void read(std::istream& in);

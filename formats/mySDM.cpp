@@ -1,5 +1,6 @@
 #include <vocelle/formats/mySDM.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/keyscan.h>
 #include <vocelle/text/logsink.h>
@@ -41,19 +42,14 @@ bool splitAtWhiteSpace(const std::string& row, long long count, std::vector<floa
     return static_cast<long long>(numbers.size()) == count;
 }
 
-// The number in the 12 characters starting at 12 * index, with the standard conversion errors,
-// their messages naming the file.
-float fixedField(const std::string& row, long long index, const std::string& fileName) {
-    const std::string message = "Invalid data row in SDM file: " + fileName;
+// The number in the 12 characters starting at 12 * index of data row `point` (from 0).
+float fixedField(const std::string& row, long long index, const std::string& fileName, long long point) {
     const auto start = static_cast<std::size_t>(index) * fieldWidth;
-    if (start > row.size()) throw std::out_of_range(message);
     try {
-        return std::stof(row.substr(start, fieldWidth));
-    } catch (const std::out_of_range&) {
-        throw std::out_of_range(message);
-    } catch (const std::invalid_argument&) {
-        throw std::invalid_argument(message);
+        if (start <= row.size()) return std::stof(row.substr(start, fieldWidth));
+    } catch (const std::logic_error&) {
     }
+    throw FaultError({"Invalid data row in SDM file", fileName, "data point " + std::to_string(point + 1)});
 }
 
 // The header ends at FirstConfoundPredictor:.
@@ -77,10 +73,11 @@ SDM::SDM() {
 SDM::SDM(const std::string& fileName) : fileName(fileName) {
     std::ifstream in;
     try {
-        in = openForReading(fileName, "!!!  Failed opening SDM for reading: ");
-    } catch (const std::runtime_error& error) {
-        logMessage(error.what());
-        FileVersion.value() = -1;
+        in = openForReading(fileName, std::ios::in, faulttext::openSdmForReading);
+    } catch (const FaultError& error) {
+        readFault = error.fault();
+        logMessage("!!!  " + readFault.message());
+        FileVersion.value() = absentFileVersion;
         return;
     }
     read(in);
@@ -89,7 +86,9 @@ SDM::SDM(const std::string& fileName) : fileName(fileName) {
 SDM::SDM(std::istream& in, const std::string& fileName) : fileName(fileName) { read(in); }
 
 void SDM::read(std::istream& in) {
-    scanFields(in, headerFields(), *this, "FirstConfoundPredictor:");
+    readFault.path = fileName;
+    if (!scanFields(in, headerFields(), *this, "FirstConfoundPredictor:", &readFault))
+        notePartlyRead(readFault, "FirstConfoundPredictor: is missing");
     const long long predictors = std::max(0, NrOfPredictors.value());
     const long long dataPoints = std::max(0, NrOfDataPoints.value());
 
@@ -124,7 +123,7 @@ void SDM::read(std::istream& in) {
         if (!std::getline(in, text)) text.clear();
         if (!splitAtWhiteSpace(text, predictors, row)) {
             row.clear();
-            for (long long p = 0; p < predictors; ++p) row.push_back(fixedField(text, p, fileName));
+            for (long long p = 0; p < predictors; ++p) row.push_back(fixedField(text, p, fileName, t));
         }
         if (values.empty()) values.resize(static_cast<std::size_t>(predictors));
         for (long long p = 0; p < predictors; ++p) values[p].push_back(row[p]);

@@ -17,6 +17,7 @@
 // claimed count never costs more memory than the file holds; colours and names the file lacks
 // read as 0 0 0 and "NoName".
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 
 #include <istream>
@@ -31,10 +32,10 @@ public:
     // Every header line set with its default and width 24; no predictors, no data points.
     SDM();
     // Reads the file. One that is not a regular file or cannot be opened is logged ("!!!  Failed
-    // opening SDM for reading: " + path) and leaves FileVersion's value -1 with the line unset;
-    // nothing is thrown.
-    // A data row without its numbers throws std::invalid_argument or std::out_of_range naming
-    // the file.
+    // opening SDM for reading: " + path), recorded in readFault, and leaves FileVersion's value
+    // -1 with the line unset; nothing is thrown.
+    // A data row without its numbers throws FaultError "Invalid data row in SDM file: " + path,
+    // naming the data point.
     explicit SDM(const std::string& fileName);
     // Reads an already opened document; fileName is only remembered for Save and messages.
     explicit SDM(std::istream& in, const std::string& fileName = std::string());
@@ -57,6 +58,9 @@ public:
     std::vector<int> blue;
     std::vector<std::string> predictorNames;
     std::vector<std::vector<float>> values;  // values[predictor][data point]
+    // Empty when the file was opened and its header read completely; else the fault: the file
+    // could not be opened, or "Read only partly (why)".
+    Fault readFault;
 
 private:
     void read(std::istream& in);

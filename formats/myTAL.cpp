@@ -1,5 +1,6 @@
 #include <vocelle/formats/myTAL.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/keyscan.h>
 #include <vocelle/text/safesave.h>
@@ -36,7 +37,7 @@ const FieldTable<TAL>& fields() {
 } // namespace
 
 TAL::TAL() {
-    FileVersion.value() = -1;
+    FileVersion.value() = absentFileVersion;
     landmarks.fill(glm::tvec3<int>(0));
 }
 
@@ -52,13 +53,14 @@ TAL::TAL(std::istream& in, const std::string& fileName) : TAL() {
 }
 
 void TAL::read(std::istream& in) {
+    readFault.path = fileName;
     scanFields(in, fields(), *this, std::string(), &readFault);
     // A file with a FileVersion announces the whole grid; without one it counts as absent anyway.
-    if (!readFault.empty() || !FileVersion.isSet() || landmarkGiven.all()) return;
-    readFault = "the landmarks";
+    if (!FileVersion.isSet() || landmarkGiven.all()) return;
+    std::string missing = "the landmarks";
     for (int i = 0; i < NrOfLandmarks; ++i)
-        if (!landmarkGiven[i]) readFault += std::string(" ") + landmarkKeys[i];
-    readFault += " are missing";
+        if (!landmarkGiven[i]) missing += std::string(" ") + landmarkKeys[i];
+    notePartlyRead(readFault, missing + " are missing");
 }
 
 void TAL::PrintTo(std::ostream& out) const { printFields(out, fields(), *this); }

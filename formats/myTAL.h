@@ -10,6 +10,7 @@
 //
 // Landmarks are plain values, always printed; they stay 0 until the file gives them.
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
@@ -48,10 +49,10 @@ public:
     Line<int> TALVMRFramingCube;
     Line<float> TALVMRVoxelRes;
     std::bitset<NrOfLandmarks> landmarkGiven; // which landmarks the file gave
-    // Empty when the file was read completely; else why reading stopped early (a value that does
-    // not parse, the file ending inside a landmark) or, in a file with a FileVersion, which
-    // landmarks it lacks. What was read up to there is kept.
-    std::string readFault;
+    // Empty when the file was read completely; else "Read only partly (why)" with the path: why
+    // reading stopped early (a value that does not parse, the file ending inside a landmark) or,
+    // in a file with a FileVersion, which landmarks it lacks. What was read up to there is kept.
+    Fault readFault;
 
 private:
     void read(std::istream& in);

@@ -1,5 +1,6 @@
 #include <vocelle/formats/myTRF.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/keyscan.h>
 #include <vocelle/text/safesave.h>
@@ -71,7 +72,7 @@ const FieldTable<TRF>& fields() {
 } // namespace
 
 TRF::TRF() {
-    FileVersion.value() = -1;
+    FileVersion.value() = absentFileVersion;
     setIdentity(matrix);
     setIdentity(extraMatrix);
 }
@@ -87,7 +88,10 @@ TRF::TRF(std::istream& in, const std::string& fileName) : TRF() {
     read(in);
 }
 
-void TRF::read(std::istream& in) { scanFields(in, fields(), *this, std::string(), &readFault); }
+void TRF::read(std::istream& in) {
+    readFault.path = fileName;
+    scanFields(in, fields(), *this, std::string(), &readFault);
+}
 
 void TRF::PrintTo(std::ostream& out) const {
     out << '\n';

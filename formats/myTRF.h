@@ -22,6 +22,7 @@
 // Matrices are row-major (matrix[row][column]) and act on column vectors; both start as the
 // identity. Matrices are printed fixed with 17 decimals, so a printed file reads back exactly.
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 
 #include <istream>
@@ -66,9 +67,10 @@ public:
     Line<std::string> TargetFile;
     Line<int> ACPCVMRFramingCube;
     Line<float> ACPCVMRVoxelRes;
-    // Empty when the file was read completely; else why reading stopped early (a value that does
-    // not parse, the file ending before what it announced). What was read up to there is kept.
-    std::string readFault;
+    // Empty when the file was read completely; else "Read only partly (why)" with the path: why
+    // reading stopped early (a value that does not parse, the file ending before what it
+    // announced). What was read up to there is kept.
+    Fault readFault;
 
 private:
     void read(std::istream& in);

@@ -1,5 +1,6 @@
 #include <vocelle/formats/myVOI.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/voxelentries.h>
 #include <vocelle/text/fileopen.h>
 #include <vocelle/text/safesave.h>
@@ -131,9 +132,10 @@ VOI::VOI(const std::string& fileName) : fileName(fileName) {
 VOI::VOI(std::istream& in, const std::string& fileName) : fileName(fileName) { read(in); }
 
 void VOI::read(std::istream& in) {
-    FileVersion.value() = -1;
+    FileVersion.value() = absentFileVersion;
+    readFault.path = fileName;
     if (!scanFields(in, headerFields(), *this, "NrOfVOIs:", &readFault)) {
-        if (readFault.empty()) readFault = "NrOfVOIs: is missing";
+        notePartlyRead(readFault, "NrOfVOIs: is missing");
         return;
     }
     readVoxelEntries(in, NrOfVOIs, "VOI", entryFields(), vois, readFault);

@@ -22,6 +22,7 @@
 // all later ones, and a voxel list keeps only its complete triples. Counts then give what was
 // kept (NrOfVOIs, NrOfVoxels), and readFault says where reading stopped.
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
@@ -85,9 +86,10 @@ public:
     std::vector<single_VOI> vois;
     Line<int> NrOfVOIVTCs;
     std::vector<std::string> vtcFiles;  // one linked file name per line after NrOfVOIVTCs
-    // Empty when the file was read completely; else why reading stopped early (a value that does
-    // not parse, the file ending before what it announced). What was read up to there is kept.
-    std::string readFault;
+    // Empty when the file was read completely; else "Read only partly (why)" with the path: why
+    // reading stopped early (a value that does not parse, the file ending before what it
+    // announced). What was read up to there is kept.
+    Fault readFault;
 
 private:
     void read(std::istream& in);

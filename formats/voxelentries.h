@@ -15,12 +15,12 @@ namespace vocelle {
 // Appends up to `count` entries. Reading stops at the end of the stream or at the first value
 // that does not parse: an entry cut off before its NrOfVoxels is dropped with all later ones, and
 // a voxel list keeps only its complete triples. Counts then follow what was kept (NrOfVoxels, and
-// `count` when entries are missing), and `fault`, if still empty, says where reading stopped;
-// `entryName` ("region", "VOI") names the entries there.
+// `count` when entries are missing), and `fault` notes where reading stopped; `entryName`
+// ("region", "VOI") names the entries there.
 template <typename Entry>
 void readVoxelEntries(std::istream& in, Line<int>& count, const std::string& entryName,
                       const FieldTable<Entry>& fields, std::vector<Entry>& entries,
-                      std::string& fault) {
+                      Fault& fault) {
     const int claimed = count.value();
     // A stream that has stopped can deliver no further entry, so the claimed count is not
     // walked through to its end.
@@ -32,18 +32,17 @@ void readVoxelEntries(std::istream& in, Line<int>& count, const std::string& ent
         const auto kept = readTriples(in, wanted, entry.voxels);
         if (kept < wanted) {
             entry.NrOfVoxels.value() = static_cast<int>(kept);
-            if (fault.empty())
-                fault = (in.eof() ? "the file ends after " + std::to_string(kept) + " of the " +
-                                        std::to_string(wanted) + " voxels of "
-                                  : "voxel " + std::to_string(kept + 1) + " does not parse in ") +
-                        entryName + " " + std::to_string(i + 1);
+            notePartlyRead(fault, (in.eof() ? "the file ends after " + std::to_string(kept) +
+                                                  " of the " + std::to_string(wanted) + " voxels of "
+                                            : "voxel " + std::to_string(kept + 1) +
+                                                  " does not parse in ") +
+                                      entryName + " " + std::to_string(i + 1));
         }
         entries.push_back(std::move(entry));
     }
     if (claimed > 0 && entries.size() < static_cast<std::size_t>(claimed)) {
-        if (fault.empty())
-            fault = "the file ends after " + std::to_string(entries.size()) + " of " +
-                    std::to_string(claimed) + " " + entryName + "s";
+        notePartlyRead(fault, "the file ends after " + std::to_string(entries.size()) + " of " +
+                                  std::to_string(claimed) + " " + entryName + "s");
         count.value() = static_cast<int>(entries.size());
     }
 }

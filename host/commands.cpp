@@ -47,6 +47,11 @@ int fail(const std::string& message) {
     return 2;
 }
 
+int fail(const std::exception& error) {
+    const auto* fault = dynamic_cast<const FaultError*>(&error);
+    return fail(fault != nullptr ? fault->fault().line() : std::string(error.what()));
+}
+
 int printCommand(const HostOptions& options) {
     const std::string& path = options.document;
     const std::string kind = documentKind(path);
@@ -55,7 +60,7 @@ int printCommand(const HostOptions& options) {
 
     // Printed into memory first, so a document that fails half way prints nothing.
     std::ostringstream text;
-    std::string readFault;
+    Fault readFault;
     const auto show = [&](const auto& document, auto... withVoxels) {
         document.PrintTo(text, withVoxels...);
         readFault = document.readFault;
@@ -67,15 +72,13 @@ int printCommand(const HostOptions& options) {
         else if (kind == "fmr") show(FMR(path, false));
         else if (kind == "trf") show(TRF(path));
         else if (kind == "tal") show(TAL(path));
-        else SDM(path).PrintTo(text);
+        else show(SDM(path));
     } catch (const std::exception& e) {
-        return fail(std::string(e.what()).find(path) == std::string::npos ? path + ": " + e.what() : e.what());
+        return fail(e);
     }
     std::cout << text.str();
     std::cout.flush();
-    if (!readFault.empty())
-        std::fprintf(stderr, "vocelle: %s was read only partly (%s)\n", path.c_str(),
-                     readFault.c_str());
+    if (!readFault.empty()) std::fprintf(stderr, "vocelle: %s\n", readFault.line().c_str());
     return std::cout ? 0 : fail("cannot write to standard output");
 }
 
@@ -95,14 +98,14 @@ int previewCommand(const HostOptions& options) {
         const Preview preview = renderPreview(voi, title, underlay.get());
         const std::string png = encodePng(preview.image);
         saveReplacing(output, [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
-                      "Cannot Create file: ", std::ios::binary);
+                      faulttext::createFile, std::ios::binary);
         if (preview.outside > 0)
             std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the cube and are not drawn\n",
                          preview.outside, options.document.c_str());
         std::printf("%s: views through cube voxel %d %d %d\n", output.c_str(), preview.centre.x, preview.centre.y,
                     preview.centre.z);
     } catch (const std::exception& e) {
-        return fail(e.what());
+        return fail(e);
     }
     return 0;
 }
@@ -124,7 +127,7 @@ int exportNiftiCommand(const HostOptions& options) {
                     options.oneVolumePerVoi ? "volume" : "label", voi.vois.size() == 1 ? "" : "s", report.labelled,
                     report.tablePath.c_str());
     } catch (const std::exception& e) {
-        return fail(e.what());
+        return fail(e);
     }
     return 0;
 }
@@ -143,8 +146,8 @@ int splitCommand(const HostOptions& options) {
         for (int part = 1; part <= options.parts; ++part) {
             const std::string name = jobListPartName(options.jobList, part, options.output);
             if (name == options.jobList) return fail("a part would replace the list itself: " + name);
-            saveReplacing(name, [&](std::ostream& out) { out << split.parts[std::size_t(part - 1)]; }, "Cannot Create file: ",
-                          std::ios::binary);
+            saveReplacing(name, [&](std::ostream& out) { out << split.parts[std::size_t(part - 1)]; },
+                          faulttext::createFile, std::ios::binary);
             std::printf("%s\t%zu jobs\n", name.c_str(), split.roiNames[std::size_t(part - 1)].size());
         }
         if (script) {
@@ -152,7 +155,7 @@ int splitCommand(const HostOptions& options) {
             std::printf("%s\tSlurm array script\n", script->path.c_str());
         }
     } catch (const std::exception& e) {
-        return fail(e.what());
+        return fail(e);
     }
     if (split.jobCount < options.parts)
         std::fprintf(stderr, "vocelle: %s holds %d jobs; %d of the %d lists hold none\n", options.jobList.c_str(),

@@ -5,6 +5,7 @@
 
 #include <vocelle/host/hostoptions.h>
 
+#include <exception>
 #include <string>
 
 namespace vocelle {
@@ -19,5 +20,7 @@ int splitCommand(const HostOptions& options);
 // Prints "vocelle: " and the message as one line on standard error; returns 2, the status of a
 // command that failed.
 int fail(const std::string& message);
+// The same for an exception: a fault in its one line, with the system's reason.
+int fail(const std::exception& error);
 
 } // namespace vocelle

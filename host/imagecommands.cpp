@@ -30,7 +30,7 @@ int importNiftiCommand(const HostOptions& options) {
                     voxels, voi.ReferenceSpace.value().c_str());
         if (!report.tablePath.empty()) std::printf("%s: names and colours\n", report.tablePath.c_str());
     } catch (const std::exception& e) {
-        return fail(e.what());
+        return fail(e);
     }
     return 0;
 }
@@ -40,7 +40,7 @@ int statsCommand(const HostOptions& options) {
     try {
         table = voiStatsTable(VOI(options.document));
     } catch (const std::exception& e) {
-        return fail(e.what());
+        return fail(e);
     }
     std::cout << table;
     std::cout.flush();

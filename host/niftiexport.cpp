@@ -2,7 +2,7 @@
 
 #include <vocelle/host/labeltable.h>
 #include <vocelle/host/niftifile.h>
-#include <vocelle/host/voispace.h>
+#include <vocelle/math/cubespace.h>
 #include <vocelle/text/safesave.h>
 
 #include <cstdint>
@@ -15,21 +15,20 @@ namespace vocelle {
 
 namespace {
 
-constexpr int gridSize = cubeSize;
-constexpr std::size_t voxelCount = std::size_t(gridSize) * gridSize * gridSize;
+constexpr std::size_t voxelCount = std::size_t(cubeSize) * cubeSize * cubeSize;
 
 // Voxel index of a world position, or -1 when it lies outside the grid.
 long long gridIndex(const glm::ivec3& world) {
-    const long long i = static_cast<long long>(world.x) + niftiGridOrigin;
-    const long long j = static_cast<long long>(world.y) + niftiGridOrigin;
-    const long long k = static_cast<long long>(world.z) + niftiGridOrigin;
-    if (i < 0 || i >= gridSize || j < 0 || j >= gridSize || k < 0 || k >= gridSize) return -1;
-    return (k * gridSize + j) * gridSize + i;
+    const long long i = static_cast<long long>(world.x) + worldGridOrigin;
+    const long long j = static_cast<long long>(world.y) + worldGridOrigin;
+    const long long k = static_cast<long long>(world.z) + worldGridOrigin;
+    if (i < 0 || i >= cubeSize || j < 0 || j >= cubeSize || k < 0 || k >= cubeSize) return -1;
+    return (k * cubeSize + j) * cubeSize + i;
 }
 
 // Marks the voxels of one VOI with its label; returns how many it newly marked.
 template <typename Label>
-long long markVoxels(const single_VOI& entry, VoiConvention convention, Label label, Label* grid,
+long long markVoxels(const single_VOI& entry, VoxelConvention convention, Label label, Label* grid,
                      NiftiExportReport& report) {
     long long marked = 0;
     for (const auto& stored : entry.voxels) {
@@ -50,7 +49,7 @@ long long markVoxels(const single_VOI& entry, VoiConvention convention, Label la
 
 // Labels 1, 2, ... in one volume.
 template <typename Label>
-std::vector<Label> labelVolume(const VOI& voi, VoiConvention convention, NiftiExportReport& report,
+std::vector<Label> labelVolume(const VOI& voi, VoxelConvention convention, NiftiExportReport& report,
                                std::vector<long long>& counts) {
     std::vector<Label> grid(voxelCount, 0);
     for (std::size_t n = 0; n < voi.vois.size(); ++n)
@@ -58,20 +57,20 @@ std::vector<Label> labelVolume(const VOI& voi, VoiConvention convention, NiftiEx
     return grid;
 }
 
-void setGeometry(nifti_image& image, VoiConvention convention, const std::string& space, bool masks,
+void setGeometry(nifti_image& image, VoxelConvention convention, const std::string& space, bool masks,
                  std::size_t labelCount) {
     for (int d = 1; d <= 3; ++d) image.pixdim[d] = 1.0f;
     image.dx = image.dy = image.dz = 1.0f;
     image.xyz_units = NIFTI_UNITS_MM;
 
     // Axes already RAS+, 1 mm: the rotation is the identity, only the origin moves.
-    const int code = convention == VoiConvention::Talairach ? NIFTI_XFORM_TALAIRACH
-                     : space == "ACPC"                     ? NIFTI_XFORM_ALIGNED_ANAT
-                                                           : NIFTI_XFORM_SCANNER_ANAT;
+    const int code = convention == VoxelConvention::Talairach        ? NIFTI_XFORM_TALAIRACH
+                     : space == referenceSpaceName(ReferenceSpace::ACPC) ? NIFTI_XFORM_ALIGNED_ANAT
+                                                                         : NIFTI_XFORM_SCANNER_ANAT;
     image.qform_code = code;
     image.sform_code = code;
     image.quatern_b = image.quatern_c = image.quatern_d = 0.0f;
-    image.qoffset_x = image.qoffset_y = image.qoffset_z = -float(niftiGridOrigin);
+    image.qoffset_x = image.qoffset_y = image.qoffset_z = -float(worldGridOrigin);
     image.qfac = 1.0f;
     image.pixdim[0] = 1.0f;
     image.qto_xyz = nifti_quatern_to_mat44(0, 0, 0, image.qoffset_x, image.qoffset_y, image.qoffset_z,
@@ -95,7 +94,7 @@ std::string labelTablePath(const std::string& imagePath) {
 }
 
 NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool oneVolumePerVoi) {
-    VoiConvention convention;
+    VoxelConvention convention;
     if (!voiConvention(voi, convention))
         throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
     const std::string tablePath = labelTablePath(imagePath);
@@ -108,7 +107,7 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool
 
     const bool small = oneVolumePerVoi || voi.vois.size() <= 255;
     const int volumes = oneVolumePerVoi ? int(voi.vois.size()) : 1;
-    const int dims[8] = {oneVolumePerVoi ? 4 : 3, gridSize, gridSize, gridSize, volumes, 1, 1, 1};
+    const int dims[8] = {oneVolumePerVoi ? 4 : 3, cubeSize, cubeSize, cubeSize, volumes, 1, 1, 1};
     NiftiImage image;
     {
         const QuietNifti quiet;

@@ -22,9 +22,6 @@ struct NiftiExportReport {
     long long overlapping = 0; // voxels of a later VOI already labelled by an earlier one (label image only)
 };
 
-// The grid offset: voxel index = world mm + gridOrigin on every axis.
-constexpr int niftiGridOrigin = 127;
-
 // The label table's path for an image path; empty when the path ends in neither ".nii.gz" nor
 // ".nii".
 std::string labelTablePath(const std::string& imagePath);

@@ -20,19 +20,16 @@ namespace vocelle {
 
 namespace {
 
-[[noreturn]] void systemFailure(const std::string& what, const std::string& path, int error) {
-    throw std::runtime_error("cannot " + what + " " + path + ": " + std::strerror(error));
-}
 
 // Opening it ourselves first gives the system's reason, which the library would only print; a
 // folder or pipe is refused without being read.
 void checkReadableFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) systemFailure("read", path, errno);
+    if (fd < 0) throw FaultError({faulttext::openForReading, path, "", errno});
     struct stat info {};
     const bool regular = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
     ::close(fd);
-    if (!regular) systemFailure("read", path, S_ISDIR(info.st_mode) ? EISDIR : EINVAL);
+    if (!regular) throw FaultError({faulttext::openForReading, path, "", S_ISDIR(info.st_mode) ? EISDIR : 0});
 }
 
 // Elements of the data, or 0 when the dimensions are not positive; saturates instead of
@@ -232,23 +229,19 @@ void writeNiftiImage(const std::string& path, nifti_image& image,
     static_assert(sizeof header == 348, "NIfTI-1 header size");
 
     const char extender[4] = {0, 0, 0, 0};
-    try {
-        saveReplacingFile(
-            path,
-            [&](const std::string& temporary) {
-                OutputFile out(temporary, endsWith(path, ".gz"));
-                if (out.error() == 0) {
-                    out.put(&header, sizeof header);
-                    out.put(extender, sizeof extender);
-                    writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
-                }
-                const int error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
-                if (error != 0) systemFailure("write", path, error);
-            },
-            endsWith(path, ".gz") ? ".nii.gz" : ".nii");
-    } catch (const SaveFailure& failure) {
-        systemFailure("write", path, failure.reason);
-    }
+    saveReplacingFile(
+        path,
+        [&](const std::string& temporary) {
+            OutputFile out(temporary, endsWith(path, ".gz"));
+            if (out.error() == 0) {
+                out.put(&header, sizeof header);
+                out.put(extender, sizeof extender);
+                writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
+            }
+            const int error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
+            if (error != 0) throw FaultError({faulttext::createFile, path, "", error});
+        },
+        endsWith(path, ".gz") ? ".nii.gz" : ".nii");
 }
 
 } // namespace vocelle

@@ -3,7 +3,7 @@
 #include <vocelle/host/labeltable.h>
 #include <vocelle/host/niftiexport.h>
 #include <vocelle/host/niftifile.h>
-#include <vocelle/host/voispace.h>
+#include <vocelle/math/cubespace.h>
 #include <vocelle/math/conversionengine.h>
 
 #include <algorithm>
@@ -40,7 +40,7 @@ long long cubeIndex(const double world[3]) {
     long long index = 0;
     for (int a = 2; a >= 0; --a) {
         if (!(std::fabs(world[a]) < 1e6)) return -1;
-        const long long g = nearest(world[a]) + niftiGridOrigin;
+        const long long g = nearest(world[a]) + worldGridOrigin;
         if (g < 0 || g >= cubeSize) return -1;
         index = index * cubeSize + g;
     }
@@ -146,16 +146,16 @@ public:
         });
         long long first[3], last[3];
         for (int a = 0; a < 3; ++a) {
-            first[a] = std::max<long long>(0, nearest(std::max(low[a], -1e6)) + niftiGridOrigin);
-            last[a] = std::min<long long>(cubeSize - 1, nearest(std::min(high[a], 1e6)) + niftiGridOrigin);
+            first[a] = std::max<long long>(0, nearest(std::max(low[a], -1e6)) + worldGridOrigin);
+            last[a] = std::min<long long>(cubeSize - 1, nearest(std::min(high[a], 1e6)) + worldGridOrigin);
         }
         const mat44 toVoxel = nifti_mat44_inverse(toWorld_);
         for (long long gk = first[2]; gk <= last[2]; ++gk)
             for (long long gj = first[1]; gj <= last[1]; ++gj)
                 for (long long gi = first[0]; gi <= last[0]; ++gi) {
                     double voxel[3];
-                    apply(toVoxel, double(gi - niftiGridOrigin), double(gj - niftiGridOrigin),
-                          double(gk - niftiGridOrigin), voxel);
+                    apply(toVoxel, double(gi - worldGridOrigin), double(gj - worldGridOrigin),
+                          double(gk - worldGridOrigin), voxel);
                     const long long i = nearest(voxel[0]), j = nearest(voxel[1]), k = nearest(voxel[2]);
                     if (i < 0 || j < 0 || k < 0 || i >= static_cast<long long>(grid_.nx) || j >= static_cast<long long>(grid_.ny) ||
                         k >= static_cast<long long>(grid_.nz))
@@ -208,10 +208,12 @@ VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImp
     if (labels.size() > maxLabels)
         throw std::runtime_error(imagePath + " and its table hold more than " + std::to_string(maxLabels) + " labels");
 
-    const std::string spaceName = !space.empty() ? space : code == NIFTI_XFORM_TALAIRACH ? "TAL" : "ACPC";
+    ReferenceSpace referenceSpace = code == NIFTI_XFORM_TALAIRACH ? ReferenceSpace::TAL : ReferenceSpace::ACPC;
+    if (!space.empty() && !parseReferenceSpace(space, referenceSpace))
+        throw std::runtime_error("unknown space " + space);
+    const std::string spaceName = referenceSpaceName(referenceSpace);
     report.mniCode = space.empty() && code == NIFTI_XFORM_MNI_152;
-    VoiConvention convention = VoiConvention::Cube;
-    if (spaceName == "TAL") convention = VoiConvention::Talairach;
+    const VoxelConvention convention = conventionOf(referenceSpace);
 
     PlacedVoxels voxels;
     const Placement placement(*image, grid, toWorld, labels);
@@ -233,8 +235,8 @@ VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImp
     }
     for (const std::uint64_t v : voxels) {
         const long long index = static_cast<long long>(v & 0xffffff);
-        const glm::ivec3 world(int(index % cubeSize) - niftiGridOrigin, int(index / cubeSize % cubeSize) - niftiGridOrigin,
-                               int(index / cubeSize / cubeSize) - niftiGridOrigin);
+        const glm::ivec3 world(int(index % cubeSize) - worldGridOrigin, int(index / cubeSize % cubeSize) - worldGridOrigin,
+                               int(index / cubeSize / cubeSize) - worldGridOrigin);
         voi.vois[std::size_t(v >> 24)].voxels.push_back(storedVoxel(world, convention));
     }
     for (single_VOI& entry : voi.vois)

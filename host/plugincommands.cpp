@@ -159,10 +159,9 @@ int finished(const HostOptions& options) {
         for (const RunReport& part : session.reports)
             table += part.rows();
         try {
-            saveReplacing(options.reportPath, [&](std::ostream& out) { out << table; },
-                          "cannot write the report ");
+            saveReplacing(options.reportPath, [&](std::ostream& out) { out << table; });
         } catch (const std::exception& e) {
-            fail(e.what());
+            fail(e);
             written = false;
         }
     }

@@ -1,7 +1,7 @@
 #include <vocelle/host/preview.h>
 
 #include <vocelle/host/underlay.h>
-#include <vocelle/host/voispace.h>
+#include <vocelle/math/cubespace.h>
 
 #include <algorithm>
 #include <cmath>
@@ -106,11 +106,11 @@ void drawAcMark(RgbImage& image, int left, int top) {
     image.drawText(cx + 5, cy + 4, "AC", acColour, markSize);
 }
 
-void drawPanelLabels(RgbImage& image, int view, const glm::ivec3& centre, VoiConvention convention) {
+void drawPanelLabels(RgbImage& image, int view, const glm::ivec3& centre, VoxelConvention convention) {
     const int left = L::panelLeft(view), top = L::panelTop;
     const int s = sliceAxis[view];
     std::string caption = std::string(viewNames[view]) + "  ";
-    if (convention == VoiConvention::Talairach)
+    if (convention == VoxelConvention::Talairach)
         caption += "TAL " + std::string(worldAxisName[s]) + " = " + signedNumber(cubeAC - centre[s]) + " mm";
     else
         caption += "cube " + std::string(1, char('x' + s)) + " = " + std::to_string(centre[s]);
@@ -153,7 +153,7 @@ void drawMarks(RgbImage& image, int view, const ViewMarks& marks, const VOI& voi
 } // namespace
 
 Preview renderPreview(const VOI& voi, const std::string& title, const Underlay* underlay) {
-    VoiConvention convention;
+    VoxelConvention convention;
     if (!voiConvention(voi, convention))
         throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
 

@@ -121,7 +121,7 @@ int gatherCommand(const HostOptions& options) {
     try {
         parts = partsIn(folder);
     } catch (const std::exception& e) {
-        return fail(e.what());
+        return fail(e);
     }
     if (parts.empty()) return fail("no job list parts or run reports in " + folder);
 
@@ -158,9 +158,9 @@ int gatherCommand(const HostOptions& options) {
     std::fflush(stdout);
     if (!options.output.empty()) {
         try {
-            saveReplacing(options.output, [&](std::ostream& out) { out << table; }, "cannot write the report ");
+            saveReplacing(options.output, [&](std::ostream& out) { out << table; });
         } catch (const std::exception& e) {
-            return fail(e.what());
+            return fail(e);
         }
     }
     if (!complete) return 2;

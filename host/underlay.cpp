@@ -1,6 +1,6 @@
 #include <vocelle/host/underlay.h>
 
-#include <vocelle/host/voispace.h>
+#include <vocelle/math/cubespace.h>
 
 #include <algorithm>
 #include <cmath>
@@ -57,7 +57,7 @@ double Underlay::value(long long i, long long j, long long k) const {
 }
 
 float Underlay::grey(const glm::ivec3& cube) const {
-    const glm::ivec3 world = worldPosition(cube, VoiConvention::Cube);
+    const glm::ivec3 world = worldPosition(cube, VoxelConvention::Cube);
     double p[3];
     for (int r = 0; r < 3; ++r)
         p[r] = double(toVoxel_.m[r][0]) * world.x + double(toVoxel_.m[r][1]) * world.y +

@@ -1,7 +1,7 @@
 #include <vocelle/host/voistats.h>
 
 #include <vocelle/host/labeltable.h>
-#include <vocelle/host/voispace.h>
+#include <vocelle/math/cubespace.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -25,7 +25,7 @@ std::string decimal(double value) {
 } // namespace
 
 std::string voiStatsTable(const VOI& voi) {
-    VoiConvention convention;
+    VoxelConvention convention;
     if (!voiConvention(voi, convention))
         throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
     std::string table = "index\tname\tvoxels\tvolume_mm3\tcentroid_x\tcentroid_y\tcentroid_z\t"

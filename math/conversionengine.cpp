@@ -1,10 +1,12 @@
 #include <vocelle/math/conversionengine.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/math/cubespace.h>
 #include <vocelle/math/trffunctions.h>
 #include <vocelle/volume/volume.h>
 
@@ -25,17 +27,12 @@ namespace vocelle {
 
 namespace {
 
-const int cubeSize = 256;
-
 // Entry colours (red, green, blue), repeating every six regions.
 const glm::tvec3<int> voiColours[6] = {
     {255, 40, 50}, {80, 255, 80}, {40, 30, 255}, {255, 40, 255}, {80, 255, 255}, {255, 255, 30},
 };
 
 const int entryWidth = 12;
-
-// FileVersion -1 marks a document that was built empty or read without a FileVersion line.
-const int absentVersion = -1;
 
 struct Span {
     int first = 0;
@@ -614,7 +611,7 @@ void fillEntries(const std::vector<KeptRun>& kept, const RegionSets& sets, bool 
             auto& voxels = entries[static_cast<size_t>(sets.region[t])].voxels;
             if (talairachOutput)
                 for (int x = run.x0; x <= run.x1; ++x)
-                    voxels.emplace_back(128 - z, 128 - x, 128 - y);
+                    voxels.push_back(talairachVoxel(x, y, z));
             else
                 for (int x = run.x0; x <= run.x1; ++x)
                     voxels.emplace_back(x, y, z);
@@ -645,7 +642,7 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
     // The two tests differ on purpose: landmarks are applied only from FileVersion 1 on, while
     // any TAL that was read at all switches the output to Talairach coordinates.
     const bool mapFromTalairach = tal.FileVersion.value() > 0;
-    const bool talairachOutput = tal.FileVersion.value() != absentVersion;
+    const bool talairachOutput = !countsAsAbsent(tal);
 
     // Only stored entries are converted, even if NrOfTCPlots claims more.
     const long long regions =
@@ -667,7 +664,7 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
                               1.0f};
                 if (mapFromTalairach) untal(p, tal);
                 for (int i = 0; i < 3; ++i)
-                    centred[i][t] = p[i] + -127.5f;
+                    centred[i][t] = p[i] + cubeCentring;
             }
             // Integer subtraction first, then the conversion to float.
             const int sizes[3] = {nx, ny, nz};
@@ -734,14 +731,8 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
 
     result.NrOfVOIs = static_cast<int>(result.vois.size());
 
-    // The AC-PC transformation decides first: without it the coordinates are those of the
-    // native cube, whatever the TAL holds.
-    if (acpc.FileVersion.value() == absentVersion)
-        result.ReferenceSpace = std::string("CV");
-    else if (!talairachOutput)
-        result.ReferenceSpace = std::string("ACPC");
-    else
-        result.ReferenceSpace = std::string("TAL");
+    result.ReferenceSpace =
+        std::string(referenceSpaceName(conversionSpace(!countsAsAbsent(acpc), talairachOutput)));
 
     if (stats) *stats = done;
     return result;

@@ -1,5 +1,6 @@
 #include <vocelle/math/trffunctions.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
@@ -48,10 +49,6 @@ bool hasUnitDiagonal(const float (*m)[4]) {
     return m[0][0] == 1.0f && m[1][1] == 1.0f && m[2][2] == 1.0f;
 }
 
-bool isAbsent(const TRF& trf) {
-    return trf.FileVersion.value() == -1;
-}
-
 } // namespace
 
 void createVMR2FMRmatrix(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
@@ -79,11 +76,11 @@ void createVMR2FMRmatrix(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF
 
     float inverseFine[4][4];
     makeIdentityMatrix(inverseFine);
-    if (!isAbsent(fa)) invertMatrix(fa.matrix, inverseFine);
+    if (!countsAsAbsent(fa)) invertMatrix(fa.matrix, inverseFine);
 
     float acpcTransform[4][4];
     makeIdentityMatrix(acpcTransform);
-    if (!isAbsent(acpc)) copyMatrix(acpc.matrix, acpcTransform);
+    if (!countsAsAbsent(acpc)) copyMatrix(acpc.matrix, acpcTransform);
 
     // Strictly left to right: B * K * A * E * D * F * G.
     float x[4][4];

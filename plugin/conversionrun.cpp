@@ -1,5 +1,6 @@
 #include <vocelle/plugin/conversionrun.h>
 
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/myTAL.h>
@@ -10,7 +11,6 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
-#include <stdexcept>
 #include <utility>
 
 namespace vocelle {
@@ -23,11 +23,11 @@ bool canOpen(const std::string& name) { return !name.empty() && isRegularFile(na
 // The documents are checked before they feed the conversion: a damaged one would give a VOI
 // that looks right and is not. Each refusal names the file and what is wrong with it.
 void refuseIf(bool wrong, const std::string& what, const std::string& path) {
-    if (wrong) throw std::runtime_error(what + ": " + path);
+    if (wrong) throw FaultError({what, path});
 }
 
-void checkReadCompletely(const std::string& readFault, const std::string& path) {
-    refuseIf(!readFault.empty(), "Read only partly (" + readFault + ")", path);
+void checkReadCompletely(const Fault& readFault) {
+    if (!readFault.empty()) throw FaultError(readFault);
 }
 
 // Set, and above zero (NaN is not).
@@ -95,18 +95,18 @@ void convertJob(const ConversionJob& job) {
     // checked as loading it would, so a job fails where it always did, without the cost of a run
     // that can be gigabytes.
     ROI roi(job.roiName);
-    checkReadCompletely(roi.readFault, job.roiName);
+    checkReadCompletely(roi.readFault);
     FMR fmr(job.fmrName, false);
-    checkReadCompletely(fmr.readFault, job.fmrName);
+    checkReadCompletely(fmr.readFault);
     checkScanGeometry(fmr);
     fmr.CheckSTC();
     TRF ia(job.iaTrfName);
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);
-    for (const TRF* trf : {&ia, &fa, &acpc}) checkReadCompletely(trf->readFault, trf->fileName);
+    for (const TRF* trf : {&ia, &fa, &acpc}) checkReadCompletely(trf->readFault);
     checkInitialAlignment(ia);
     TAL tal = job.talName.empty() ? TAL() : TAL(job.talName);
-    checkReadCompletely(tal.readFault, job.talName);
+    checkReadCompletely(tal.readFault);
     VOI voi;
 
     voi = roi.ConvertToVOI(fmr, ia, fa, acpc, tal);
@@ -115,7 +115,7 @@ void convertJob(const ConversionJob& job) {
 
     logger << logtexts::converted << job.roiName << std::flush;
     // The name says Talairach, the content does not: the user must hear of it.
-    if (!job.talName.empty() && tal.FileVersion.value() == -1)
+    if (!job.talName.empty() && countsAsAbsent(tal))
         logger << logtexts::talAbsent << voi.ReferenceSpace.value() << logtexts::talAbsentEnd
                << job.talName << std::flush;
 }

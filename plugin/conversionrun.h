@@ -34,7 +34,8 @@ void reportMissingFiles(const ConversionJob& job);
 std::string voiFileName(const ConversionJob& job);
 
 // Loads the job's documents, converts, saves the VOI and logs "Converted ". Throws
-// std::runtime_error on any failure; runConversion reports it.
+// on any failure (a FaultError naming the file where the failure is the file's); runConversion
+// reports it.
 void convertJob(const ConversionJob& job);
 
 } // namespace vocelle

@@ -2,15 +2,15 @@
 
 #include <vocelle/text/stringmanipulation.h>
 
-#include <stdexcept>
+#include <cerrno>
 
 namespace vocelle {
 
-std::ifstream openForReading(const std::string& path, const std::string& errorPrefix,
-                             std::ios::openmode mode) {
+std::ifstream openForReading(const std::string& path, std::ios::openmode mode, const char* what) {
     std::ifstream in;
+    errno = 0; // a folder or device is refused without a reason from the system
     if (isRegularFile(path)) in.open(path, mode);
-    if (!in.is_open()) throw std::runtime_error(errorPrefix + path);
+    if (!in.is_open()) throw FaultError({what, path, "", errno});
     return in;
 }
 

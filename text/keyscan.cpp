@@ -30,12 +30,12 @@ std::string valueFault(const std::istream& in, const std::string& key) {
 }
 
 bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey,
-              std::string* fault) {
+              Fault* fault) {
     std::string word;
     while (in.good()) {
         if (!readWord(in, word)) return false;
-        if (dispatchKey(in, word, keys) && in.fail() && fault != nullptr && fault->empty())
-            *fault = valueFault(in, word);
+        if (dispatchKey(in, word, keys) && in.fail() && fault != nullptr)
+            notePartlyRead(*fault, valueFault(in, word));
         if (!endKey.empty() && word == endKey) return true;
     }
     return false;

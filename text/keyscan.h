@@ -15,6 +15,7 @@
 // Only words actually extracted are dispatched: at the end of the file there is no word, and
 // nothing is read a second time.
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
 
 #include <glm/vec3.hpp>
@@ -49,10 +50,10 @@ bool readWord(std::istream& in, std::string& word);
 // While the stream is good: read a word, dispatch it, and return true once `endKey` has been
 // dispatched. Returns false when the stream stops first. With an empty `endKey` the scan runs to
 // the end of the stream. The end key's own value may have failed to parse: check the stream.
-// When reading a key's values fails the stream, `fault` (if given and still empty) says why:
-// "a value after Key: does not parse" or "the values after Key: are cut off".
+// When reading a key's values fails the stream, `fault` (if given) notes the document as read
+// partly: "a value after Key: does not parse" or "the values after Key: are cut off".
 bool scanKeys(std::istream& in, const KeyTable& keys, const std::string& endKey = std::string(),
-              std::string* fault = nullptr);
+              Fault* fault = nullptr);
 
 // Why reading the values after `key` failed the stream.
 std::string valueFault(const std::istream& in, const std::string& key);
@@ -114,7 +115,7 @@ template <typename Doc> KeyTable keysOf(const FieldTable<Doc>& fields, Doc& doc)
 // scanKeys over the fields of `doc`.
 template <typename Doc>
 bool scanFields(std::istream& in, const FieldTable<Doc>& fields, Doc& doc,
-                const std::string& endKey = std::string(), std::string* fault = nullptr) {
+                const std::string& endKey = std::string(), Fault* fault = nullptr) {
     return scanKeys(in, keysOf(fields, doc), endKey, fault);
 }
 

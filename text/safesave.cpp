@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -107,8 +106,8 @@ bool copyInPlace(const std::string& from, const std::string& target) {
 }
 
 void save(const std::string& path, const FileWriter& write, const std::string& suffix,
-          const std::string& errorPrefix) {
-    const auto fail = [&](int reason) { throw SaveFailure(errorPrefix + path, reason); };
+          const char* what) {
+    const auto fail = [&](int reason) { throw FaultError({what, path, "", reason}); };
     if (path.empty() || path.find('\0') != std::string::npos) fail(EINVAL);
     const std::string target = resolveTarget(path);
     struct stat existing {};
@@ -141,23 +140,24 @@ void save(const std::string& path, const FileWriter& write, const std::string& s
 
 } // namespace
 
-void saveReplacing(const std::string& path, const StreamWriter& write,
-                   const std::string& errorPrefix, std::ios::openmode extraMode) {
+void saveReplacing(const std::string& path, const StreamWriter& write, const char* what,
+                   std::ios::openmode extraMode) {
     save(
         path,
         [&](const std::string& file) {
+            errno = 0;
             std::ofstream out(file, std::ios::out | std::ios::trunc | extraMode);
-            if (!out) throw std::runtime_error(errorPrefix + path);
+            if (!out) throw FaultError({what, path, "", errno});
             write(out);
             out.close();
-            if (out.fail()) throw std::runtime_error(errorPrefix + path);
+            if (out.fail()) throw FaultError({what, path, "", errno});
         },
-        std::string(), errorPrefix);
+        std::string(), what);
 }
 
 void saveReplacingFile(const std::string& path, const FileWriter& write, const std::string& suffix,
-                       const std::string& errorPrefix) {
-    save(path, write, suffix, errorPrefix);
+                       const char* what) {
+    save(path, write, suffix, what);
 }
 
 } // namespace vocelle

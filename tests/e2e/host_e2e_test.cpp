@@ -189,7 +189,7 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     const ProgramRun printed = runHost({"print", "d1.roi"}, dir.path());
     EXPECT_EQ(printed.out + printed.err,
               "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
-              "vocelle: d1.roi was read only partly (the file ends after 1 of 2 regions)\n");
+              "vocelle: Read only partly (the file ends after 1 of 2 regions): d1.roi\n");
     // A list that holds no job is no success.
     writeAll(base + "upper.txt", "D0.ROI\n");
     const ProgramRun none = runHost({"run", "upper.txt"}, dir.path());
@@ -237,7 +237,7 @@ TEST(Host, SavesWhereAPlainSaveWould) {
         EXPECT_EQ(run.status, save.refused ? 2 : 0) << run.err;
         if (save.refused)
             EXPECT_EQ(run.err + files.begin()->second + table,
-                      "vocelle: cannot write " + image.string() + ": Permission denied\noldold");
+                      "vocelle: Cannot Create file: " + image.string() + ": Permission denied\noldold");
         else
             EXPECT_TRUE(files.begin()->second.size() == 352 + (1 << 24) &&
                         table.compare(0, 6, "index\t") == 0);
