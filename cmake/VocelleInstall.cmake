@@ -1,45 +1,54 @@
-# Installation and packaging: `cmake --install` puts the host, the plug-in, the headers, the core
-# library and a CMake package in place, so that another project finds the core with
+# Installation and packaging: `cmake --install` puts the libraries, their public headers and a
+# CMake package in place (and, with the host, the host, its manual page and the plug-in), so that
+# another project finds them with
 #     find_package(Vocelle 1.4 REQUIRED)
-#     target_link_libraries(app PRIVATE Vocelle::core)
-# and `make package` builds Debian packages from the same rules.
-
-# Libraries go in the multiarch folder (lib/x86_64-linux-gnu on Debian) whatever the prefix, so the
-# Debian packages, made from a build configured for /usr/local, place them where Debian looks.
-if(CMAKE_LIBRARY_ARCHITECTURE AND NOT DEFINED CMAKE_INSTALL_LIBDIR)
-    set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE}
-        CACHE PATH "Object code libraries (LIBDIR)")
-endif()
+#     target_link_libraries(app PRIVATE Vocelle::core Vocelle::imaging)
+# and `make package` builds Debian packages from the same rules. Folders follow GNUInstallDirs:
+# for the prefix /usr its multiarch library folder (lib/x86_64-linux-gnu on Debian).
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(VOCELLE_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Vocelle)
 set(VOCELLE_INSTALL_PLUGINDIR ${CMAKE_INSTALL_LIBDIR}/vocelle)
 
-# The installed host finds the installed plug-in relative to itself, wherever the prefix is.
-file(RELATIVE_PATH _vocelle_plugin_from_bin
-    /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${VOCELLE_INSTALL_PLUGINDIR}/libVocelle.so)
-target_compile_definitions(vocelle PRIVATE VOCELLE_INSTALLED_PLUGIN="${_vocelle_plugin_from_bin}")
+# Public headers keep their folders under include/vocelle/, so installed code includes them as
+# the tree does: #include <vocelle/formats/myVOI.h>. Headers that only the libraries' own sources
+# include (binary values, the key scan, voxel lists, the NIfTI-1 library's types) stay behind.
+function(vocelle_install_headers folder)
+    list(TRANSFORM ARGN PREPEND ${PROJECT_SOURCE_DIR}/${folder}/)
+    install(FILES ${ARGN} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vocelle/${folder}
+        COMPONENT development)
+endfunction()
+vocelle_install_headers(text fault.h fileopen.h line.h logsink.h safesave.h stringmanipulation.h)
+vocelle_install_headers(volume volume.h)
+vocelle_install_headers(formats fileversion.h myFMR.h myROI.h mySDM.h myTAL.h myTRF.h myVOI.h)
+vocelle_install_headers(math Matrix_math.h conversionengine.h cubespace.h modifiedNR.h
+    trffunctions.h)
 
-# The core's headers keep their folders under include/vocelle/, so installed code includes them
-# as the tree does: #include <vocelle/formats/myVOI.h>.
-target_include_directories(vocelle_core PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+set(_vocelle_libraries vocelle_core)
 set_target_properties(vocelle_core PROPERTIES EXPORT_NAME core)
-foreach(_folder text formats math volume)
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${_folder}/
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/vocelle/${_folder}
-        COMPONENT development
-        FILES_MATCHING PATTERN "*.h")
-endforeach()
-
-install(TARGETS vocelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
-install(TARGETS Vocelle LIBRARY DESTINATION ${VOCELLE_INSTALL_PLUGINDIR} COMPONENT runtime)
-install(TARGETS vocelle_core EXPORT VocelleTargets
+target_include_directories(vocelle_core PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+if(VOCELLE_BUILD_IMAGING)
+    vocelle_install_headers(imaging labeltable.h niftiexport.h niftiimport.h preview.h rgbimage.h
+        underlay.h voistats.h)
+    set_target_properties(vocelle_imaging PROPERTIES EXPORT_NAME imaging)
+    list(APPEND _vocelle_libraries vocelle_imaging)
+endif()
+install(TARGETS ${_vocelle_libraries} EXPORT VocelleTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
 install(EXPORT VocelleTargets
     NAMESPACE Vocelle::
     DESTINATION ${VOCELLE_INSTALL_CMAKEDIR}
     COMPONENT development)
+
+if(VOCELLE_BUILD_HOST)
+    # The installed host finds the installed plug-in relative to itself, wherever the prefix is.
+    file(RELATIVE_PATH _vocelle_plugin_from_bin
+        /prefix/${CMAKE_INSTALL_BINDIR} /prefix/${VOCELLE_INSTALL_PLUGINDIR}/libVocelle.so)
+    target_compile_definitions(vocelle PRIVATE VOCELLE_INSTALLED_PLUGIN="${_vocelle_plugin_from_bin}")
+    install(TARGETS vocelle RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime)
+    install(TARGETS Vocelle LIBRARY DESTINATION ${VOCELLE_INSTALL_PLUGINDIR} COMPONENT runtime)
+endif()
 
 # The manual page is made from the host's own help text, so the two cannot disagree.
 if(VOCELLE_BUILD_MANPAGE)
@@ -76,7 +85,7 @@ install(FILES ${PROJECT_BINARY_DIR}/VocelleConfig.cmake ${PROJECT_BINARY_DIR}/Vo
     DESTINATION ${VOCELLE_INSTALL_CMAKEDIR}
     COMPONENT development)
 
-# Debian packages: vocelle (host and plug-in) and vocelle-dev (headers, core, CMake package).
+# Debian packages: vocelle (host and plug-in) and vocelle-dev (headers, libraries, CMake package).
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME vocelle)
 set(CPACK_PACKAGE_VENDOR "Vocelle developers")
@@ -93,10 +102,11 @@ command-line host vocelle, which runs the same plug-in from a terminal and
 also prints, previews and exports the documents.")
 set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "ROI to VOI conversion library - development files
-The static core library of Vocelle (the document formats, the conversion
-engine and the volume container), its headers and its CMake package, for
-programs that read and write region and volume documents or convert
-regions themselves with find_package(Vocelle) and Vocelle::core.")
+The static libraries of Vocelle (the core: document formats, conversion
+engine and volume container; imaging: NIfTI-1 export and import, label
+tables, statistics and previews), their headers and their CMake package,
+for programs that read and write region and volume documents with
+find_package(Vocelle), Vocelle::core and Vocelle::imaging.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime development)
@@ -107,6 +117,7 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 # The preview draws its text in DejaVu Sans; fontconfig would otherwise pick another face.
 set(CPACK_DEBIAN_RUNTIME_PACKAGE_DEPENDS "fonts-dejavu-core")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME vocelle-dev)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libglm-dev")
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS
+    "libglm-dev, libpng-dev, libcairo2-dev, libfontconfig-dev, libnifti2-dev, zlib1g-dev, fonts-dejavu-core")
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 include(CPack)

@@ -1,29 +1,22 @@
 #include <vocelle/host/commandline.h>
 
-#include <vocelle/host/commands.h>
-#include <vocelle/host/plugincommands.h>
-#include <vocelle/host/scaleout.h>
+#include <vocelle/host/command.h>
 #include <vocelle/host/session.h>
+#include <vocelle/text/fault.h>
 
 #include <CLI/CLI.hpp>
 
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
+#include <map>
 #include <sstream>
 
 namespace vocelle {
 
 namespace {
-
-constexpr int maxJobs = 256;
-constexpr int maxParts = 100000;
-
-// A whole number from 1 to limit. Without a description, so the help shows the value's name alone.
-CLI::Validator oneTo(int limit) {
-    CLI::Validator range = CLI::Range(1, limit);
-    range.description("");
-    return range;
-}
 
 // "X.Y.Z" with three non-negative decimal numbers; false leaves version untouched.
 bool parseVersion(const std::string& text, int version[3]) {
@@ -42,209 +35,21 @@ bool parseVersion(const std::string& text, int version[3]) {
     return true;
 }
 
-const HostCommand commands[] = {
-    {"run",
-     "Run the plug-in. The file chooser answers with JOBLIST; without it the choice counts as "
-     "cancelled (the empty text). Each log entry of the plug-in is printed to standard output as "
-     "received, followed by one line end; message boxes go to standard error. The last line on "
-     "standard error sums up the run, for example \"3 converted, 1 not converted\". On a "
-     "terminal a progress line (jobs done of all, the ROI being converted) is kept on standard "
-     "error.",
-     true,
-     [](CLI::App& command, HostOptions& options) {
-         command
-             .add_option(
-                 "-j,--jobs", options.jobs,
-                 "Spread the list over N processes (1 to 256), each with its own plug-in on a "
-                 "part of the list; log entries still appear in list order.")
-             ->type_name("N")
-             ->check(oneTo(maxJobs));
-         command
-             .add_option("--report", options.reportPath,
-                         "Write a table of the jobs, one row per job in list order, tab-separated: "
-                         "roi, voi (the VOI file written, empty when none), space (TAL or ACPC), "
-                         "status (converted, not converted or failed), reason (as logged), voxels "
-                         "(per VOI, comma-separated).")
-             ->type_name("FILE.tsv");
-         command.add_option("JOBLIST", options.jobList, "The job list.");
-         // One process of a --jobs run: its log entries go to the parent as records.
-         command.add_flag("--worker", options.worker)->group("");
-         command.callback([&options] {
-             if (options.jobs > 1 && !options.transcriptPath.empty())
-                 throw CLI::ValidationError(
-                     "--transcript records one plug-in; it cannot be combined with --jobs");
-         });
-     },
-     runCommand},
-    {"info",
-     "Print the plug-in's name, description, author, help file, version and GUI script, one per "
-     "line.",
-     true, [](CLI::App&, HostOptions&) {}, infoCommand},
-    {"convert",
-     "Convert one subject without a job list: the same checks, log lines, exit status and VOI "
-     "file as a job list holding just this job.",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         const auto file = [&command](const char* name, std::string& field, const char* value,
-                                      const char* help) {
-             return command.add_option(name, field, help)->type_name(value);
-         };
-         file("--roi", options.roi, "ROI", "The regions of interest.")->required();
-         file("--fmr", options.fmr, "FMR", "The functional run, its STC data beside it.")
-             ->required();
-         file("--ia", options.ia, "IA.trf", "The initial alignment.")->required();
-         file("--fa", options.fa, "FA.trf", "The fine alignment.")->required();
-         file("--acpc", options.acpc, "ACPC.trf", "The AC-PC transformation.")->required();
-         file("--tal", options.tal, "TAL",
-              "The Talairach landmarks; without them the VOI is in AC-PC space.");
-         command
-             .add_option(
-                 "-o,--output", options.output,
-                 "The VOI file (default: where the run would write it, beside the ROI file, "
-                 "ending \"_TAL_.voi\" with --tal, \"_ACPC_.voi\" without).")
-             ->type_name("OUT.voi");
-     },
-     convertCommand},
-    {"print", "Print a document (.roi, .voi, .fmr, .trf, .tal, .sdm) in its file layout.", false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_flag("--no-voxels{false}", options.withVoxels,
-                          "Replace the voxel lists of ROI and VOI files by one line.");
-         command
-             .add_option("FILE", options.document, "The document; its extension tells its format.")
-             ->required();
-     },
-     printCommand},
-    {"preview",
-     "Draw the VOIs as a PNG picture: axial, coronal and sagittal views of the 256-voxel cube "
-     "through the centre of the VOIs, each VOI in its colour with a legend (label numbers as in "
-     "export-nifti), the AC and the Talairach box marked, orientation letters on the edges.",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_option("VOI", options.document, "The VOI file.")->required();
-         command
-             .add_option("-o,--output", options.output,
-                         "The picture (default: the VOI file's name ending \".png\").")
-             ->type_name("FILE.png");
-         command
-             .add_option("--underlay", options.underlay,
-                         "Draw the VOIs over this 3-D NIfTI-1 image (an anatomy in the VOIs' "
-                         "space, Talairach or AC-PC), placed through its affine, in grey from its "
-                         "2nd to its 98th percentile.")
-             ->type_name("IMAGE");
-     },
-     previewCommand},
-    {"export-nifti",
-     "Write the VOIs as a label image (1, 2, ... in VOI order), a 256^3 NIfTI-1 volume in RAS+ "
-     "millimetres with the AC at 0, and beside it a label table (the image name ending \".tsv\": "
-     "index, name, color, voxels).",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_option("VOI", options.document, "The VOI file.")->required();
-         command
-             .add_option(
-                 "-o,--output", options.output,
-                 "The image, ending \".nii.gz\" or \".nii\" (uncompressed) (default: the VOI "
-                 "file's name ending \".nii.gz\").")
-             ->type_name("FILE.nii.gz");
-         command.add_flag("--4d", options.oneVolumePerVoi,
-                          "Write one volume per VOI (1 inside, 0 outside) instead of labels, so a "
-                          "voxel in several VOIs stays in all of them.");
-     },
-     exportNiftiCommand},
-    {"import-nifti",
-     "Turn a NIfTI-1 label image (whole values, 0 for background) into a VOI file, one VOI per "
-     "label in label order, or a 4-D image of 0/1 masks into one VOI per volume. Voxels are placed "
-     "through the sform (the qform when the sform code is 0) into the cube of export-nifti: the "
-     "nearest cube voxel of each voxel of a 1 mm image, every cube voxel whose centre lies in a "
-     "labelled voxel for other sizes. Names and colours come from the label table beside the "
-     "image (the image name ending \".tsv\" as export-nifti writes it, or an FSLeyes \".lut\"), "
-     "else \"Label N\" in the colours of converted VOIs.",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_option("IMAGE", options.document, "The image, .nii or .nii.gz.")->required();
-         command
-             .add_option("-o,--output", options.output,
-                         "The VOI file (default: the image's name ending \".voi\").")
-             ->type_name("OUT.voi");
-         command
-             .add_option("--space", options.space,
-                         "The VOIs' reference space (default: TAL when the image's code says "
-                         "Talairach, ACPC otherwise).")
-             ->type_name("TAL|ACPC")
-             ->check(CLI::IsMember({"TAL", "ACPC"}).description(""));
-     },
-     importNiftiCommand},
-    {"stats",
-     "Print a tab-separated table with one row per VOI: index, name, voxels, volume in mm^3, "
-     "centroid and bounding box (lowest and highest voxel centre) in RAS+ millimetres with the AC "
-     "at 0, as in export-nifti.",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_option("VOI", options.document, "The VOI file.")->required();
-     },
-     statsCommand},
-    {"split",
-     "Cut a job list into N lists, each starting with the list's first line and holding whole "
-     "jobs, named JOBLIST's name with .1, .2, ... before its extension. Prints their names.",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_option("JOBLIST", options.jobList, "The job list.")->required();
-         command.add_option("N", options.parts, "How many lists to make (1 to 100000).")
-             ->required()
-             ->check(oneTo(maxParts));
-         command
-             .add_option(
-                 "-o,--output", options.output,
-                 "The folder for the lists, made when missing (default: the job list's folder).")
-             ->type_name("FOLDER");
-         command.add_flag(
-             "--sbatch", options.sbatch,
-             "Also write a Slurm array script beside the lists (JOBLIST's name ending \".sbatch\", "
-             "one task per list, its log folder logs/ made there): each task runs vocelle run "
-             "--report in the folder split runs in, so the script may be submitted from any "
-             "folder. Run split in the folder the job list's relative names start from.");
-     },
-     splitCommand},
-    {"gather",
-     "Sum up the parts of a split run: every list NAME.K.txt in FOLDER and its report NAME.K.tsv "
-     "(written by vocelle run --report). Prints each job not converted, the numbers of the parts "
-     "to run again (not converted, or without a report), and the summary line of a run over the "
-     "whole list. Exit status as for run; 2 also when a part has no report.",
-     false,
-     [](CLI::App& command, HostOptions& options) {
-         command.add_option("FOLDER", options.document, "The folder of the parts.")->required();
-         command
-             .add_option("-o,--output", options.output,
-                         "Write the reports' rows, in part order, as one report.")
-             ->type_name("FILE.tsv");
-     },
-     gatherCommand},
-};
-
 const char* const intro =
     "Command-line host for the Vocelle plug-in. It loads the plug-in, queries its six "
     "information functions, creates it, initialises it, runs it when initialisation succeeded, "
     "destroys it and unloads it, just as the desktop host does.";
 
-const char* const exitStatuses[][2] = {
-    {"0", "every job of the list was converted (also when the list holds no job); for the other "
-          "commands: done"},
-    {"1", "at least one job was not converted"},
-    {"2",
-     "the job list could not be read, the plug-in could not be loaded or did not start, a file "
-     "could not be read or written, or the command line was wrong"},
-};
-
 // Options of the whole program; they are taken before or after the command name.
-void declarePluginOptions(CLI::App& app, HostOptions& options) {
-    app.add_option("--plugin", options.pluginPath,
+void declarePluginOptions(CLI::App& app, HostSettings& settings) {
+    app.add_option("--plugin", settings.pluginPath,
                    "Plug-in library to load (default: libVocelle.so beside this program, or in "
                    "the installed plug-in folder).")
         ->type_name("PATH");
     app.add_option_function<std::string>(
            "--host-version",
-           [&options](const std::string& text) {
-               if (!parseVersion(text, options.version))
+           [&settings](const std::string& text) {
+               if (!parseVersion(text, settings.version))
                    throw CLI::ValidationError("--host-version",
                                               "wants X.Y.Z, got \"" + text + "\"");
            },
@@ -252,7 +57,7 @@ void declarePluginOptions(CLI::App& app, HostOptions& options) {
            "later.")
         ->type_name("X.Y.Z");
     app.add_option(
-           "--transcript", options.transcriptPath,
+           "--transcript", settings.transcriptPath,
            "Write every call between host and plug-in to FILE, one JSON object per line, with "
            "exact arguments (texts as JSON strings; bytes that are not UTF-8 appear as "
            "\\u0080-\\u00ff). Host functions called by the plug-in have a \"call\" key, calls "
@@ -260,9 +65,9 @@ void declarePluginOptions(CLI::App& app, HostOptions& options) {
         ->type_name("FILE");
 }
 
-const HostCommand* commandNamed(const std::string& name) {
-    for (const HostCommand& command : commands)
-        if (name == command.name) return &command;
+const Command* commandNamed(const std::string& name) {
+    for (const Command* command : commandTable())
+        if (name == command->name) return command;
     return nullptr;
 }
 
@@ -359,8 +164,9 @@ void appendUsage(std::string& out, const std::string& lead, const CLI::App& comm
 // "run and info"
 std::string pluginCommandNames() {
     std::string names;
-    for (const HostCommand& command : commands)
-        if (command.drivesPlugin) names += std::string(names.empty() ? "" : " and ") + command.name;
+    for (const Command* command : commandTable())
+        if (command->drivesPlugin)
+            names += std::string(names.empty() ? "" : " and ") + command->name;
     return names;
 }
 
@@ -369,10 +175,26 @@ void appendPluginOptions(std::string& out, const CLI::App& app) {
     appendOptions(out, app, 2);
 }
 
+void appendStatuses(std::string& out, const ExitStatuses& statuses, std::size_t indent) {
+    for (const ExitStatus& status : statuses)
+        appendRow(out, std::string(indent, ' ') + std::to_string(status.code), status.meaning,
+                  indent + 3);
+}
+
+// Each command's statuses, commands that share them named together.
 void appendExitStatuses(std::string& out) {
     out += "\nExit status:\n";
-    for (const auto& status : exitStatuses)
-        appendRow(out, std::string("  ") + status[0], status[1], 5);
+    std::vector<const ExitStatuses*> done;
+    for (const Command* command : commandTable()) {
+        if (std::find(done.begin(), done.end(), command->exitStatuses) != done.end()) continue;
+        done.push_back(command->exitStatuses);
+        std::string names;
+        for (const Command* other : commandTable())
+            if (other->exitStatuses == command->exitStatuses)
+                names += std::string(names.empty() ? "" : ", ") + other->name;
+        appendWrapped(out, "  ", wordsOf(names + ":"), 4);
+        appendStatuses(out, *command->exitStatuses, 4);
+    }
 }
 
 std::string programHelp(const CLI::App& app) {
@@ -392,7 +214,7 @@ std::string programHelp(const CLI::App& app) {
     appendPluginOptions(out, app);
     out += "\nOther options:\n";
     appendRow(out, "  -h, --help", "Show this text; after a command name, that command's.", 26);
-    appendRow(out, "  --version", "Print the version of vocelle.", 26);
+    appendRow(out, "  --version", "Print the version of vocelle and of its plug-in.", 26);
     appendExitStatuses(out);
     return out;
 }
@@ -406,14 +228,30 @@ std::string commandHelp(const CLI::App& command) {
         out += "\nArguments and options:\n";
         appendOptions(out, command, 2);
     }
-    const HostCommand* entry = commandNamed(command.get_name());
-    if (entry != nullptr && entry->drivesPlugin) appendPluginOptions(out, *command.get_parent());
-    appendExitStatuses(out);
+    const Command* entry = commandNamed(command.get_name());
+    if (entry->drivesPlugin) appendPluginOptions(out, *command.get_parent());
+    out += "\nExit status:\n";
+    appendStatuses(out, *entry->exitStatuses, 2);
     return out;
 }
 
 std::string help(const CLI::App* app, const std::string&, CLI::AppFormatMode) {
     return app->get_parent() == nullptr ? programHelp(*app) : commandHelp(*app);
+}
+
+// "vocelle 1.4.0" and the version the plug-in to be loaded reports.
+std::string versionText(const HostSettings& settings) {
+    std::string text = std::string("vocelle ") + VOCELLE_VERSION + "\n";
+    void* library = dlopen(settings.pluginPath.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const auto version =
+        library == nullptr
+            ? nullptr
+            : reinterpret_cast<const char* (*)()>(dlsym(library, "getPluginVersion"));
+    const char* plugin = version != nullptr ? version() : nullptr;
+    text += "plug-in " + (plugin != nullptr ? std::string(plugin) : std::string("not found")) +
+            " (" + settings.pluginPath + ")\n";
+    if (library != nullptr) dlclose(library);
+    return text;
 }
 
 // What is wrong with a word that neither the command nor the program took.
@@ -431,20 +269,20 @@ std::string leftOverError(const CLI::App* command, const std::string& word) {
 } // namespace
 
 ParsedArguments parseHostArguments(const std::vector<std::string>& arguments,
-                                   const HostOptions& defaults) {
+                                   const HostSettings& defaults) {
     ParsedArguments result;
-    result.options = defaults;
-    HostOptions& options = result.options;
+    session.settings = defaults;
 
     CLI::App app;
     app.formatter_fn(help);
     app.set_help_flag("-h,--help");
-    app.set_version_flag("--version", std::string("vocelle ") + VOCELLE_VERSION);
-    declarePluginOptions(app, options);
-    for (const HostCommand& command : commands) {
-        CLI::App* declared = app.add_subcommand(command.name, command.help);
-        declared->fallthrough();
-        command.declare(*declared, options);
+    app.set_version_flag("--version", std::string());
+    declarePluginOptions(app, session.settings);
+    std::map<std::string, std::shared_ptr<ParsedCommand>> declared;
+    for (const Command* command : commandTable()) {
+        CLI::App* sub = app.add_subcommand(command->name, command->summary);
+        sub->fallthrough();
+        declared[command->name] = command->declare(*sub);
     }
     app.require_subcommand(0, 1);
     // Set once the commands are there, which would take it over: words that nothing takes are
@@ -463,8 +301,8 @@ ParsedArguments parseHostArguments(const std::vector<std::string>& arguments,
     try {
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         app.parse(reversed);
-    } catch (const CLI::CallForVersion& version) {
-        result.text = std::string(version.what()) + "\n";
+    } catch (const CLI::CallForVersion&) {
+        result.text = versionText(session.settings);
         return result;
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == 0)
@@ -483,7 +321,7 @@ ParsedArguments parseHostArguments(const std::vector<std::string>& arguments,
         result.error = withHint(leftOverError(chosen(), left.front()));
         return result;
     }
-    const HostCommand* command = commandNamed(chosen()->get_name());
+    const Command* command = commandNamed(chosen()->get_name());
     if (!command->drivesPlugin)
         for (const CLI::Option* option : listedOptions(app))
             if (option->count() > 0) {
@@ -492,18 +330,29 @@ ParsedArguments parseHostArguments(const std::vector<std::string>& arguments,
                 return result;
             }
     result.command = command;
+    result.parsed = declared.at(command->name);
     return result;
 }
 
-int runHostCommand(const std::vector<std::string>& arguments, const HostOptions& defaults) {
+int runHostCommand(const std::vector<std::string>& arguments, const HostSettings& defaults) {
     const ParsedArguments parsed = parseHostArguments(arguments, defaults);
+    const auto fail = [](const std::string& message) {
+        std::fprintf(stderr, "vocelle: %s\n", message.c_str());
+        return 2;
+    };
     if (!parsed.error.empty()) return fail(parsed.error);
     if (parsed.command == nullptr) {
         std::fputs(parsed.text.c_str(), stdout);
         return 0;
     }
-    session.options = parsed.options;
-    return parsed.command->run(session.options);
+    // The one place a command's failure is reported: one line, status 2.
+    try {
+        return parsed.parsed->run();
+    } catch (const FaultError& error) {
+        return fail(error.fault().line());
+    } catch (const std::exception& error) {
+        return fail(error.what());
+    }
 }
 
 } // namespace vocelle

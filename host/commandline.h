@@ -1,40 +1,34 @@
 #pragma once
-// The host's command line. One table of commands (name, what it does, its arguments and
-// options, the function that runs it) drives parsing, --help and dispatch.
+// The host's command line: the command table (host/command.h) drives parsing, --help and
+// dispatch.
 
-#include <vocelle/host/hostoptions.h>
+#include <vocelle/host/session.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}
-
 namespace vocelle {
 
-struct HostCommand {
-    const char* name;
-    const char* help;  // what it does, for --help
-    bool drivesPlugin; // takes --plugin, --host-version and --transcript
-    void (*declare)(CLI::App& command, HostOptions& options); // its arguments and options
-    int (*run)(const HostOptions& options);
-};
+struct Command;
+class ParsedCommand;
 
 struct ParsedArguments {
-    HostOptions options;
-    const HostCommand* command = nullptr; // what to run; null after --help, --version or an error
-    std::string text;                     // --help or --version: the text to print
-    std::string error;                    // one line saying what is wrong with the command line
+    const Command* command = nullptr;      // what to run; null after --help, --version or an error
+    std::shared_ptr<ParsedCommand> parsed; // the command with its options
+    std::string text;                      // --help or --version: the text to print
+    std::string error;                     // one line saying what is wrong with the command line
 };
 
-// Parses everything after the program name; defaults holds what the command line leaves as is.
-// Options of run and info may stand before or after the command name.
+// Parses everything after the program name into session.settings (starting from `defaults`) and
+// the chosen command's options. Options of run and info may stand before or after the command
+// name.
 ParsedArguments parseHostArguments(const std::vector<std::string>& arguments,
-                                   const HostOptions& defaults = {});
+                                   const HostSettings& defaults = {});
 
 // Parses and runs the command, or prints the help, the version or the error; returns the exit
-// status (2 for a command line that is wrong, 0 after --help and --version).
-int runHostCommand(const std::vector<std::string>& arguments, const HostOptions& defaults);
+// status (2 for a command line that is wrong or a command that failed, 0 after --help and
+// --version).
+int runHostCommand(const std::vector<std::string>& arguments, const HostSettings& defaults);
 
 } // namespace vocelle

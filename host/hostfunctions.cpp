@@ -16,7 +16,7 @@
 using namespace vocelle;
 
 HOST_EXPORT void hxGetVersionOfCorvane(int* major, int* minor, int* sub) {
-    const int* version = session.options.version;
+    const int* version = session.settings.version;
     if (major != nullptr) *major = version[0];
     if (minor != nullptr) *minor = version[1];
     if (sub != nullptr) *sub = version[2];
@@ -31,7 +31,7 @@ HOST_EXPORT void hxShowLogTab() { session.transcript.write(JsonLine().add("call"
 
 HOST_EXPORT void hxLogText(const char* text) {
     session.transcript.write(JsonLine().add("call", "hxLogText").add("text", text));
-    if (session.options.worker) {
+    if (session.worker) {
         writeLogRecord(text);
         if (text != nullptr) session.outcome.logEntry(text);
         return;

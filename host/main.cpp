@@ -33,7 +33,7 @@ std::string defaultPluginPath(const std::string& program) {
 } // namespace
 
 int main(int argc, char** argv) {
-    vocelle::HostOptions defaults;
+    vocelle::HostSettings defaults;
     defaults.program = thisProgram(argv[0]);
     defaults.pluginPath = defaultPluginPath(defaults.program);
     return vocelle::runHostCommand(std::vector<std::string>(argv + 1, argv + argc), defaults);

@@ -109,23 +109,24 @@ std::string versionText(const int version[3]) {
 
 // The list in as many parts as processes are worth starting; false when it is better run in
 // this process alone.
-bool cutIntoParts(const HostOptions& options, const std::string& listText, JobListParts& split) {
+bool cutIntoParts(int jobs, const std::string& listText, JobListParts& split) {
     split = splitJobList(listText, 1);
     if (!split.error.empty() || split.jobCount < 2) return false;
-    split = splitJobList(listText, std::min(options.jobs, split.jobCount));
+    split = splitJobList(listText, std::min(jobs, split.jobCount));
     return split.error.empty();
 }
 
 // Runs `vocelle run --worker PART` with its standard output on a pipe and its standard error in
 // a file; false when no process could be started.
-bool startWorker(const HostOptions& options, Worker& worker) {
+bool startWorker(Worker& worker) {
+    const HostSettings& settings = session.settings;
     int fds[2];
     if (pipe(fds) != 0) return false;
     std::vector<std::string> arguments = {"vocelle",
                                           "--plugin",
-                                          options.pluginPath,
+                                          settings.pluginPath,
                                           "--host-version",
-                                          versionText(options.version),
+                                          versionText(settings.version),
                                           "run",
                                           "--worker",
                                           worker.partFile.string()};
@@ -144,7 +145,7 @@ bool startWorker(const HostOptions& options, Worker& worker) {
         close(fds[0]);
         close(fds[1]);
         close(error);
-        execv(options.program.c_str(), argv.data());
+        execv(settings.program.c_str(), argv.data());
         _exit(127);
     }
     close(fds[1]);
@@ -179,11 +180,11 @@ class ParallelRun {
 
     // Starts a process for each part; false when one could not be started (its part is then
     // left out, and the run fails).
-    bool start(const HostOptions& options) {
+    bool start() {
         bool started = true;
         for (std::size_t part = 0; part < workers.size(); ++part) {
             Worker& worker = workers[part];
-            if (startWorker(options, worker)) continue;
+            if (startWorker(worker)) continue;
             std::fprintf(stderr, "vocelle: cannot start a process for part %zu: %s\n", part + 1,
                          std::strerror(errno));
             worker.finished = true;
@@ -315,19 +316,19 @@ class ParallelRun {
 
 } // namespace
 
-int runInParallel(const HostOptions& options, const std::string& listText) {
+int runInParallel(const std::string& listText, int jobs, bool report) {
     JobListParts split;
-    if (!cutIntoParts(options, listText, split)) return -1;
+    if (!cutIntoParts(jobs, listText, split)) return -1;
     PartFolder folder;
     ParallelRun run;
     if (folder.path.empty() || !run.writeParts(split, folder.path)) return -1;
-    if (!options.reportPath.empty())
+    if (report)
         for (const std::string& part : split.parts)
             session.reports.emplace_back(part);
     if (errorIsTerminal()) session.progress.start(split.jobCount);
 
     StopSignals signals;
-    const bool started = run.start(options);
+    const bool started = run.start();
     run.collect();
     if (stopSignal != 0) {
         session.progress.stop();

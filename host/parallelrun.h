@@ -5,16 +5,13 @@
 // every part before it is done; the plug-in's start line appears once at the top and its
 // closing line once at the end, so the output reads as that of a single run.
 
-#include <vocelle/host/hostoptions.h>
-
 #include <string>
 
 namespace vocelle {
 
-// Runs the list (listText, the bytes of options.jobList) in options.jobs processes of
-// options.program and returns the exit status, or -1 when the list is better run in this process
-// alone: it cannot be cut, or holds fewer than two jobs. With options.reportPath, session.reports
-// gets one report per part.
-int runInParallel(const HostOptions& options, const std::string& listText);
+// Runs the list (listText, the bytes of the job list) in `jobs` processes of this program and
+// returns the exit status, or -1 when the list is better run in this process alone: it cannot be
+// cut, or holds fewer than two jobs. With `report`, session.reports gets one report per part.
+int runInParallel(const std::string& listText, int jobs, bool report);
 
 } // namespace vocelle

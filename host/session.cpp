@@ -58,7 +58,7 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
 }
 
 std::string unreadableListLine() {
-    const std::string& list = session.options.jobList;
+    const std::string& list = session.jobList;
     if (list.empty()) return "vocelle: no job list was given (vocelle run JOBLIST)";
     std::string reason = session.listError, ignored;
     if (reason.empty() && readWholeFile(list, ignored, reason)) reason = "the plug-in could not open it";

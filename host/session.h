@@ -1,7 +1,6 @@
 #pragma once
 // State shared between the host's commands and the five host functions the program exports.
 
-#include <vocelle/host/hostoptions.h>
 #include <vocelle/host/outcome.h>
 #include <vocelle/host/progress.h>
 #include <vocelle/host/runreport.h>
@@ -13,10 +12,21 @@
 
 namespace vocelle {
 
+// What the program was started with: where it is, and the options of the commands that drive the
+// plug-in.
+struct HostSettings {
+    std::string program;        // this program's file: each process of run --jobs runs it again
+    std::string pluginPath;     // --plugin, or the plug-in found beside this program
+    std::string transcriptPath; // --transcript
+    int version[3] = {2, 8, 0}; // --host-version: what the host reports to the plug-in
+};
+
 struct HostSession {
-    HostOptions options;
+    HostSettings settings;
     Transcript transcript;
     RunOutcome outcome;
+    std::string jobList;    // run: the list as given; empty when none was
+    bool worker = false;    // run: one process of a --jobs run; log entries go out as records
     bool executing = false; // a message box while the plug-in runs means the list was unreadable
     ProgressLine progress;  // drawn only when standard error is a terminal
     std::vector<std::string> jobRois; // ROI names of the list's jobs, for the progress line

@@ -1,5 +1,7 @@
 #include <vocelle/math/cubespace.h>
 
+#include <vocelle/text/fault.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -17,10 +19,13 @@ int fromAC(int v) {
 
 } // namespace
 
-const char* referenceSpaceName(ReferenceSpace space) { return spaceNames[static_cast<int>(space)]; }
+const char* referenceSpaceName(ReferenceSpace space) {
+    return spaceNames[static_cast<int>(space)];
+}
 
 bool parseReferenceSpace(const std::string& name, ReferenceSpace& space) {
-    for (const ReferenceSpace candidate : {ReferenceSpace::CV, ReferenceSpace::ACPC, ReferenceSpace::TAL})
+    for (const ReferenceSpace candidate :
+         {ReferenceSpace::CV, ReferenceSpace::ACPC, ReferenceSpace::TAL})
         if (name == referenceSpaceName(candidate)) {
             space = candidate;
             return true;
@@ -37,11 +42,12 @@ ReferenceSpace conversionSpace(bool acpcPresent, bool talPresent) {
     return talPresent ? ReferenceSpace::TAL : ReferenceSpace::ACPC;
 }
 
-bool voiConvention(const VOI& voi, VoxelConvention& convention) {
+VoxelConvention voiConvention(const VOI& voi) {
     ReferenceSpace space;
-    if (!parseReferenceSpace(voi.ReferenceSpace.value(), space)) return false;
-    convention = conventionOf(space);
-    return true;
+    if (!parseReferenceSpace(voi.ReferenceSpace.value(), space))
+        throw FaultError(
+            {"Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\"", voi.fileName});
+    return conventionOf(space);
 }
 
 glm::ivec3 cubeVoxel(const glm::ivec3& stored, VoxelConvention convention) {

@@ -25,8 +25,8 @@ namespace vocelle {
 
 constexpr int cubeSize = 256;
 constexpr int cubeAC = 128;
-constexpr float cubeCentring = -127.5f;   // added to a cube coordinate to centre it
-constexpr int worldGridOrigin = 127;      // grid index = world mm + 127 on every axis
+constexpr float cubeCentring = -127.5f; // added to a cube coordinate to centre it
+constexpr int worldGridOrigin = 127;    // grid index = world mm + 127 on every axis
 
 enum class ReferenceSpace { CV, ACPC, TAL };
 
@@ -43,8 +43,9 @@ VoxelConvention conventionOf(ReferenceSpace space);
 // holds; else Talairach with a TAL, AC-PC without.
 ReferenceSpace conversionSpace(bool acpcPresent, bool talPresent);
 
-// The convention of a VOI's voxels; false when its ReferenceSpace names no known space.
-bool voiConvention(const VOI& voi, VoxelConvention& convention);
+// The convention of a VOI's voxels. Throws FaultError naming the file when its ReferenceSpace
+// names no known space.
+VoxelConvention voiConvention(const VOI& voi);
 
 // The stored Talairach voxel of cube voxel (x, y, z).
 inline glm::ivec3 talairachVoxel(int x, int y, int z) {

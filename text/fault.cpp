@@ -5,7 +5,9 @@
 
 namespace vocelle {
 
-std::string Fault::message() const { return what + ": " + path; }
+std::string Fault::message() const {
+    return what + ": " + path;
+}
 
 std::string Fault::line() const {
     std::string text = message();
@@ -14,7 +16,8 @@ std::string Fault::line() const {
     return text;
 }
 
-FaultError::FaultError(Fault fault) : std::runtime_error(fault.message()), fault_(std::move(fault)) {}
+FaultError::FaultError(Fault fault)
+    : std::runtime_error(fault.message()), fault_(std::move(fault)) {}
 
 void notePartlyRead(Fault& record, const std::string& why) {
     if (record.empty()) record.what = "Read only partly (" + why + ")";

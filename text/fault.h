@@ -37,11 +37,11 @@ struct Fault {
 };
 
 class FaultError : public std::runtime_error {
-public:
+  public:
     explicit FaultError(Fault fault);
     const Fault& fault() const noexcept { return fault_; }
 
-private:
+  private:
     Fault fault_;
 };
 

@@ -287,20 +287,13 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     EXPECT_EQ(sequential.err + std::to_string(sequential.status),
               "2 converted, 1 not converted\n1");
 
-    // What cannot be done ends with status 2 and one line naming what was refused (a run adds its
-    // summary line).
-    const std::pair<Lines, std::string> refusals[] = {
-        {{"print", "jobs.txt"}, "jobs.txt"},
-        {{"export-nifti", "s1/run1_TAL_.voi", "-o", "s1/a.png"}, "s1/a.png"},
-        {{"export-nifti", "s1/run1_TAL_.voi", "-o", "no/a.nii"}, "no/a.nii: No such file or directory"},
-        {{"import-nifti", "s1/run1.fmr"}, "s1/run1.fmr is not a NIfTI-1 image"},
-        {{"preview", "s1/run1_TAL_.voi", "--underlay", "none.nii"}, "none.nii: No such file or directory"},
-        {{"--plugin", "none.so", "run"}, "none.so"},
-        {{"run", "--jobs", "2", "--transcript", "t", "jobs.txt"}, "--transcript"}};
-    for (const auto& [arguments, named] : refusals) {
+    // A run that cannot be done ends with status 2, one line naming what was refused and the
+    // summary line.
+    for (const auto& [arguments, named] : std::vector<std::pair<Lines, std::string>>{
+             {{"--plugin", "none.so", "run"}, "none.so"},
+             {{"run", "--jobs", "2", "--transcript", "t", "jobs.txt"}, "--transcript"}}) {
         const ProgramRun result = runHost(arguments, one);
         EXPECT_TRUE(result.status == 2 && result.out.empty() && result.err.rfind("vocelle: ", 0) == 0 &&
-                    (result.err.find('\n') == result.err.size() - 1 || result.err.find(" converted, ") != named.npos) &&
                     result.err.find(named) != named.npos)
             << result.status << result.out << result.err;
     }
@@ -325,21 +318,9 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
                   "not be loaded: ./s2/run1_FA.trf\t\n");
     expectRegionsWhereDrawn(tal, acpc, TAL((one / "s1/anat.tal").string()));
 
-    // Print shows each kind of document in its file layout; --no-voxels as its class does.
-    for (const std::string& file : Lines{"s1/run1.roi", "s1/run1.fmr", "s1/run1_IA.trf",
-                                         "s1/anat.tal", "s1/run1_TAL_.voi", data + "/sample.sdm"}) {
-        const ProgramRun printed = runHost({"print", file}, one);
-        EXPECT_EQ(printed.out + printed.err + std::to_string(printed.status),
-                  readAll((one / file).string()) + "0");
-    }
-    std::ostringstream noVoxels;
-    tal.PrintTo(noVoxels, false);
-    EXPECT_EQ(runHost({"print", "--no-voxels", "s1/run1_TAL_.voi"}, one).out, noVoxels.str());
-
-    // A picture of the views through the VOIs' centre.
+    // The preview of the converted regions: the views through their centre.
     const ProgramRun preview = runHost({"preview", "s1/run1_TAL_.voi", "-o", "v.png"}, one);
     EXPECT_EQ(preview.out + preview.err, "v.png: views through cube voxel 146 123 145\n");
-    EXPECT_EQ(readAll((one / "v.png").string()).substr(0, 4), "\x89PNG");
 
     // Worker processes (the last with two jobs; the middle one neither first nor last), and the
     // list through a pipe: the same log, summary, status, files and report as one process.

@@ -3,25 +3,24 @@
 // file defines its own getPath, so the core must keep to its namespace.
 #include <sys/param.h>
 
-#include <vocelle/formats/binaryio.h>
+#include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/mySDM.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
-#include <vocelle/formats/voxelentries.h>
 #include <vocelle/math/Matrix_math.h>
 #include <vocelle/math/conversionengine.h>
+#include <vocelle/math/cubespace.h>
 #include <vocelle/math/modifiedNR.h>
 #include <vocelle/math/trffunctions.h>
+#include <vocelle/text/fault.h>
 #include <vocelle/text/fileopen.h>
-#include <vocelle/text/keyscan.h>
 #include <vocelle/text/line.h>
 #include <vocelle/text/logsink.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
-#include <vocelle/text/triples.h>
 #include <vocelle/volume/volume.h>
 
 #include <string>

@@ -22,6 +22,9 @@ struct NiftiExportReport {
     long long overlapping = 0; // voxels of a later VOI already labelled by an earlier one (label image only)
 };
 
+// The path without ".nii.gz" or ".nii"; empty when it ends in neither.
+std::string niftiStem(const std::string& path);
+
 // The label table's path for an image path; empty when the path ends in neither ".nii.gz" nor
 // ".nii".
 std::string labelTablePath(const std::string& imagePath);

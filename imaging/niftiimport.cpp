@@ -1,8 +1,8 @@
-#include <vocelle/host/niftiimport.h>
+#include <vocelle/imaging/niftiimport.h>
 
-#include <vocelle/host/labeltable.h>
-#include <vocelle/host/niftiexport.h>
-#include <vocelle/host/niftifile.h>
+#include <vocelle/imaging/labeltable.h>
+#include <vocelle/imaging/niftiexport.h>
+#include <vocelle/imaging/niftifile.h>
 #include <vocelle/math/cubespace.h>
 #include <vocelle/math/conversionengine.h>
 
@@ -50,10 +50,10 @@ long long cubeIndex(const double world[3]) {
 Grid gridOf(const std::string& path, const nifti_image& image) {
     const int ndim = image.ndim;
     if (ndim < 3 || ndim > 7) {
-        throw std::runtime_error(path + " is not a 3-D image (it has " + std::to_string(ndim) + " dimensions)");
+        throw FaultError({"not a 3-D image (it has " + std::to_string(ndim) + " dimensions)", path});
     }
     for (int d = 5; d <= ndim; ++d)
-        if (image.dim[d] != 1) throw std::runtime_error(path + " is not a 3-D image (dimension " + std::to_string(d) + " is " + std::to_string(image.dim[d]) + ")");
+        if (image.dim[d] != 1) throw FaultError({"not a 3-D image (dimension " + std::to_string(d) + " is " + std::to_string(image.dim[d]) + ")", path});
     return {std::size_t(image.dim[1]), std::size_t(image.dim[2]), std::size_t(image.dim[3]),
             ndim >= 4 ? std::size_t(image.dim[4]) : 1};
 }
@@ -61,7 +61,7 @@ Grid gridOf(const std::string& path, const nifti_image& image) {
 // The labels the image holds, sorted; refuses values that are not labels.
 std::vector<long long> labelsIn(const std::string& path, const nifti_image& image, const Grid& grid) {
     if (!niftiRealValued(image))
-        throw std::runtime_error(path + " holds " + nifti_datatype_string(image.datatype) + " values, not labels");
+        throw FaultError({std::string("holds ") + nifti_datatype_string(image.datatype) + " values, not labels", path});
     std::vector<long long> labels;
     const std::size_t count = grid.perVolume() * grid.volumes;
     double last = 0;
@@ -71,15 +71,15 @@ std::vector<long long> labelsIn(const std::string& path, const nifti_image& imag
         if (!std::isfinite(v) || v != std::floor(v) || std::fabs(v) > 2147483647.0) {
             std::ostringstream value;
             value << v;
-            throw std::runtime_error(path + " holds values that are not labels (whole numbers), for example " + value.str());
+            throw FaultError({"holds values that are not labels (whole numbers), for example " + value.str(), path});
         }
         if (grid.volumes > 1 && v != 1)
-            throw std::runtime_error(path + " is 4-D, so each volume must be a mask of 0 and 1; it holds " + std::to_string(static_cast<long long>(v)));
+            throw FaultError({"4-D, so each volume must be a mask of 0 and 1; it holds " + std::to_string(static_cast<long long>(v)), path});
         last = v;
         if (grid.volumes == 1 && !std::binary_search(labels.begin(), labels.end(), static_cast<long long>(v))) {
             labels.insert(std::upper_bound(labels.begin(), labels.end(), static_cast<long long>(v)), static_cast<long long>(v));
             if (labels.size() > maxLabels)
-                throw std::runtime_error(path + " holds more than " + std::to_string(maxLabels) + " labels");
+                throw FaultError({"holds more than " + std::to_string(maxLabels) + " labels", path});
         }
     }
     if (grid.volumes > 1)
@@ -206,11 +206,11 @@ VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImp
             named[entry.index] = std::move(entry);
         }
     if (labels.size() > maxLabels)
-        throw std::runtime_error(imagePath + " and its table hold more than " + std::to_string(maxLabels) + " labels");
+        throw FaultError({"the image and its table hold more than " + std::to_string(maxLabels) + " labels", imagePath});
 
     ReferenceSpace referenceSpace = code == NIFTI_XFORM_TALAIRACH ? ReferenceSpace::TAL : ReferenceSpace::ACPC;
     if (!space.empty() && !parseReferenceSpace(space, referenceSpace))
-        throw std::runtime_error("unknown space " + space);
+        throw FaultError({"unknown space " + space, imagePath});
     const std::string spaceName = referenceSpaceName(referenceSpace);
     report.mniCode = space.empty() && code == NIFTI_XFORM_MNI_152;
     const VoxelConvention convention = conventionOf(referenceSpace);

@@ -1,4 +1,4 @@
-#include <vocelle/host/rgbimage.h>
+#include <vocelle/imaging/rgbimage.h>
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>

@@ -1,7 +1,7 @@
-#include <vocelle/host/niftiexport.h>
+#include <vocelle/imaging/niftiexport.h>
 
-#include <vocelle/host/labeltable.h>
-#include <vocelle/host/niftifile.h>
+#include <vocelle/imaging/labeltable.h>
+#include <vocelle/imaging/niftifile.h>
 #include <vocelle/math/cubespace.h>
 #include <vocelle/text/safesave.h>
 
@@ -94,16 +94,14 @@ std::string labelTablePath(const std::string& imagePath) {
 }
 
 NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool oneVolumePerVoi) {
-    VoxelConvention convention;
-    if (!voiConvention(voi, convention))
-        throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
+    const VoxelConvention convention = voiConvention(voi);
     const std::string tablePath = labelTablePath(imagePath);
     if (tablePath.empty())
-        throw std::runtime_error("NIfTI file name must end in .nii.gz or .nii: " + imagePath);
+        throw FaultError({"NIfTI file name must end in .nii.gz or .nii", imagePath});
     if (voi.vois.size() > 32767)
-        throw std::runtime_error("Too many VOIs for a NIfTI image (at most 32767): " + voi.fileName);
+        throw FaultError({"Too many VOIs for a NIfTI image (at most 32767)", voi.fileName});
     if (oneVolumePerVoi && voi.vois.empty())
-        throw std::runtime_error("No VOI to write as a volume: " + voi.fileName);
+        throw FaultError({"No VOI to write as a volume", voi.fileName});
 
     const bool small = oneVolumePerVoi || voi.vois.size() <= 255;
     const int volumes = oneVolumePerVoi ? int(voi.vois.size()) : 1;
@@ -113,7 +111,7 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool
         const QuietNifti quiet;
         image.reset(nifti_make_new_nim(dims, small ? NIFTI_TYPE_UINT8 : NIFTI_TYPE_INT16, 0));
     }
-    if (!image) throw std::runtime_error("Cannot make a NIfTI header for " + imagePath);
+    if (!image) throw FaultError({"Cannot make a NIfTI header", imagePath});
     setGeometry(*image, convention, voi.ReferenceSpace.value(), oneVolumePerVoi, voi.vois.size());
 
     NiftiExportReport report;

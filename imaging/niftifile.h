@@ -30,9 +30,6 @@ private:
     int saved_;
 };
 
-// The path without ".nii.gz" or ".nii"; empty when it ends in neither.
-std::string niftiStem(const std::string& path);
-
 // Reads header and data. Throws std::runtime_error with one line naming the file: the system's
 // reason when it cannot be opened, or what is wrong with it (not NIfTI-1, data cut short, too
 // large to load: more than maxBytes of data).

@@ -12,7 +12,7 @@
 // on the left). So the subject's right appears on the left, as LeftRightConvention 1 shows it.
 
 #include <vocelle/formats/myVOI.h>
-#include <vocelle/host/rgbimage.h>
+#include <vocelle/imaging/rgbimage.h>
 
 #include <glm/vec3.hpp>
 

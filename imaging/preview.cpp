@@ -1,6 +1,6 @@
-#include <vocelle/host/preview.h>
+#include <vocelle/imaging/preview.h>
 
-#include <vocelle/host/underlay.h>
+#include <vocelle/imaging/underlay.h>
 #include <vocelle/math/cubespace.h>
 
 #include <algorithm>
@@ -153,9 +153,7 @@ void drawMarks(RgbImage& image, int view, const ViewMarks& marks, const VOI& voi
 } // namespace
 
 Preview renderPreview(const VOI& voi, const std::string& title, const Underlay* underlay) {
-    VoxelConvention convention;
-    if (!voiConvention(voi, convention))
-        throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
+    const VoxelConvention convention = voiConvention(voi);
 
     Preview preview;
     // The centre of all voxels that lie in the cube, rounded to a voxel.

@@ -1,6 +1,6 @@
-#include <vocelle/host/voistats.h>
+#include <vocelle/imaging/voistats.h>
 
-#include <vocelle/host/labeltable.h>
+#include <vocelle/imaging/labeltable.h>
 #include <vocelle/math/cubespace.h>
 
 #include <algorithm>
@@ -25,9 +25,7 @@ std::string decimal(double value) {
 } // namespace
 
 std::string voiStatsTable(const VOI& voi) {
-    VoxelConvention convention;
-    if (!voiConvention(voi, convention))
-        throw std::runtime_error("Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\" in " + voi.fileName);
+    const VoxelConvention convention = voiConvention(voi);
     std::string table = "index\tname\tvoxels\tvolume_mm3\tcentroid_x\tcentroid_y\tcentroid_z\t"
                         "min_x\tmin_y\tmin_z\tmax_x\tmax_y\tmax_z\n";
     for (std::size_t n = 0; n < voi.vois.size(); ++n) {

@@ -1,5 +1,6 @@
-#include <vocelle/host/underlay.h>
+#include <vocelle/imaging/underlay.h>
 
+#include <vocelle/imaging/niftifile.h>
 #include <vocelle/math/cubespace.h>
 
 #include <algorithm>
@@ -16,15 +17,33 @@ constexpr std::size_t maxSamples = std::size_t(1) << 22;
 
 } // namespace
 
-Underlay::Underlay(const std::string& path) : image_(readNiftiImage(path)) {
-    const nifti_image& image = *image_;
+struct Underlay::Image {
+    NiftiImage nifti;
+};
+
+Underlay::~Underlay() = default;
+Underlay::Underlay(Underlay&&) noexcept = default;
+Underlay& Underlay::operator=(Underlay&&) noexcept = default;
+
+Underlay::Underlay(const std::string& path) : image_(new Image{readNiftiImage(path)}) {
+    const nifti_image& image = *image_->nifti;
     for (int d = 4; d <= image.ndim; ++d)
-        if (image.dim[d] != 1) throw std::runtime_error(path + " is not a 3-D image (dimension " + std::to_string(d) + " is " + std::to_string(image.dim[d]) + ")");
-    if (image.ndim < 3) throw std::runtime_error(path + " is not a 3-D image (it has " + std::to_string(image.ndim) + " dimensions)");
+        if (image.dim[d] != 1)
+            throw FaultError({"not a 3-D image (dimension " + std::to_string(d) + " is " +
+                                  std::to_string(image.dim[d]) + ")",
+                              path});
+    if (image.ndim < 3)
+        throw FaultError(
+            {"not a 3-D image (it has " + std::to_string(image.ndim) + " dimensions)", path});
     if (!niftiRealValued(image))
-        throw std::runtime_error(path + " holds " + nifti_datatype_string(image.datatype) + " values, not intensities");
+        throw FaultError({std::string("holds ") + nifti_datatype_string(image.datatype) +
+                              " values, not intensities",
+                          path});
     int code = 0;
-    toVoxel_ = nifti_mat44_inverse(niftiToWorld(path, image, code));
+    const mat44 toVoxel = nifti_mat44_inverse(niftiToWorld(path, image, code));
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 4; ++c)
+            toVoxel_[r][c] = double(toVoxel.m[r][c]);
     nx_ = image.dim[1];
     ny_ = image.dim[2];
     nz_ = image.dim[3];
@@ -52,7 +71,7 @@ double Underlay::value(long long i, long long j, long long k) const {
     i = std::clamp<long long>(i, 0, nx_ - 1);
     j = std::clamp<long long>(j, 0, ny_ - 1);
     k = std::clamp<long long>(k, 0, nz_ - 1);
-    const double v = niftiValue(*image_, std::size_t((k * ny_ + j) * nx_ + i));
+    const double v = niftiValue(*image_->nifti, std::size_t((k * ny_ + j) * nx_ + i));
     return std::isfinite(v) ? v : 0;
 }
 
@@ -60,12 +79,13 @@ float Underlay::grey(const glm::ivec3& cube) const {
     const glm::ivec3 world = worldPosition(cube, VoxelConvention::Cube);
     double p[3];
     for (int r = 0; r < 3; ++r)
-        p[r] = double(toVoxel_.m[r][0]) * world.x + double(toVoxel_.m[r][1]) * world.y +
-               double(toVoxel_.m[r][2]) * world.z + double(toVoxel_.m[r][3]);
+        p[r] = toVoxel_[r][0] * world.x + toVoxel_[r][1] * world.y + toVoxel_[r][2] * world.z +
+               toVoxel_[r][3];
     const long long size[3] = {nx_, ny_, nz_};
     for (int a = 0; a < 3; ++a)
         if (!(p[a] >= -0.5 && p[a] <= double(size[a]) - 0.5)) return -1;
-    const auto i = static_cast<long long>(std::floor(p[0])), j = static_cast<long long>(std::floor(p[1])),
+    const auto i = static_cast<long long>(std::floor(p[0])),
+               j = static_cast<long long>(std::floor(p[1])),
                k = static_cast<long long>(std::floor(p[2]));
     const double fx = p[0] - double(i), fy = p[1] - double(j), fz = p[2] - double(k);
     double sum = 0;

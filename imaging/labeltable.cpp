@@ -1,5 +1,6 @@
-#include <vocelle/host/labeltable.h>
+#include <vocelle/imaging/labeltable.h>
 
+#include <vocelle/text/fault.h>
 #include <vocelle/text/stringmanipulation.h>
 
 #include <algorithm>
@@ -34,7 +35,7 @@ class TableReader {
 public:
     explicit TableReader(const std::string& path) : path_(path) {}
     [[noreturn]] void fail(const std::string& problem) const {
-        throw std::runtime_error(path_ + " line " + std::to_string(line_) + ": " + problem);
+        throw FaultError({problem, path_, "line " + std::to_string(line_)});
     }
     bool next(std::ifstream& in, std::string& text) {
         if (!std::getline(in, text)) return false;

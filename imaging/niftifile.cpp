@@ -1,5 +1,6 @@
-#include <vocelle/host/niftifile.h>
+#include <vocelle/imaging/niftifile.h>
 
+#include <vocelle/imaging/niftiexport.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
 
@@ -150,19 +151,18 @@ NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes) {
         const QuietNifti quiet;
         image.reset(nifti_image_read(path.c_str(), 0));
     }
-    if (!image) throw std::runtime_error(path + " is not a NIfTI-1 image");
+    if (!image) throw FaultError({"not a NIfTI-1 image", path});
     const std::size_t elements = elementCount(*image);
-    if (elements == 0) throw std::runtime_error(path + " has no voxels (a dimension is 0 or less)");
+    if (elements == 0) throw FaultError({"no voxels (a dimension is 0 or less)", path});
     if (image->nbyper < 1 || elements > maxBytes / std::size_t(image->nbyper))
-        throw std::runtime_error(path + " is too large to load (more than " +
-                                 std::to_string(maxBytes >> 20) + " MiB of data)");
+        throw FaultError({"too large to load (more than " + std::to_string(maxBytes >> 20) + " MiB of data)", path});
     int loaded;
     {
         const QuietNifti quiet;
         loaded = nifti_image_load(image.get());
     }
     if (loaded != 0 || image->data == nullptr)
-        throw std::runtime_error(path + ": the image data is cut short or damaged");
+        throw FaultError({"the image data is cut short or damaged", path});
     return image;
 }
 
@@ -201,7 +201,7 @@ double niftiValue(const nifti_image& image, std::size_t index) {
 mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code) {
     const bool sform = image.sform_code > 0;
     code = sform ? image.sform_code : image.qform_code;
-    if (code <= 0) throw std::runtime_error(path + " has no orientation: its sform and qform codes are 0");
+    if (code <= 0) throw FaultError({"no orientation: the sform and qform codes are 0", path});
     const mat44 toWorld = sform ? image.sto_xyz : image.qto_xyz;
     const auto& m = toWorld.m;
     const double determinant = double(m[0][0]) * (double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1]) -
@@ -211,7 +211,7 @@ mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code)
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c) finite = finite && std::isfinite(m[r][c]);
     if (!finite || std::fabs(determinant) < 1e-6)
-        throw std::runtime_error(path + " has no usable orientation: its voxel-to-world matrix is singular");
+        throw FaultError({"no usable orientation: the voxel-to-world matrix is singular", path});
     return toWorld;
 }
 

@@ -1,0 +1,83 @@
+// The host's command line in process: what it refuses, where each option lands, and what each
+// command's help says of its exit statuses.
+
+#include <vocelle/host/command.h>
+#include <vocelle/host/commandline.h>
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <sstream>
+
+using namespace vocelle;
+
+namespace {
+
+ParsedArguments parse(const std::string& line) {
+    std::istringstream in(line);
+    return parseHostArguments({std::istream_iterator<std::string>(in), {}});
+}
+
+TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
+    for (const char* line :
+         {"", "frobnicate", "run a b", "run --frobnicate", "--host-version 2.8 run",
+          "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
+          "convert --roi r x", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
+          "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi",
+          "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi"}) {
+        const ParsedArguments parsed = parse(line);
+        EXPECT_EQ(parsed.command, nullptr) << line;
+        EXPECT_NE(parsed.error, "") << line;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+    }
+}
+
+// Values in both spellings, options before and after the command: each lands where the
+// command's declared files show it.
+TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
+    const auto files = [](const std::string& line) {
+        const ParsedArguments parsed = parse(line);
+        EXPECT_NE(parsed.command, nullptr) << line << ": " << parsed.error;
+        std::string named;
+        if (parsed.parsed == nullptr) return named;
+        for (const auto& list : {parsed.parsed->files().inputs, parsed.parsed->files().outputs})
+            for (const std::string& file : list)
+                named += file + "|";
+        return named + session.settings.pluginPath;
+    };
+    for (const char* line : {"--plugin p.so --transcript t run --report=r list",
+                             "run --transcript=t list --plugin=p.so --report r"})
+        EXPECT_EQ(files(line), "list|r|t|p.so") << line;
+    EXPECT_EQ(files("convert --roi a.roi --fmr f --ia i --fa f2 --acpc c"),
+              "a.roi|f|i|f2|c||a_ACPC_.voi|");
+    EXPECT_EQ(files("export-nifti v.voi -o out.nii"), "v.voi|out.nii|out.tsv|");
+    EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.voi|");
+    EXPECT_EQ(files("split j.txt 2 -o p"), "j.txt|p/j.1.txt|p/j.2.txt|");
+    parse("info --host-version 2.10.7");
+    EXPECT_EQ(std::vector<int>(session.settings.version, session.settings.version + 3),
+              (std::vector<int>{2, 10, 7}));
+    EXPECT_EQ(parse("--version").text.rfind("vocelle ", 0), 0u);
+}
+
+// Each command's help ends with its own exit statuses, and the program's help lists them all
+// (compared with the help's line breaks folded).
+TEST(HostArguments, HelpGivesEachCommandsOwnExitStatuses) {
+    const auto folded = [](const std::string& text) {
+        std::istringstream in(text);
+        std::string words, word;
+        while (in >> word)
+            words += word + " ";
+        return words;
+    };
+    const std::string program = folded(parse("--help").text);
+    for (const Command* command : commandTable()) {
+        std::string statuses;
+        for (const ExitStatus& status : *command->exitStatuses)
+            statuses += std::to_string(status.code) + " " + status.meaning + " ";
+        const std::string help = folded(parse(std::string(command->name) + " --help").text);
+        EXPECT_EQ(help.substr(help.find("Exit status: ") + 13), statuses) << command->name;
+        EXPECT_NE(program.find(statuses), std::string::npos) << command->name;
+    }
+}
+
+} // namespace
