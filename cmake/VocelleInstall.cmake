@@ -59,7 +59,7 @@ if(VOCELLE_BUILD_MANPAGE)
     set(_vocelle_man ${PROJECT_BINARY_DIR}/man/vocelle.1)
     add_custom_command(OUTPUT ${_vocelle_man}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-        COMMAND ${VOCELLE_HELP2MAN} --no-info --section=1
+        COMMAND ${VOCELLE_HELP2MAN} --no-info --section=1 --version-string=${PROJECT_VERSION}
             "--name=convert regions of interest into volumes of interest"
             --output=${_vocelle_man} $<TARGET_FILE:vocelle>
         COMMAND gzip -9nf ${_vocelle_man}
