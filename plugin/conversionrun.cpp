@@ -6,6 +6,7 @@
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/math/trffunctions.h>
 #include <vocelle/plugin/logtexts.h>
 #include <vocelle/plugin/tarnlog.h>
 #include <vocelle/text/stringmanipulation.h>
@@ -44,15 +45,22 @@ void checkScanGeometry(const FMR& fmr) {
         {"NrOfSlices", positive(fmr.NrOfSlices)},
         {"InplaneResolutionX", positive(fmr.InplaneResolutionX)},
         {"InplaneResolutionY", positive(fmr.InplaneResolutionY)},
-        {"SliceThickness", positive(fmr.SliceThickness)}};
+        {"SliceThickness", positive(fmr.SliceThickness)},
+        // A gap may be negative (overlapping slices), but not so much that slices stop advancing.
+        {"slice distance (SliceThickness + SliceGap)", sliceDistance(fmr) > 0.0f}};
     for (const auto& [key, isPositive] : values)
         refuseIf(!isPositive, std::string("FMR has no positive ") + key, fmr.fileName);
 }
 
-void checkInitialAlignment(const TRF& ia) {
-    refuseIf(ia.DataFormat.value() != "Matrix", "Initial alignment has no matrix", ia.fileName);
+// The initial alignment is always used; the fine alignment and the AC-PC transformation only
+// when they have a FileVersion, and then their matrix too, or the identity would stand in for it.
+void checkTransformations(const TRF& ia, const TRF& fa, const TRF& acpc) {
+    refuseIf(!ia.hasMatrix(), "Initial alignment has no matrix", ia.fileName);
     refuseIf(!positive(ia.ToVMRVoxelRes), "Initial alignment has no positive ToVMRVoxelRes",
              ia.fileName);
+    refuseIf(!countsAsAbsent(fa) && !fa.hasMatrix(), "Fine alignment has no matrix", fa.fileName);
+    refuseIf(!countsAsAbsent(acpc) && !acpc.hasMatrix(), "AC-PC transformation has no matrix",
+             acpc.fileName);
 }
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
@@ -104,7 +112,7 @@ void convertJob(const ConversionJob& job) {
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);
     for (const TRF* trf : {&ia, &fa, &acpc}) checkReadCompletely(trf->readFault);
-    checkInitialAlignment(ia);
+    checkTransformations(ia, fa, acpc);
     TAL tal = job.talName.empty() ? TAL() : TAL(job.talName);
     checkReadCompletely(tal.readFault);
     VOI voi;

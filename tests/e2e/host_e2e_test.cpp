@@ -147,7 +147,10 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
         {"_IA.trf", cf::trf(true).substr(0, 80) + "ToVMRVoxelRes: -1\n"},
         {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1"},
         {".tal", "FileVersion: 1\nAC: 128 128 128\n"},
-        {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"}};
+        {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"},
+        {"_FA.trf", "FileVersion: 8\nDataFormat: Text\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"},
+        {"_ACPC.trf", "FileVersion: 8\n"},
+        {".fmr", fmr.substr(0, fmr.find("SliceGap")) + "SliceGap: -1\n"}};
     const std::string wrong[] = {
         "Read only partly (the file ends after 1 of the 3 voxels of region 1)",
         "Read only partly (the file ends after 1 of 2 regions)",
@@ -155,7 +158,10 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
         "Initial alignment has no positive ToVMRVoxelRes",
         "Read only partly (the values after DataFormat: are cut off)",
         "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)",
-        "FMR has no positive ResolutionX"};
+        "FMR has no positive ResolutionX",
+        "Fine alignment has no matrix",
+        "AC-PC transformation has no matrix",
+        "FMR has no positive slice distance (SliceThickness + SliceGap)"};
     std::string list = base + "\n", log = "\nVocelle>  Running...\n";
     for (std::size_t i = 0; i < std::size(damaged); ++i) {
         const std::string name = "d" + std::to_string(i);
@@ -181,7 +187,7 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
             "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
             base +
             "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
-            "1 converted, 8 not converted\n1");
+            "1 converted, 11 not converted\n1");
     files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
     EXPECT_TRUE(filesBelow(dir.path()) == files);
 
