@@ -151,7 +151,8 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
         {"_FA.trf", "FileVersion: 8\nDataFormat: Text\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"},
         {"_ACPC.trf", "FileVersion: 8\n"},
         {".fmr", fmr.substr(0, fmr.find("SliceGap")) + "SliceGap: -1\n"},
-        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 1\n1 2 3\n4 5 6\n"}};
+        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 1\n1 2 3\n4 5 6\n"},
+        {".fmr", fmr + "SliceTimingTableSize: 8\n0 1\n"}};
     const std::string wrong[] = {
         "Read only partly (the file ends after 1 of the 3 voxels of region 1)",
         "Read only partly (the file ends after 1 of 2 regions)",
@@ -163,7 +164,8 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
         "Fine alignment has no matrix",
         "AC-PC transformation has no matrix",
         "FMR has no positive slice distance (SliceThickness + SliceGap)",
-        "Read only partly (region 1 lists more voxels than its NrOfVoxels: 1)"};
+        "Read only partly (region 1 lists more voxels than its NrOfVoxels: 1)",
+        "Read only partly (the values after SliceTimingTableSize: are cut off)"};
     std::string list = base + "\n", log = "\nVocelle>  Running...\n";
     for (std::size_t i = 0; i < std::size(damaged); ++i) {
         const std::string name = "d" + std::to_string(i);
@@ -189,7 +191,7 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
             "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
             base +
             "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
-            "1 converted, 12 not converted\n1");
+            "1 converted, 13 not converted\n1");
     files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
     EXPECT_TRUE(filesBelow(dir.path()) == files);
 

@@ -62,13 +62,20 @@ TEST(FMR, PositionSectionAndSliceTimingTable) {
          "\nSliceTimingTableSize: 1\n7\n8\n"},
         {"size 0 still discards a word", "SliceTimingTableSize: 0\nTE: 4\nTE: 5\n",
          "\nTE: 5\nSliceTimingTableSize: 0\n"},
-        {"a claim the file could hold is padded", "SliceTimingTableSize: 3\n1 x         \n",
-         "\nSliceTimingTableSize: 3\n1\n0\n0\n"},
-        {"a claim beyond the file stops at the first unreadable value",
-         "SliceTimingTableSize: 2000000000\n1 2\n", "\nSliceTimingTableSize: 2000000000\n1\n2\n"},
+        {"a table cut by the file keeps its size", "SliceTimingTableSize: 3\n1\n",
+         "\nSliceTimingTableSize: 3\n1\n0\n0\n"
+         "Read only partly (the values after SliceTimingTableSize: are cut off)"},
+        {"an unreadable value reads as 0", "SliceTimingTableSize: 2\nx\n",
+         "\nSliceTimingTableSize: 2\n0\n0\n"
+         "Read only partly (a value after SliceTimingTableSize: does not parse)"},
+        {"a claim no run has stops at the first unreadable value",
+         "SliceTimingTableSize: 2000000000\n1 2\n", "\nSliceTimingTableSize: 2000000000\n1\n2\n"
+         "Read only partly (the values after SliceTimingTableSize: are cut off)"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(printed(parse<FMR>(c.text, "x.fmr", false)), c.reprinted) << c.what;
+    for (const auto& c : cases) {
+        const FMR fmr = parse<FMR>(c.text, "x.fmr", false);
+        EXPECT_EQ(printed(fmr) + fmr.readFault.what, c.reprinted) << c.what;
+    }
 }
 
 // Loading is checked value by value by the fuzz replay; here what saving writes, and that each
