@@ -170,21 +170,31 @@ StcLayout stcLayout(const FMR& f) {
     return l;
 }
 
-// The layout of the run and the size of its STC file, once the file has been found to hold
-// enough of it: at most one volume's worth of values missing, and at least half the run present.
+// The layout of the run and the size of its STC file.
 struct CheckedStc {
     StcLayout layout;
     std::int64_t fileBytes = 0;
+
+    std::int64_t missingBytes() const {
+        return layout.totalBytes() - std::min(fileBytes, layout.totalBytes());
+    }
 };
 
-CheckedStc checkStc(const FMR& f, std::istream& in) {
+CheckedStc measureStc(const FMR& f, std::istream& in) {
     CheckedStc c;
     c.layout = stcLayout(f);
     in.seekg(0, std::ios::end);
     c.fileBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(in.tellg()));
     in.seekg(0, std::ios::beg);
-    const std::int64_t wanted = c.layout.totalBytes();
-    const std::int64_t missing = wanted - std::min(c.fileBytes, wanted);
+    return c;
+}
+
+// Before memory is reserved for the run: the file must hold enough of it, at most one volume's
+// worth of values missing and at least half the run present, or a header could claim gigabytes
+// that nothing backs.
+CheckedStc checkStcForLoading(const FMR& f, std::istream& in) {
+    const CheckedStc c = measureStc(f, in);
+    const std::int64_t missing = c.missingBytes();
     if (missing > c.layout.volumeValues * c.layout.valueBytes || missing > c.fileBytes)
         throw FaultError({"STC file too short for its FMR header", f.stcFileName()});
     return c;
@@ -294,13 +304,13 @@ void FMR::LoadSTC() {
     LoadSTC(in);
 }
 
-void FMR::CheckSTC() const {
+bool FMR::CheckSTC() const {
     auto in = openStc(*this);
-    checkStc(*this, in);
+    return measureStc(*this, in).missingBytes() == 0;
 }
 
 void FMR::LoadSTC(std::istream& in) {
-    const auto [layout, fileBytes] = checkStc(*this, in);
+    const auto [layout, fileBytes] = checkStcForLoading(*this, in);
     const std::int64_t wanted = layout.totalBytes();
 
     std::vector<Volume<float>> volumes;

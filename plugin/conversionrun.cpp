@@ -100,14 +100,15 @@ std::string voiFileName(const ConversionJob& job) {
 void convertJob(const ConversionJob& job) {
     // Built in this order, and all released when the job returns, so only one job's documents
     // are ever held at a time. The conversion reads only the FMR header: the slice data is
-    // checked as loading it would, so a job fails where it always did, without the cost of a run
-    // that can be gigabytes.
+    // opened and measured, never loaded, so a job fails where loading would fail for a missing
+    // file or an impossible header, without the cost of a run that can be gigabytes. A short
+    // file only earns a note.
     ROI roi(job.roiName);
     checkReadCompletely(roi.readFault);
     FMR fmr(job.fmrName, false);
     checkReadCompletely(fmr.readFault);
     checkScanGeometry(fmr);
-    fmr.CheckSTC();
+    const bool stcComplete = fmr.CheckSTC();
     TRF ia(job.iaTrfName);
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);
@@ -122,6 +123,7 @@ void convertJob(const ConversionJob& job) {
     voi.Save();
 
     logger << logtexts::converted << job.roiName << std::flush;
+    if (!stcComplete) logger << logtexts::stcShort << fmr.stcFileName() << std::flush;
     // The name says Talairach, the content does not: the user must hear of it.
     if (!job.talName.empty() && countsAsAbsent(tal))
         logger << logtexts::talAbsent << voi.ReferenceSpace.value() << logtexts::talAbsentEnd

@@ -133,8 +133,8 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
 }
 
 // A damaged document never feeds a conversion: its job is refused in one entry naming the file
-// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose TAL
-// without a FileVersion is noted. A list line holding a NUL byte names no file (although every
+// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose short
+// STC file and TAL without a FileVersion are noted. A list line holding a NUL byte names no file (although every
 // file call would read it as last.roi). Nothing but the last job's VOI is written.
 TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     namespace cf = conversionfiles;
@@ -176,7 +176,7 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
                damaged[i].first + "\n";
     }
     writeAll(base + "jobs.txt", list + std::string("last.roi\0.roi\n", 14) +
-                                    cf::job(base, "last", {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) +
+                                    cf::job(base, "last", {{{4, 4, 4}}}, {8, 8, 8, 1, 1, 1}) +
                                     "last.tal\n");
     writeAll(base + "last.tal", cf::tal(1).substr(15));
     auto files = filesBelow(dir.path());
@@ -187,7 +187,8 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
             "ROI could not be loaded: " + base +
             "last.roi\\0.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
             "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " +
-            base + "last.roi\n" +
+            base + "last.roi\n!!! STC file too short for its FMR header (the conversion uses no "
+            "slice data): " + base + "last.stc\n" +
             "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
             base +
             "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
