@@ -134,8 +134,9 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
 
 // A damaged document never feeds a conversion: its job is refused in one entry naming the file
 // and what is wrong, nothing is saved, and the run goes on to convert the last job, whose short
-// STC file and TAL without a FileVersion are noted. A list line holding a NUL byte names no file (although every
-// file call would read it as last.roi). Nothing but the last job's VOI is written.
+// STC file and TAL without a FileVersion are noted; its report row gives the space its VOI holds.
+// A list line holding a NUL byte names no file (although every file call would read it as
+// last.roi). Nothing but the last job's VOI and the report is written.
 TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     namespace cf = conversionfiles;
     const ScratchDir dir;
@@ -180,7 +181,7 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
                                     "last.tal\n");
     writeAll(base + "last.tal", cf::tal(1).substr(15));
     auto files = filesBelow(dir.path());
-    const ProgramRun run = runHost({"run", "jobs.txt"}, dir.path());
+    const ProgramRun run = runHost({"run", "--report", "r.tsv", "jobs.txt"}, dir.path());
     EXPECT_EQ(
         run.out + run.err + std::to_string(run.status),
         log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\\0.roi\n" +
@@ -194,7 +195,9 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
             "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
             "1 converted, 13 not converted\n1");
     files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
+    files["r.tsv"] = readAll(base + "r.tsv");
     EXPECT_TRUE(filesBelow(dir.path()) == files);
+    EXPECT_NE(files["r.tsv"].find("last.roi\t" + base + "last_TAL_.voi\tACPC\tconverted"), std::string::npos);
 
     // Print shows what a damaged document holds and says in one line that it is not all.
     const ProgramRun printed = runHost({"print", "d1.roi"}, dir.path());
