@@ -204,12 +204,13 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     EXPECT_EQ(printed.out + printed.err,
               "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
               "vocelle: Read only partly (the file ends after 1 of 2 regions): d1.roi\n");
-    // A list that holds no job is no success.
+    // A list that holds no job is no success; through a pipe it is named as given.
     writeAll(base + "upper.txt", "D0.ROI\n");
-    const ProgramRun none = runHost({"run", "upper.txt"}, dir.path());
-    EXPECT_EQ(none.out.substr(22, 60) + none.err + std::to_string(none.status),
-              "!!!! Job list holds no job (no line ends in roi): upper.txt\n"
-              "vocelle: upper.txt holds no job: each job needs a line ending in roi, then lines "
+    const ProgramRun none =
+        runProgram({"sh", "-c", "cat upper.txt | " + binDir + "/vocelle run /dev/stdin"}, dir.path());
+    EXPECT_EQ(none.out.substr(22, 61) + none.err + std::to_string(none.status),
+              "!!!! Job list holds no job (no line ends in roi): /dev/stdin\n"
+              "vocelle: /dev/stdin holds no job: each job needs a line ending in roi, then lines "
               "ending in fmr, "
               "IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not "
               "converted\n2");
