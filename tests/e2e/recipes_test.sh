@@ -8,18 +8,13 @@ recipe=$1 bin=$2 readme=$3 study=$4 work=$5
 export PATH="$bin:$PATH:/usr/sbin:/sbin"
 c=$work/cluster pids=()
 skip() { echo "SKIPPED: $*"; exit 77; }
-# For a failure: what the cluster was doing (nodes, tasks, the tasks' logs, the ends of the
-# daemons' logs). Each client call is bounded: without a controller one waits for seconds.
+# A failure shows what the cluster was doing: nodes, tasks (each call bounded: without a
+# controller one waits 9 s), the tasks' logs, and the daemons' logs without their stderr copies.
 state() {
     for call in "sinfo -N" "squeue -a" "scontrol show job"; do echo "--- $call"; timeout 5 $call 2>&1; done
-    # Not the daemons' copies of their lines on stderr.
     for log in "$work"/recipe/parts/logs/*.log "$c"/log/*.log; do echo "--- $log"; grep -v '^slurm[ctld]*: ' "$log" | tail -n 15; done 2>&1
 }
 failed() { echo "FAILED: $*"; [ "$recipe" != slurm ] || state; exit 1; }
-# Daemons that an earlier run left behind when it was killed before it could stop them.
-for pidfile in "$c"/munge/pid "$c"/slurmctld.pid "$c"/slurmd.pid; do
-    pid=$(cat "$pidfile" 2>/dev/null) && grep -qF "$c/" "/proc/$pid/cmdline" 2>/dev/null && kill -9 "$pid"
-done
 
 rm -rf "$work" && mkdir -p "$work" && cp -R "$study" "$work/plain" && cp -R "$study" "$work/recipe" || exit 1
 (cd "$work/plain" && vocelle run --report report.tsv jobs.txt >/dev/null 2>summary)
@@ -32,14 +27,10 @@ if [ "$recipe" = slurm ]; then
     for tool in munged slurmctld slurmd sbatch sinfo; do
         command -v $tool >/dev/null || skip "$tool is missing (scripts/setup.sh installs it)"
     done
-    # Two free ports below the ephemeral range, drawn at random: runs side by side (other builds,
-    # other developers) must not meet, or one's clients talk to the other's daemons.
-    for _ in $(seq 20); do
-        port=$((20000 + RANDOM % 6000 * 2))
-        for p in $port $((port + 1)); do (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && port=; done
-        [ -n "$port" ] && break
-    done
-    [ -n "$port" ] || skip "found no two free ports"
+    # Two ports below the ephemeral range, drawn at random: runs side by side (other builds, other
+    # developers) must not meet, or one's clients talk to the other's daemons.
+    port=$((20000 + RANDOM % 6000 * 2))
+    for p in $port $((port + 1)); do (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && skip "port $p is taken"; done
     # Stopped at the end, however it comes, and killed after 10 s.
     trap '{ kill "${pids[@]}"; for _ in $(seq 50); do kill -0 "${pids[@]}" || break; sleep 0.2; done
             kill -9 "${pids[@]}"; wait; } 2>/dev/null' EXIT
@@ -57,9 +48,8 @@ if [ "$recipe" = slurm ]; then
     munged -F --key-file="$c/munge/key" --socket="$c/munge/socket" --pid-file="$c/munge/pid" \
         --seed-file="$c/munge/seed" --log-file="$c/log/munged.log" >>"$c/log/munged.log" 2>&1 & pids+=($!)
     node=$(hostname -s)
-    # Tasks side by side (CR_Core: memory is not handed out whole to each); a sbatch --wait that
-    # asks every 2 s (it asks more and more rarely, up to 32 s, as long as jobs are kept for
-    # minutes); and a task whose start fails ends failed instead of waiting, requeued and held.
+    # Tasks side by side (CR_Core); sbatch --wait asking every 2 s (up to every 32 s while jobs are
+    # kept for minutes); a task whose start fails ends failed rather than requeued and held.
     cat >"$c/slurm.conf" <<CONF
 ClusterName=recipe
 SlurmctldHost=$node(127.0.0.1)
@@ -92,8 +82,7 @@ CONF
     await "the cluster did not come up" idle
 fi
 
-# Bounded, so that the cluster's start (30 s), this, the report of a failure (15 s) and the
-# stop (10 s) end well inside CTest's 120 s.
+# With the start (30 s), a failure's report (15 s) and the stop (10 s) well inside CTest's 120 s.
 limit=50
 (cd "$work/recipe" && timeout $limit bash -c "$script") >"$work/recipe.out" 2>&1
 [ $? = 124 ] && failed "the recipe did not end within $limit s: $(cat "$work/recipe.out")"
