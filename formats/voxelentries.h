@@ -21,9 +21,9 @@ inline bool numberFollows(std::istream& in) {
 
 // Appends up to `count` entries. Reading stops at the end of the stream or at the first value
 // that does not parse: an entry cut off before its NrOfVoxels is dropped with all later ones, and
-// a voxel list keeps only its complete triples; a number after the last triple is noted too. Counts then follow what was kept (NrOfVoxels, and
-// `count` when entries are missing), and `fault` notes where reading stopped; `entryName`
-// ("region", "VOI") names the entries there.
+// a voxel list keeps only its complete triples. Counts then follow what was kept (NrOfVoxels, and
+// `count` when entries are missing), and `fault` notes where reading stopped, or a number after a
+// complete voxel list; `entryName` ("region", "VOI") names the entries there.
 template <typename Entry>
 void readVoxelEntries(std::istream& in, Line<int>& count, const std::string& entryName,
                       const FieldTable<Entry>& fields, std::vector<Entry>& entries,

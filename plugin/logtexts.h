@@ -32,8 +32,8 @@ constexpr const char* conversionFailed = "!!!! Could not convert ";
 constexpr const char* stcShort =
     "!!! STC file too short for its FMR header (the conversion uses no slice data): ";
 
-// After "Converted " (and the STC note) when the job's TAL file has no FileVersion line: followed by the
-// VOI's ReferenceSpace, talAbsentEnd and the TAL name.
+// After "Converted " (and the STC note) when the job's TAL file has no FileVersion line:
+// followed by the VOI's ReferenceSpace, talAbsentEnd and the TAL name.
 constexpr const char* talAbsent = "!!! TAL without FileVersion line counts as absent, the VOI holds ";
 constexpr const char* talAbsentEnd = " coordinates: ";
 

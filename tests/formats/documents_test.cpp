@@ -143,9 +143,9 @@ TEST(Documents, SdmReadingRules) {
     // A file cut after its header still has every predictor it claims, the read noted as partial;
     // counts of billions cost only what the file holds.
     const auto cut = parse<SDM>(sdmHead("3", "0"));
-    EXPECT_EQ(printed(cut).substr(printed(cut).find("\n\n") + 2),
-              "0 0 0   0 0 0   0 0 0\n\"NoName\" \"NoName\" \"NoName\"\n");
-    EXPECT_EQ(cut.readFault.what, "Read only partly (the file ends after 0 of the 3 colours)");
+    EXPECT_EQ(printed(cut).substr(printed(cut).find("\n\n") + 2) + cut.readFault.what,
+              "0 0 0   0 0 0   0 0 0\n\"NoName\" \"NoName\" \"NoName\"\n"
+              "Read only partly (the file ends after 0 of the 3 colours)");
     const auto named = parse<SDM>(sdmHead("2000000000", "0") + "1 2 3 4 5 6\n\"a\" \"b\" \"c\"\n");
     EXPECT_EQ(named.predictorNames, (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(named.readFault.what,

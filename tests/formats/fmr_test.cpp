@@ -65,9 +65,6 @@ TEST(FMR, PositionSectionAndSliceTimingTable) {
         {"a table cut by the file keeps its size", "SliceTimingTableSize: 3\n1\n",
          "\nSliceTimingTableSize: 3\n1\n0\n0\n"
          "Read only partly (the values after SliceTimingTableSize: are cut off)"},
-        {"an unreadable value reads as 0", "SliceTimingTableSize: 2\nx\n",
-         "\nSliceTimingTableSize: 2\n0\n0\n"
-         "Read only partly (a value after SliceTimingTableSize: does not parse)"},
         {"a claim no run has stops at the first unreadable value",
          "SliceTimingTableSize: 2000000000\n1 2\n", "\nSliceTimingTableSize: 2000000000\n1\n2\n"
          "Read only partly (the values after SliceTimingTableSize: are cut off)"},
