@@ -25,31 +25,26 @@ constexpr std::int64_t kMaxEmptyVolumes = 1000000;
 // Values converted per read or write: a few megabytes of buffer, whatever the run's size.
 constexpr std::int64_t kChunkValues = std::int64_t(1) << 18;
 
-// Bytes between the read position and the end, or 0 when the stream cannot tell.
-std::int64_t bytesLeft(std::istream& in) {
-    if (!in.good()) return 0;
-    std::streambuf* buf = in.rdbuf();
-    const auto here = buf->pubseekoff(0, std::ios::cur, std::ios::in);
-    if (here == std::streampos(-1)) return 0;
-    const auto end = buf->pubseekoff(0, std::ios::end, std::ios::in);
-    buf->pubseekpos(here, std::ios::in);
-    if (end == std::streampos(-1) || end < here) return 0;
-    return static_cast<std::int64_t>(end - here);
-}
+// One entry per slice: no run has more slices than this, so a table this long costs little
+// whatever the file holds.
+constexpr int kPlausibleTimingEntries = 1 << 16;
 
 // The table after its SliceTimingTableSize line.
 void readSliceTimingTable(FMR& f, std::istream& in) {
     const int claimed = f.SliceTimingTableSize.value();
     if (claimed >= 1) {
-        // A claim the rest of the file could hold (a digit and a separator per value) keeps
-        // exactly that many entries, unreadable ones as 0, so the file re-saves consistently.
-        // A larger claim cannot be honest: it stops at the first value that cannot be read.
-        const bool pad = claimed <= bytesLeft(in) / 2;
+        // A claim a run could have keeps exactly that many entries, unreadable ones as 0, so the
+        // file re-saves consistently. A larger claim cannot be honest: it stops at the first
+        // value that cannot be read.
+        const bool pad = claimed <= kPlausibleTimingEntries;
         for (int i = 0; i < claimed; ++i) {
             float value = 0;
             if (!(in >> value)) {
-                if (!pad) break;
-                value = 0;
+                // Noted here: the word discarded below clears the end of the file. A failed
+                // stream reads nothing more, so the table is padded at most once per file.
+                notePartlyRead(f.readFault, valueFault(in, "SliceTimingTableSize:"));
+                if (pad) f.sliceTimingTable.resize(f.sliceTimingTable.size() + (claimed - i), 0.0f);
+                break;
             }
             f.sliceTimingTable.push_back(value);
         }
@@ -175,21 +170,31 @@ StcLayout stcLayout(const FMR& f) {
     return l;
 }
 
-// The layout of the run and the size of its STC file, once the file has been found to hold
-// enough of it: at most one volume's worth of values missing, and at least half the run present.
+// The layout of the run and the size of its STC file.
 struct CheckedStc {
     StcLayout layout;
     std::int64_t fileBytes = 0;
+
+    std::int64_t missingBytes() const {
+        return layout.totalBytes() - std::min(fileBytes, layout.totalBytes());
+    }
 };
 
-CheckedStc checkStc(const FMR& f, std::istream& in) {
+CheckedStc measureStc(const FMR& f, std::istream& in) {
     CheckedStc c;
     c.layout = stcLayout(f);
     in.seekg(0, std::ios::end);
     c.fileBytes = std::max<std::int64_t>(0, static_cast<std::int64_t>(in.tellg()));
     in.seekg(0, std::ios::beg);
-    const std::int64_t wanted = c.layout.totalBytes();
-    const std::int64_t missing = wanted - std::min(c.fileBytes, wanted);
+    return c;
+}
+
+// Before memory is reserved for the run: the file must hold enough of it, at most one volume's
+// worth of values missing and at least half the run present, or a header could claim gigabytes
+// that nothing backs.
+CheckedStc checkStcForLoading(const FMR& f, std::istream& in) {
+    const CheckedStc c = measureStc(f, in);
+    const std::int64_t missing = c.missingBytes();
     if (missing > c.layout.volumeValues * c.layout.valueBytes || missing > c.fileBytes)
         throw FaultError({"STC file too short for its FMR header", f.stcFileName()});
     return c;
@@ -299,13 +304,13 @@ void FMR::LoadSTC() {
     LoadSTC(in);
 }
 
-void FMR::CheckSTC() const {
+bool FMR::CheckSTC() const {
     auto in = openStc(*this);
-    checkStc(*this, in);
+    return measureStc(*this, in).missingBytes() == 0;
 }
 
 void FMR::LoadSTC(std::istream& in) {
-    const auto [layout, fileBytes] = checkStc(*this, in);
+    const auto [layout, fileBytes] = checkStcForLoading(*this, in);
     const std::int64_t wanted = layout.totalBytes();
 
     std::vector<Volume<float>> volumes;

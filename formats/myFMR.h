@@ -68,9 +68,10 @@ public:
     // The same from an already opened binary stream that can seek (errors still name
     // stcFileName()).
     void LoadSTC(std::istream& stc);
-    // Fails exactly where LoadSTC would, without reading or holding the slice data: for a
-    // caller that needs only the header but must refuse a run whose slice data is unusable.
-    void CheckSTC() const;
+    // For a caller that needs only the header: fails where LoadSTC would for an STC file that
+    // cannot be opened or a header whose counts are invalid, without reading or holding the slice
+    // data; returns false when the file is shorter than the run, which LoadSTC may refuse.
+    bool CheckSTC() const;
 
     // getPath(fileName) + Prefix + ".stc"
     std::string stcFileName() const;

@@ -20,6 +20,8 @@ namespace {
 
 const int headerWidth = 24;
 const std::size_t fieldWidth = 12;
+// More predictors than any design matrix has; their defaults still cost well under a megabyte.
+const long long kPlausiblePredictors = 10000;
 
 // Exactly `count` numbers separated by white space, each token a whole number; false otherwise.
 bool splitAtWhiteSpace(const std::string& row, long long count, std::vector<float>& numbers) {
@@ -92,7 +94,8 @@ void SDM::read(std::istream& in) {
     const long long predictors = std::max(0, NrOfPredictors.value());
     const long long dataPoints = std::max(0, NrOfDataPoints.value());
 
-    // Colours: r g b per predictor. The read after the last one stops at the names' first quote.
+    // Colours: r g b per predictor. The read after the last one stops at the names' first quote;
+    // fewer colours than predictors are allowed, a file that ends among them is cut.
     int r = 0, g = 0, b = 0;
     in >> r;
     while (in && static_cast<long long>(red.size()) < predictors) {
@@ -102,11 +105,15 @@ void SDM::read(std::istream& in) {
         blue.push_back(b);
         in >> r;
     }
+    if (static_cast<long long>(red.size()) < predictors && in.eof())
+        notePartlyRead(readFault, "the file ends after " + std::to_string(red.size()) + " of the " +
+                                      std::to_string(predictors) + " colours");
     in.clear();
 
     std::string text;
     std::getline(in, text);
     if (text.find('"') == std::string::npos) std::getline(in, text);
+    if (predictors > 0 && !in) notePartlyRead(readFault, "the file ends before the names");
     for (std::size_t from = 0; static_cast<long long>(predictorNames.size()) < predictors;) {
         const auto open = text.find('"', from);
         if (open == std::string::npos) break;
@@ -129,10 +136,17 @@ void SDM::read(std::istream& in) {
         for (long long p = 0; p < predictors; ++p) values[p].push_back(row[p]);
     }
 
-    // Predictors exist as far as the file backs them: by data rows, else by colours or names.
-    const long long backed = !values.empty() ? predictors
-                                             : std::min<long long>(predictors, std::max(red.size(), predictorNames.size()));
-    const auto count = static_cast<std::size_t>(backed);
+    // Every predictor a design can have gets its colour, name and column, as many as claimed.
+    // Beyond that a count is believed only as far as the file backs it: by data rows (each held a
+    // number per predictor), else by colours or names.
+    const long long kept =
+        !values.empty() || predictors <= kPlausiblePredictors
+            ? predictors
+            : std::min<long long>(predictors, std::max(red.size(), predictorNames.size()));
+    if (kept < predictors)
+        notePartlyRead(readFault, "NrOfPredictors: " + std::to_string(predictors) +
+                                      " is more than the file holds");
+    const auto count = static_cast<std::size_t>(kept);
     red.resize(count, 0);
     green.resize(count, 0);
     blue.resize(count, 0);

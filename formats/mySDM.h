@@ -13,9 +13,10 @@
 //
 // A data row is split at white space when that gives exactly N numbers, which reads back every
 // row that Save writes; otherwise its values are taken from consecutive 12-character fields.
-// Predictors get entries only as far as the file backs them (data rows, colours or names), so a
-// claimed count never costs more memory than the file holds; colours and names the file lacks
-// read as 0 0 0 and "NoName".
+// Colours and names the file lacks read as 0 0 0 and "NoName". Up to 10000 predictors, more than
+// any design has, get them whatever the file holds; a larger count gets entries only as far as
+// the file backs it (data rows, colours or names), so it never costs more memory than the file
+// holds, and the read counts as partial.
 
 #include <vocelle/text/fault.h>
 #include <vocelle/text/line.h>
@@ -58,8 +59,9 @@ public:
     std::vector<int> blue;
     std::vector<std::string> predictorNames;
     std::vector<std::vector<float>> values;  // values[predictor][data point]
-    // Empty when the file was opened and its header read completely; else the fault: the file
-    // could not be opened, or "Read only partly (why)".
+    // Empty when the file was opened and read completely; else the fault: the file could not be
+    // opened, or "Read only partly (why)": the header, colours or names cut off or unreadable, or
+    // more predictors claimed than the file holds.
     Fault readFault;
 
 private:

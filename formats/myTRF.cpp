@@ -50,7 +50,7 @@ const FieldTable<TRF>& fields() {
     static const FieldTable<TRF> table = {
         {"FileVersion:", &TRF::FileVersion, 2},
         announcingField("DataFormat:", &TRF::DataFormat, &TRF::matrix,
-                        [](const TRF& trf) { return trf.DataFormat.value() == "Matrix"; }),
+                        [](const TRF& trf) { return trf.hasMatrix(); }),
         {"TransformationType:", &TRF::TransformationType, 1},
         {"CoordinateSystem:", &TRF::CoordinateSystem, 2},
         {"NSlicesFMRVMR:", &TRF::NSlicesFMRVMR, 1},

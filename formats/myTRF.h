@@ -47,6 +47,8 @@ public:
     // "Cannot Create file: " + fileName.
     void Save() const;
     void SaveAs(const std::string& newFileName);
+    // DataFormat announces the matrix ("Matrix"); without it `matrix` stays the identity.
+    bool hasMatrix() const { return DataFormat.value() == "Matrix"; }
 
     std::string fileName;
     Line<int> FileVersion;

@@ -12,11 +12,18 @@
 
 namespace vocelle {
 
+// True when the next word begins like a number; only white space is consumed.
+inline bool numberFollows(std::istream& in) {
+    if (!in.good() || !(in >> std::ws)) return false;
+    const int c = in.peek();
+    return (c >= '0' && c <= '9') || c == '-' || c == '+';
+}
+
 // Appends up to `count` entries. Reading stops at the end of the stream or at the first value
 // that does not parse: an entry cut off before its NrOfVoxels is dropped with all later ones, and
 // a voxel list keeps only its complete triples. Counts then follow what was kept (NrOfVoxels, and
-// `count` when entries are missing), and `fault` notes where reading stopped; `entryName`
-// ("region", "VOI") names the entries there.
+// `count` when entries are missing), and `fault` notes where reading stopped, or a number after a
+// complete voxel list; `entryName` ("region", "VOI") names the entries there.
 template <typename Entry>
 void readVoxelEntries(std::istream& in, Line<int>& count, const std::string& entryName,
                       const FieldTable<Entry>& fields, std::vector<Entry>& entries,
@@ -37,6 +44,11 @@ void readVoxelEntries(std::istream& in, Line<int>& count, const std::string& ent
                                             : "voxel " + std::to_string(kept + 1) +
                                                   " does not parse in ") +
                                       entryName + " " + std::to_string(i + 1));
+        } else if (numberFollows(in)) {
+            // A key comes next in any file the host writes; a number is a voxel the count left out.
+            notePartlyRead(fault, entryName + " " + std::to_string(i + 1) +
+                                      " lists more voxels than its NrOfVoxels: " +
+                                      std::to_string(wanted));
         }
         entries.push_back(std::move(entry));
     }

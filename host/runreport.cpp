@@ -26,17 +26,18 @@ bool namesMissingFile(const std::string& text) {
     return false;
 }
 
-// "12,40,7"; empty when the file cannot be read.
-std::string voxelsPerVoi(const std::string& path) {
+// The space and the voxels per VOI ("12,40,7") of the VOI file written; nothing when it cannot
+// be read.
+void readWrittenVoi(const std::string& path, std::string& space, std::string& voxels) {
     try {
-        if (!isRegularFile(path)) return "";
+        if (!isRegularFile(path)) return;
         const VOI voi(path);
-        std::string counts;
+        space = voi.ReferenceSpace.value();
         for (const auto& entry : voi.vois)
-            counts += (counts.empty() ? "" : ",") + std::to_string(entry.voxels.size());
-        return counts;
+            voxels += (voxels.empty() ? "" : ",") + std::to_string(entry.voxels.size());
     } catch (const std::exception&) {
-        return "";
+        space.clear();
+        voxels.clear();
     }
 }
 
@@ -51,7 +52,7 @@ std::vector<ConversionJob> listedJobs(const std::string& listText) {
 
 RunReport::RunReport(const std::string& listText) {
     for (const ConversionJob& job : listedJobs(listText))
-        rows_.push_back({job, "", "", ""});
+        rows_.push_back({job, "", "", "", ""});
 }
 
 void RunReport::logEntry(const std::string& text) {
@@ -65,7 +66,7 @@ void RunReport::logEntry(const std::string& text) {
     Row& row = rows_[next_];
     if (startsWith(text, logtexts::converted)) {
         row.status = convertedStatus;
-        row.voxels = voxelsPerVoi(voiFileName(row.job));
+        readWrittenVoi(voiFileName(row.job), row.space, row.voxels);
     } else if (startsWith(text, logtexts::notEnoughFiles)) {
         row.status = "not converted";
         listingMissing_ = true;
@@ -86,9 +87,11 @@ std::string RunReport::rows() const {
         const bool converted = row.status == convertedStatus;
         const std::string status = row.status.empty() ? "failed" : row.status;
         const std::string reason = row.status.empty() ? "no outcome was logged: the run stopped first" : row.reason;
+        // What the VOI holds, which a TAL file counting as absent makes ACPC; else what was asked.
+        const std::string space =
+            !row.space.empty() ? field(row.space) : row.job.talName.empty() ? "ACPC" : "TAL";
         text += field(row.job.roiName) + "\t" + (converted ? field(voiFileName(row.job)) : "") + "\t" +
-                (row.job.talName.empty() ? "ACPC" : "TAL") + "\t" + status + "\t" + field(reason) + "\t" +
-                row.voxels + "\n";
+                space + "\t" + status + "\t" + field(reason) + "\t" + row.voxels + "\n";
     }
     return text;
 }

@@ -5,7 +5,8 @@
 //
 //   roi      the ROI file as the job names it
 //   voi      the VOI file written; empty when none was
-//   space    TAL when the job names a TAL file, else ACPC
+//   space    the ReferenceSpace of the VOI file written (a TAL file without FileVersion makes it
+//            ACPC); when none was written, TAL when the job names a TAL file, else ACPC
 //   status   converted, not converted (files missing) or failed (the conversion stopped)
 //   reason   as logged: the missing files, or why the conversion stopped
 //   voxels   voxels per VOI of the file written, comma-separated
@@ -38,7 +39,7 @@ class RunReport {
   private:
     struct Row {
         ConversionJob job;
-        std::string status, reason, voxels;
+        std::string status, reason, space, voxels;
     };
     std::vector<Row> rows_;
     std::size_t next_ = 0;            // the first job without an outcome

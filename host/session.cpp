@@ -1,5 +1,7 @@
 #include <vocelle/host/session.h>
 
+#include <vocelle/plugin/logtexts.h>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,10 +18,25 @@ void printLine(std::FILE* stream, const char* text) {
     std::fflush(stream);
 }
 
+namespace {
+
+// The plug-in names the job list by the file chooser's answer, which for a list read from a pipe
+// is the host's private copy: the user hears of the list by the name given.
+std::string namingListAsGiven(const std::string& entry) {
+    if (session.chosenList != session.jobList)
+        for (const char* about : {logtexts::listHoldsNoJob, logtexts::listLineTooLong})
+            if (entry == about + session.chosenList) return about + session.jobList;
+    return entry;
+}
+
+} // namespace
+
 void printLogEntry(const char* text) {
     session.progress.erase();
-    printLine(stdout, text);
-    if (text != nullptr) session.outcome.logEntry(text);
+    if (text == nullptr) return printLine(stdout, nullptr);
+    const std::string shown = namingListAsGiven(text);
+    printLine(stdout, shown.c_str());
+    session.outcome.logEntry(shown);
 }
 
 void showProgress() {

@@ -40,7 +40,8 @@ struct HostSession {
 extern HostSession session;
 
 // Prints one log entry as hxLogText does (the text and a line end on standard output, counted
-// in the outcome), erasing the progress line first; the caller draws it again.
+// in the outcome), erasing the progress line first; the caller draws it again. An entry naming
+// the private copy of a piped job list names the list as given instead.
 void printLogEntry(const char* text);
 
 // Prints one line and flushes, so that it stands in order with what the plug-in prints.

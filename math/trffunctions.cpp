@@ -51,6 +51,8 @@ bool hasUnitDiagonal(const float (*m)[4]) {
 
 } // namespace
 
+float sliceDistance(const FMR& fmr) { return fmr.SliceThickness.value() + fmr.SliceGap.value(); }
+
 void createVMR2FMRmatrix(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                          float (*out)[4]) {
     float inverseInitial[4][4];
@@ -62,7 +64,7 @@ void createVMR2FMRmatrix(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF
     float functionalScale[4][4];
     makeScaleMatrix(functionalScale, 1.0f / fmr.InplaneResolutionX.value(),
                     1.0f / fmr.InplaneResolutionY.value(),
-                    1.0f / (fmr.SliceThickness.value() + fmr.SliceGap.value()));
+                    1.0f / sliceDistance(fmr));
 
     const float anatomicalRes = ia.ToVMRVoxelRes.value();
     float anatomicalScale[4][4];

@@ -15,6 +15,10 @@ class TAL;
 void createVMR2FMRmatrix(const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                          float (*out)[4]);
 
+// SliceThickness + SliceGap of fmr, in single precision: the distance from one slice to the next,
+// which the mapping divides by.
+float sliceDistance(const FMR& fmr);
+
 // Maps p[0..2] from the Talairach frame of the cube to the AC-PC frame in place, piecewise
 // linearly between the landmarks of tal. p[3] is not touched. Allocates and calls nothing: it
 // runs once for every voxel of the cube.

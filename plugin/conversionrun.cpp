@@ -6,6 +6,7 @@
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/math/trffunctions.h>
 #include <vocelle/plugin/logtexts.h>
 #include <vocelle/plugin/tarnlog.h>
 #include <vocelle/text/stringmanipulation.h>
@@ -44,15 +45,22 @@ void checkScanGeometry(const FMR& fmr) {
         {"NrOfSlices", positive(fmr.NrOfSlices)},
         {"InplaneResolutionX", positive(fmr.InplaneResolutionX)},
         {"InplaneResolutionY", positive(fmr.InplaneResolutionY)},
-        {"SliceThickness", positive(fmr.SliceThickness)}};
+        {"SliceThickness", positive(fmr.SliceThickness)},
+        // A gap may be negative (overlapping slices), but not so much that slices stop advancing.
+        {"slice distance (SliceThickness + SliceGap)", sliceDistance(fmr) > 0.0f}};
     for (const auto& [key, isPositive] : values)
         refuseIf(!isPositive, std::string("FMR has no positive ") + key, fmr.fileName);
 }
 
-void checkInitialAlignment(const TRF& ia) {
-    refuseIf(ia.DataFormat.value() != "Matrix", "Initial alignment has no matrix", ia.fileName);
+// The initial alignment is always used; the fine alignment and the AC-PC transformation only
+// when they have a FileVersion, and then their matrix too, or the identity would stand in for it.
+void checkTransformations(const TRF& ia, const TRF& fa, const TRF& acpc) {
+    refuseIf(!ia.hasMatrix(), "Initial alignment has no matrix", ia.fileName);
     refuseIf(!positive(ia.ToVMRVoxelRes), "Initial alignment has no positive ToVMRVoxelRes",
              ia.fileName);
+    refuseIf(!countsAsAbsent(fa) && !fa.hasMatrix(), "Fine alignment has no matrix", fa.fileName);
+    refuseIf(!countsAsAbsent(acpc) && !acpc.hasMatrix(), "AC-PC transformation has no matrix",
+             acpc.fileName);
 }
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
@@ -92,19 +100,20 @@ std::string voiFileName(const ConversionJob& job) {
 void convertJob(const ConversionJob& job) {
     // Built in this order, and all released when the job returns, so only one job's documents
     // are ever held at a time. The conversion reads only the FMR header: the slice data is
-    // checked as loading it would, so a job fails where it always did, without the cost of a run
-    // that can be gigabytes.
+    // opened and measured, never loaded, so a job fails where loading would fail for a missing
+    // file or an impossible header, without the cost of a run that can be gigabytes. A short
+    // file only earns a note.
     ROI roi(job.roiName);
     checkReadCompletely(roi.readFault);
     FMR fmr(job.fmrName, false);
     checkReadCompletely(fmr.readFault);
     checkScanGeometry(fmr);
-    fmr.CheckSTC();
+    const bool stcComplete = fmr.CheckSTC();
     TRF ia(job.iaTrfName);
     TRF fa(job.faTrfName);
     TRF acpc(job.acpcTrfName);
     for (const TRF* trf : {&ia, &fa, &acpc}) checkReadCompletely(trf->readFault);
-    checkInitialAlignment(ia);
+    checkTransformations(ia, fa, acpc);
     TAL tal = job.talName.empty() ? TAL() : TAL(job.talName);
     checkReadCompletely(tal.readFault);
     VOI voi;
@@ -114,6 +123,7 @@ void convertJob(const ConversionJob& job) {
     voi.Save();
 
     logger << logtexts::converted << job.roiName << std::flush;
+    if (!stcComplete) logger << logtexts::stcShort << fmr.stcFileName() << std::flush;
     // The name says Talairach, the content does not: the user must hear of it.
     if (!job.talName.empty() && countsAsAbsent(tal))
         logger << logtexts::talAbsent << voi.ReferenceSpace.value() << logtexts::talAbsentEnd

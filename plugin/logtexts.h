@@ -27,8 +27,13 @@ constexpr const char* notEnoughFiles = "!!!! Not enough files could be loaded to
 // Followed by the ROI name, ": " and the reason.
 constexpr const char* conversionFailed = "!!!! Could not convert ";
 
-// Right after "Converted " when the job's TAL file has no FileVersion line: followed by the
-// VOI's ReferenceSpace, talAbsentEnd and the TAL name.
+// Right after "Converted " when the FMR's STC file holds less than its header announces, which
+// the conversion does not need: followed by the STC file's name.
+constexpr const char* stcShort =
+    "!!! STC file too short for its FMR header (the conversion uses no slice data): ";
+
+// After "Converted " (and the STC note) when the job's TAL file has no FileVersion line:
+// followed by the VOI's ReferenceSpace, talAbsentEnd and the TAL name.
 constexpr const char* talAbsent = "!!! TAL without FileVersion line counts as absent, the VOI holds ";
 constexpr const char* talAbsentEnd = " coordinates: ";
 

@@ -133,9 +133,10 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
 }
 
 // A damaged document never feeds a conversion: its job is refused in one entry naming the file
-// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose TAL
-// without a FileVersion is noted. A list line holding a NUL byte names no file (although every
-// file call would read it as last.roi). Nothing but the last job's VOI is written.
+// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose short
+// STC file and TAL without a FileVersion are noted; its report row gives the space its VOI holds.
+// A list line holding a NUL byte names no file (although every file call would read it as
+// last.roi). Nothing but the last job's VOI and the report is written.
 TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     namespace cf = conversionfiles;
     const ScratchDir dir;
@@ -147,7 +148,12 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
         {"_IA.trf", cf::trf(true).substr(0, 80) + "ToVMRVoxelRes: -1\n"},
         {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1"},
         {".tal", "FileVersion: 1\nAC: 128 128 128\n"},
-        {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"}};
+        {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"},
+        {"_FA.trf", "FileVersion: 8\nDataFormat: Text\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"},
+        {"_ACPC.trf", "FileVersion: 8\n"},
+        {".fmr", fmr.substr(0, fmr.find("SliceGap")) + "SliceGap: -1\n"},
+        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 1\n1 2 3\n4 5 6\n"},
+        {".fmr", fmr + "SliceTimingTableSize: 8\n0 1\n"}};
     const std::string wrong[] = {
         "Read only partly (the file ends after 1 of the 3 voxels of region 1)",
         "Read only partly (the file ends after 1 of 2 regions)",
@@ -155,7 +161,12 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
         "Initial alignment has no positive ToVMRVoxelRes",
         "Read only partly (the values after DataFormat: are cut off)",
         "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)",
-        "FMR has no positive ResolutionX"};
+        "FMR has no positive ResolutionX",
+        "Fine alignment has no matrix",
+        "AC-PC transformation has no matrix",
+        "FMR has no positive slice distance (SliceThickness + SliceGap)",
+        "Read only partly (region 1 lists more voxels than its NrOfVoxels: 1)",
+        "Read only partly (the values after SliceTimingTableSize: are cut off)"};
     std::string list = base + "\n", log = "\nVocelle>  Running...\n";
     for (std::size_t i = 0; i < std::size(damaged); ++i) {
         const std::string name = "d" + std::to_string(i);
@@ -166,36 +177,40 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
                damaged[i].first + "\n";
     }
     writeAll(base + "jobs.txt", list + std::string("last.roi\0.roi\n", 14) +
-                                    cf::job(base, "last", {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) +
+                                    cf::job(base, "last", {{{4, 4, 4}}}, {8, 8, 8, 1, 1, 1}) +
                                     "last.tal\n");
     writeAll(base + "last.tal", cf::tal(1).substr(15));
     auto files = filesBelow(dir.path());
-    const ProgramRun run = runHost({"run", "jobs.txt"}, dir.path());
+    const ProgramRun run = runHost({"run", "--report", "r.tsv", "jobs.txt"}, dir.path());
     EXPECT_EQ(
         run.out + run.err + std::to_string(run.status),
         log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\\0.roi\n" +
             "ROI could not be loaded: " + base +
             "last.roi\\0.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
             "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " +
-            base + "last.roi\n" +
+            base + "last.roi\n!!! STC file too short for its FMR header (the conversion uses no "
+            "slice data): " + base + "last.stc\n" +
             "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
             base +
             "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
-            "1 converted, 8 not converted\n1");
+            "1 converted, 13 not converted\n1");
     files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
+    files["r.tsv"] = readAll(base + "r.tsv");
     EXPECT_TRUE(filesBelow(dir.path()) == files);
+    EXPECT_NE(files["r.tsv"].find("last.roi\t" + base + "last_TAL_.voi\tACPC\tconverted"), std::string::npos);
 
     // Print shows what a damaged document holds and says in one line that it is not all.
     const ProgramRun printed = runHost({"print", "d1.roi"}, dir.path());
     EXPECT_EQ(printed.out + printed.err,
               "NrOfTCPlots: 1\n\nNrOfVoxels: 1\n1   2   3  \n\n"
               "vocelle: Read only partly (the file ends after 1 of 2 regions): d1.roi\n");
-    // A list that holds no job is no success.
+    // A list that holds no job is no success; through a pipe it is named as given.
     writeAll(base + "upper.txt", "D0.ROI\n");
-    const ProgramRun none = runHost({"run", "upper.txt"}, dir.path());
-    EXPECT_EQ(none.out.substr(22, 60) + none.err + std::to_string(none.status),
-              "!!!! Job list holds no job (no line ends in roi): upper.txt\n"
-              "vocelle: upper.txt holds no job: each job needs a line ending in roi, then lines "
+    const ProgramRun none =
+        runProgram({"sh", "-c", "cat upper.txt | " + binDir + "/vocelle run /dev/stdin"}, dir.path());
+    EXPECT_EQ(none.out.substr(22, 61) + none.err + std::to_string(none.status),
+              "!!!! Job list holds no job (no line ends in roi): /dev/stdin\n"
+              "vocelle: /dev/stdin holds no job: each job needs a line ending in roi, then lines "
               "ending in fmr, "
               "IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not "
               "converted\n2");

@@ -6,8 +6,15 @@
 set -uo pipefail
 recipe=$1 bin=$2 readme=$3 study=$4 work=$5
 export PATH="$bin:$PATH:/usr/sbin:/sbin"
+c=$work/cluster pids=()
 skip() { echo "SKIPPED: $*"; exit 77; }
-failed() { echo "FAILED: $*"; exit 1; }
+# A failure shows what the cluster was doing: nodes, tasks (each call bounded: without a
+# controller one waits 9 s), the tasks' logs, and the daemons' logs without their stderr copies.
+state() {
+    for call in "sinfo -N" "squeue -a" "scontrol show job"; do echo "--- $call"; timeout 5 $call 2>&1; done
+    for log in "$work"/recipe/parts/logs/*.log "$c"/log/*.log; do echo "--- $log"; grep -v '^slurm[ctld]*: ' "$log" | tail -n 15; done 2>&1
+}
+failed() { echo "FAILED: $*"; [ "$recipe" != slurm ] || state; exit 1; }
 
 rm -rf "$work" && mkdir -p "$work" && cp -R "$study" "$work/plain" && cp -R "$study" "$work/recipe" || exit 1
 (cd "$work/plain" && vocelle run --report report.tsv jobs.txt >/dev/null 2>summary)
@@ -20,29 +27,44 @@ if [ "$recipe" = slurm ]; then
     for tool in munged slurmctld slurmd sbatch sinfo; do
         command -v $tool >/dev/null || skip "$tool is missing (scripts/setup.sh installs it)"
     done
-    ports=(16817 16818)
-    for port in "${ports[@]}"; do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && skip "port $port is taken"
-    done
-    c=$work/cluster pids=()
-    trap 'kill "${pids[@]}" 2>/dev/null; wait' EXIT
+    # Two ports below the ephemeral range, drawn at random: runs side by side (other builds, other
+    # developers) must not meet, or one's clients talk to the other's daemons.
+    port=$((20000 + RANDOM % 6000 * 2))
+    for p in $port $((port + 1)); do (exec 3<>"/dev/tcp/127.0.0.1/$p") 2>/dev/null && skip "port $p is taken"; done
+    # Stopped at the end, however it comes, and killed after 10 s.
+    trap '{ kill "${pids[@]}"; for _ in $(seq 50); do kill -0 "${pids[@]}" || break; sleep 0.2; done
+            kill -9 "${pids[@]}"; wait; } 2>/dev/null' EXIT
+    # Until the condition holds, every daemon still running, within 30 s of the start.
+    deadline=$((SECONDS + 30))
+    await() {
+        until "${@:2}"; do
+            for pid in "${pids[@]}"; do kill -0 "$pid" 2>/dev/null || failed "$1: a daemon exited"; done
+            [ "$SECONDS" -lt "$deadline" ] && sleep 0.2 || failed "$1 within 30 s"
+        done
+    }
+    idle() { [ "$(timeout 5 sinfo -h -o %T 2>/dev/null)" = idle ]; }
     mkdir -p "$c"/{munge,state,spool,log} && chmod 0755 "$c/munge" && head -c 1024 /dev/urandom >"$c/munge/key"
     chmod 0600 "$c/munge/key"
     munged -F --key-file="$c/munge/key" --socket="$c/munge/socket" --pid-file="$c/munge/pid" \
         --seed-file="$c/munge/seed" --log-file="$c/log/munged.log" >>"$c/log/munged.log" 2>&1 & pids+=($!)
     node=$(hostname -s)
+    # Tasks side by side (CR_Core); sbatch --wait asking every 2 s (up to every 32 s while jobs are
+    # kept for minutes); a task whose start fails ends failed rather than requeued and held.
     cat >"$c/slurm.conf" <<CONF
 ClusterName=recipe
 SlurmctldHost=$node(127.0.0.1)
-SlurmctldPort=${ports[0]}
-SlurmdPort=${ports[1]}
+SlurmctldPort=$port
+SlurmdPort=$((port + 1))
 SlurmUser=root
 AuthInfo=socket=$c/munge/socket
 ProctrackType=proctrack/linuxproc
 TaskPlugin=task/none
 SelectType=select/cons_tres
+SelectTypeParameters=CR_Core
 ReturnToService=2
 SchedulerParameters=batch_sched_delay=0
+MinJobAge=4
+JobRequeue=0
 MailProg=/bin/true
 StateSaveLocation=$c/state
 SlurmdSpoolDir=$c/spool
@@ -54,14 +76,16 @@ NodeName=$node NodeAddr=127.0.0.1 CPUs=$(nproc)
 PartitionName=main Nodes=$node Default=YES State=UP
 CONF
     export SLURM_CONF=$c/slurm.conf
-    for _ in $(seq 50); do [ -S "$c/munge/socket" ] && break; sleep 0.1; done
+    await "munged did not come up" test -S "$c/munge/socket"
     slurmctld -D -f "$SLURM_CONF" >>"$c/log/slurmctld.log" 2>&1 & pids+=($!)
     slurmd -D -f "$SLURM_CONF" >>"$c/log/slurmd.log" 2>&1 & pids+=($!)
-    for _ in $(seq 100); do [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] && break; sleep 0.2; done
-    [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] || failed "the cluster did not come up: $(tail -n 5 "$c"/log/*)"
+    await "the cluster did not come up" idle
 fi
 
-(cd "$work/recipe" && bash -c "$script") >"$work/recipe.out" 2>&1
+# With the start (30 s), a failure's report (15 s) and the stop (10 s) well inside CTest's 120 s.
+limit=50
+(cd "$work/recipe" && timeout $limit bash -c "$script") >"$work/recipe.out" 2>&1
+[ $? = 124 ] && failed "the recipe did not end within $limit s: $(cat "$work/recipe.out")"
 cat "$work/recipe.out"
 cd "$work" || exit 1
 vois=$(cd plain && find . -name '*.voi' | sort)

@@ -139,9 +139,17 @@ TEST(Documents, SdmReadingRules) {
     EXPECT_EQ(sdm.values[1], (std::vector<float>{0.0f, -1.5f, 0.0f}));
     EXPECT_EQ(sdm.values[2], (std::vector<float>{-0.5f, 0.0f, std::strtof("1e-45", nullptr)}));
     EXPECT_NE(printed(sdm).find("\n  1.000000   0.000000  -0.500000\n"), std::string::npos);
-    // Counts of billions cost only what the file holds.
+    EXPECT_TRUE(sdm.readFault.empty());
+    // A file cut after its header still has every predictor it claims, the read noted as partial;
+    // counts of billions cost only what the file holds.
+    const auto cut = parse<SDM>(sdmHead("3", "0"));
+    EXPECT_EQ(printed(cut).substr(printed(cut).find("\n\n") + 2) + cut.readFault.what,
+              "0 0 0   0 0 0   0 0 0\n\"NoName\" \"NoName\" \"NoName\"\n"
+              "Read only partly (the file ends after 0 of the 3 colours)");
     const auto named = parse<SDM>(sdmHead("2000000000", "0") + "1 2 3 4 5 6\n\"a\" \"b\" \"c\"\n");
     EXPECT_EQ(named.predictorNames, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(named.readFault.what,
+              "Read only partly (NrOfPredictors: 2000000000 is more than the file holds)");
     EXPECT_TRUE(parse<SDM>(sdmHead("0", "2000000000")).values.empty());
 }
 
