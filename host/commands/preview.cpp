@@ -26,7 +26,8 @@ void declare(CLI::App& command, PreviewOptions& options) {
     fileOption(command, "--underlay", options.underlay, "IMAGE",
                "Draw the VOIs over this 3-D NIfTI-1 image (an anatomy in the VOIs' space, "
                "Talairach or AC-PC), placed through its affine, in grey from its 2nd to its 98th "
-               "percentile.");
+               "percentile; a warning when its code names another template space (MNI, or "
+               "Talairach under AC-PC VOIs).");
 }
 
 std::string outputOf(const PreviewOptions& options) {

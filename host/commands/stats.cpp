@@ -45,7 +45,7 @@ extern const Command stats = makeCommand<StatsOptions>(
     {"stats",
      "Print a tab-separated table with one row per VOI: index, name, voxels, volume in mm^3, "
      "centroid and bounding box (lowest and highest voxel centre) in RAS+ millimetres with the "
-     "AC at 0, as in export-nifti.",
+     "AC at 0, as in export-nifti. Voxels outside the cube are left out, with a warning.",
      doneOrFailed, declare, files, execute});
 
 } // namespace commands
