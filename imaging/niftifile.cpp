@@ -48,6 +48,21 @@ std::size_t elementCount(const nifti_image& image) {
     return count;
 }
 
+// The library finds the other file of a pair by opening the names it might have, which waits for
+// ever on a pipe: a name of the image's that is a pipe or device is refused first.
+void checkPairNames(const std::string& path) {
+    std::string stem = path;
+    if (endsWith(stem, ".gz") || endsWith(stem, ".GZ")) stem.resize(stem.size() - 3);
+    if (stem.size() > 4 && stem[stem.size() - 4] == '.') stem.resize(stem.size() - 4);
+    for (const char* ending : {".nii", ".hdr", ".img", ".NII", ".HDR", ".IMG"})
+        for (const char* compressed : {"", ".gz", ".GZ"}) {
+            const std::string name = stem + ending + compressed;
+            struct stat info {};
+            if (::stat(name.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode)))
+                throw FaultError({faulttext::openForReading, name});
+        }
+}
+
 // The header as the file stores it: the library mends a dimension of 0 to 1 and a voxel size
 // that is 0 or not a number to 1 mm, which would place the image where it is not.
 void checkStoredHeader(const std::string& path) {
@@ -82,6 +97,7 @@ void loadData(nifti_image& image, std::size_t bytes) {
     const std::string file = image.iname != nullptr ? image.iname : image.fname;
     if (image.iname_offset < 0) throw FaultError({"not a NIfTI-1 image (negative data offset)", file});
     const std::size_t offset = std::size_t(image.iname_offset), needed = offset + bytes;
+    checkReadableFile(file);
     errno = 0;
     const gzFile in = gzopen(file.c_str(), "rb");
     if (in == nullptr) throw FaultError({faulttext::openForReading, file, "", errno != 0 ? errno : ENOMEM});
@@ -223,6 +239,7 @@ std::string niftiStem(const std::string& path) {
 
 NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes) {
     checkReadableFile(path);
+    checkPairNames(path);
     checkStoredHeader(path);
     NiftiImage image;
     {

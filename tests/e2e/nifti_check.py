@@ -200,6 +200,9 @@ for name, data in damaged.items():
 for name in ("flat.nii", "real.nii", "nan.nii", "lost.nii", *damaged):
     result = vocelle_run("import-nifti", name.replace(".img", ".hdr"), "-o", "refused.voi", status=2)
     check(name in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
+os.mkfifo(os.path.join(work, "fifo.hdr"))  # a pipe as the header of a pair is refused, not waited on
+shutil.copy(os.path.join(work, "pair.img"), os.path.join(work, "fifo.img"))
+check("fifo.hdr" in vocelle_run("import-nifti", "fifo.img", "-o", "refused.voi", status=2).stderr, "fifo.hdr")
 
 # A label table beside the image that cannot be read, or has a line that cannot be parsed, stops
 # the import naming the table and the line.
