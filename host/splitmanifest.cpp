@@ -1,9 +1,11 @@
 #include <vocelle/host/splitmanifest.h>
 
 #include <vocelle/host/runreport.h>
+#include <vocelle/host/session.h>
 #include <vocelle/text/fault.h>
 #include <vocelle/text/stringmanipulation.h>
 
+#include <filesystem>
 #include <set>
 
 namespace vocelle {
@@ -64,6 +66,17 @@ std::vector<SplitManifest::Job> manifestJobs(const std::string& listText) {
     std::vector<SplitManifest::Job> jobs;
     for (const ConversionJob& job : listedJobs(listText)) jobs.push_back({reportField(job.roiName), reportSpace(job)});
     return jobs;
+}
+
+bool isPresent(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+bool readSplitFile(const std::string& path, std::string& text, std::string& error) {
+    if (isRegularFile(path)) return readWholeFile(path, text, error, std::string::npos, std::size_t(512) << 20);
+    error = isPresent(path) ? "not a regular file" : "no such file";
+    return false;
 }
 
 std::string manifestText(const SplitManifest& manifest) {

@@ -42,6 +42,14 @@ std::vector<SplitManifest::Job> manifestJobs(const std::string& listText);
 
 std::string manifestText(const SplitManifest& manifest);
 
+// Whether something of that name is there, found without opening it (a pipe would wait).
+bool isPresent(const std::string& path);
+
+// Reads a file of a split (its manifest, a part, a report), which names at most every job of a
+// list: up to 512 MiB, a larger one then fails to parse or match. False, with why in error, when
+// it cannot be read or is no regular file (a pipe would keep the reader waiting).
+bool readSplitFile(const std::string& path, std::string& text, std::string& error);
+
 // Reads what manifestText writes. Throws FaultError naming path and the line for any other text:
 // a part without jobs, a file name that is empty, holds a '/' or is named twice.
 SplitManifest parseManifest(const std::string& text, const std::string& path);

@@ -4,7 +4,6 @@
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
 #include <vocelle/host/runreport.h>
-#include <vocelle/host/session.h>
 #include <vocelle/host/splitmanifest.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
@@ -16,9 +15,6 @@
 namespace vocelle {
 
 namespace {
-
-// A manifest lists every job of a list, which is at most 256 MiB.
-constexpr std::size_t maxManifestBytes = std::size_t(512) << 20;
 
 struct GatherOptions {
     std::string folder, output;
@@ -49,14 +45,14 @@ bool completeRows(const GatherOptions& options, const SplitManifest::Part& part,
                   std::vector<std::vector<std::string>>& rows) {
     const std::string list = inFolder(options, part.list), report = inFolder(options, part.report);
     std::string text, error;
-    if (!readWholeFile(list, text, error) || manifestJobs(text) != part.jobs) {
+    if (!readSplitFile(list, text, error) || manifestJobs(text) != part.jobs) {
         warn(list + (error.empty() ? " holds other jobs than split wrote into it; split the list again"
                                    : ": cannot read the part: " + error));
         return false;
     }
     text.clear();
-    if (!fileExists(report)) warn(list + ": no report; the part has not run to its end");
-    else if (!readWholeFile(report, text, error)) warn("cannot read the report " + report + ": " + error);
+    if (!isPresent(report)) warn(list + ": no report; the part has not run to its end");
+    else if (!readSplitFile(report, text, error)) warn("cannot read the report " + report + ": " + error);
     else if (!readReportRows(text, rows)) warn(report + " is not a run report");
     else if (rows.size() != part.jobs.size())
         warn(report + " holds " + std::to_string(rows.size()) + " rows for the " +
@@ -74,12 +70,12 @@ bool completeRows(const GatherOptions& options, const SplitManifest::Part& part,
 
 int execute(const GatherOptions& options) {
     const std::string manifestPath = inFolder(options, manifestFileName);
-    if (!fileExists(manifestPath))
+    if (!isPresent(manifestPath))
         throw FaultError({"no split manifest (" + std::string(manifestFileName) +
                               ", written by vocelle split) in the folder",
                           options.folder});
     std::string text, error;
-    if (!readWholeFile(manifestPath, text, error, std::string::npos, maxManifestBytes))
+    if (!readSplitFile(manifestPath, text, error))
         throw std::runtime_error("cannot read " + manifestPath + ": " + error);
     const SplitManifest manifest = parseManifest(text, manifestPath);
 

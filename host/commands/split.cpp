@@ -91,20 +91,20 @@ void clearFolder(const SplitOptions& options, const SplitManifest& manifest) {
     std::vector<std::string> names = manifest.files();
     std::vector<std::string> rewritten = {manifestFileName, manifest.script};
     for (const SplitManifest::Part& part : manifest.parts) rewritten.push_back(part.list);
-    if (fileExists(manifestPath)) {
+    if (isPresent(manifestPath)) {
         if (!options.replace)
             throw FaultError({"the folder holds another split's files (" + std::string(manifestFileName) +
                                   "); --replace replaces them",
                               folder.empty() ? "." : folder.substr(0, std::max<std::size_t>(folder.size() - 1, 1))});
         std::string text, error;
-        if (!readWholeFile(manifestPath, text, error)) throw std::runtime_error("cannot read " + manifestPath + ": " + error);
+        if (!readSplitFile(manifestPath, text, error)) throw std::runtime_error("cannot read " + manifestPath + ": " + error);
         const std::vector<std::string> old = parseManifest(text, manifestPath).files();
         names.insert(names.end(), old.begin(), old.end());
         names.push_back(manifestFileName);
     }
     for (const std::string& name : names) {
         const std::string path = folder + name;
-        if (!fileExists(path)) continue;
+        if (!isPresent(path)) continue;
         if (!options.replace) throw FaultError({"exists; --replace replaces it", path});
         std::error_code same;
         if (fs::equivalent(path, options.jobList, same))
@@ -118,7 +118,7 @@ void clearFolder(const SplitOptions& options, const SplitManifest& manifest) {
 // The list's names are resolved from the folder each part runs in, this one.
 void warnWhenFirstJobIsAmiss(const JobListParts& split) {
     const std::string& roi = split.roiNames.front().front();
-    if (!fileExists(roi))
+    if (!isPresent(roi))
         std::fprintf(stderr,
                      "vocelle: the first job's ROI %s is not found from this folder (%s), where "
                      "the parts will run; run split in the folder the list's names start from\n",
