@@ -4,6 +4,7 @@
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
 #include <vocelle/host/joblistsplit.h>
+#include <vocelle/host/runreport.h>
 #include <vocelle/host/session.h>
 #include <vocelle/host/slurmscript.h>
 #include <vocelle/host/splitmanifest.h>
@@ -70,7 +71,7 @@ CommandFiles files(const SplitOptions& options) {
 
 SplitManifest manifestOf(const SplitOptions& options, const JobListParts& split) {
     SplitManifest manifest;
-    manifest.list = fs::absolute(options.jobList).lexically_normal().string();
+    manifest.list = reportField(fs::absolute(options.jobList).lexically_normal().string());
     for (std::size_t part = 0; part < split.parts.size(); ++part) {
         const std::string name = getFileName(jobListPartName(options.jobList, int(part) + 1, options.folder));
         if (name.find_first_of("\t\n") != std::string::npos)
@@ -84,12 +85,13 @@ SplitManifest manifestOf(const SplitOptions& options, const JobListParts& split)
 }
 
 // A folder holds one split: another one there, or a file named as one of this split's, is
-// refused; with --replace, what this split does not write again is removed (a report goes, as
-// its part is new), the rest is replaced as it is written.
+// refused; with --replace, the old manifest goes first (a folder without one holds no split),
+// then what this split does not write again (a report goes, as its part is new); the rest is
+// replaced as it is written.
 void clearFolder(const SplitOptions& options, const SplitManifest& manifest) {
     const std::string folder = folderOf(options), manifestPath = folder + manifestFileName;
     std::vector<std::string> names = manifest.files();
-    std::vector<std::string> rewritten = {manifestFileName, manifest.script};
+    std::vector<std::string> rewritten = {manifest.script};
     for (const SplitManifest::Part& part : manifest.parts) rewritten.push_back(part.list);
     if (isPresent(manifestPath)) {
         if (!options.replace)
@@ -100,19 +102,18 @@ void clearFolder(const SplitOptions& options, const SplitManifest& manifest) {
         if (!readSplitFile(manifestPath, text, error)) throw std::runtime_error("cannot read " + manifestPath + ": " + error);
         const std::vector<std::string> old = parseManifest(text, manifestPath).files();
         names.insert(names.end(), old.begin(), old.end());
-        names.push_back(manifestFileName);
+        names.insert(names.begin(), manifestFileName);
     }
     for (const std::string& name : names) {
-        const std::string path = folder + name;
-        if (!isPresent(path)) continue;
-        if (!options.replace) throw FaultError({"exists; --replace replaces it", path});
         std::error_code same;
-        if (fs::equivalent(path, options.jobList, same))
-            throw FaultError({"is the job list, which the split in its folder names as one of its files", path});
-        if (std::find(rewritten.begin(), rewritten.end(), name) == rewritten.end() &&
-            std::remove(path.c_str()) != 0 && errno != ENOENT)
-            throw FaultError({"cannot remove", path, "", errno});
+        if (isPresent(folder + name) && !options.replace) throw FaultError({"exists; --replace replaces it", folder + name});
+        if (fs::equivalent(folder + name, options.jobList, same))
+            throw FaultError({"is the job list, which the split in its folder names as one of its files", folder + name});
     }
+    for (const std::string& name : names)
+        if (std::find(rewritten.begin(), rewritten.end(), name) == rewritten.end() &&
+            std::remove((folder + name).c_str()) != 0 && errno != ENOENT)
+            throw FaultError({"cannot remove", folder + name, "", errno});
 }
 
 // The list's names are resolved from the folder each part runs in, this one.
