@@ -207,9 +207,10 @@ check("fifo.hdr" in vocelle_run("import-nifti", "fifo.img", "-o", "refused.voi",
 # A label table beside the image that cannot be read, or has a line that cannot be parsed, stops
 # the import naming the table and the line.
 shutil.copy(os.path.join(work, "atlas.nii.gz"), os.path.join(work, "t.nii.gz"))
-for table in ("index\tname\tcolor\n7\tx\t#-1-1-1\n", "index\tname\r7\tx\r", "index\tname\n7\t" + "n" * 4097 + "\n", None):
+for table, named in (("index\tname\tcolor\n\n7\tx\t#-1-1-1\n", "t.tsv (line 3)"), ("index\tname\r7\tx\r", "t.tsv (line 1)"),
+                     ("index\tname\n7\t" + "n" * 4097 + "\n", "t.tsv (line 2)"), (None, "t.tsv")):
     os.mkfifo(os.path.join(work, "t.tsv")) if table is None else open(os.path.join(work, "t.tsv"), "w").write(table)
     result = vocelle_run("import-nifti", "t.nii.gz", "-o", "refused.voi", status=2)
-    check("t.tsv" + (" (line " if table else "") in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
+    check(named in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
     os.remove(os.path.join(work, "t.tsv"))
 shutil.rmtree(work, ignore_errors=True)
