@@ -6,6 +6,10 @@
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/host/runreport.h>
+#include <vocelle/host/splitmanifest.h>
+#include <vocelle/imaging/labeltable.h>
+#include <vocelle/imaging/niftifile.h>
 #include <vocelle/plugin/conversionrun.h>
 #include <vocelle/plugin/joblist.h>
 #include <vocelle/text/stringmanipulation.h>
@@ -13,7 +17,10 @@
 #include "tests/formats/conversionfiles.h"
 #include "tests/text/scratchdir.h"
 
+#include <glm/common.hpp>
+
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -272,13 +279,102 @@ void fuzzConversion(const std::uint8_t* data, std::size_t size) {
     checkEntries(converted.vois, converted.NrOfVOIs.value());
 }
 
+// A file in a folder of its own that lives as long as the process.
+std::string scratchFile(const std::string& name, const std::string& bytes) {
+    static const ScratchDir folder;
+    writeAll(folder.file(name), bytes);
+    return folder.file(name);
+}
+
+// A fault names the file read; `where`, when given, a line from 1 to the lines the text has.
+void requireNamed(const FaultError& e, const std::string& path, const std::string& text) {
+    const std::string& where = e.fault().where;
+    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+    require(e.fault().path == path && (where.empty() || (startsWith(where, "line ") && std::stoul(where.substr(5)) - 1 < lines)),
+            "a fault that names another file, or a line the file does not have");
+}
+
+// An image (gzip bytes as .nii.gz) is accepted only whole: its dimensions and voxel sizes
+// positive, and for a plain file its data the file's own bytes at the data offset.
+void fuzzNifti(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes = asText(data, size);
+    const bool compressed = bytes.compare(0, 2, "\x1f\x8b") == 0;
+    const std::string path = scratchFile(compressed ? "fuzz.nii.gz" : "fuzz.nii", bytes);
+    NiftiImage image;
+    try {
+        image = readNiftiImage(path, std::size_t(1) << 20);
+    } catch (const FaultError& e) {
+        require(startsWith(e.fault().path, getPath(path) + "fuzz."), "a fault that names another file");
+        return;
+    }
+    std::size_t count = 1;
+    for (int d = 1; d <= image->ndim; count *= std::size_t(image->dim[d++]))
+        require(image->dim[d] >= 1 && (d > 3 || (std::isfinite(image->pixdim[d]) && image->pixdim[d] > 0)),
+                "a dimension below 1 or a voxel size that is no size");
+    const std::size_t dataBytes = count * std::size_t(image->nbyper);
+    require(image->data != nullptr && dataBytes <= (std::size_t(1) << 20), "data beyond the limit");
+    if (compressed || image->iname == nullptr || path != image->iname || image->byteorder != nifti_short_order()) return;
+    const std::size_t offset = std::size_t(image->iname_offset);
+    require(offset + dataBytes <= bytes.size() && std::memcmp(image->data, bytes.data() + offset, dataBytes) == 0,
+            "data that is not the file's");
+}
+
+// The same bytes as export-nifti's table and as an FSLeyes table.
+void fuzzLabelTable(const std::uint8_t* data, std::size_t size) {
+    const std::string text = asText(data, size);
+    for (const char* name : {"a.tsv", "b.lut"}) {
+        const std::string table = scratchFile(name, text);
+        std::vector<LabelEntry> entries;
+        std::string read;
+        try {
+            require(readLabelTable(removeExtension(table), entries, read) && read == table, "the table was not read");
+        } catch (const FaultError& e) {
+            requireNamed(e, table, text);
+            continue;
+        }
+        std::set<long long> labels;
+        for (const LabelEntry& entry : entries)
+            require(labels.insert(entry.index).second && entry.name.size() <= maxLabelName &&
+                        entry.colour == glm::clamp(entry.colour, 0, 255),
+                    "a label twice, a name beyond the limit or a colour beyond 0 to 255");
+    }
+}
+
+// A text read as a report is its header and its rows, cell for cell.
+void fuzzRunReport(const std::uint8_t* data, std::size_t size) {
+    const std::string text = asText(data, size);
+    std::vector<std::vector<std::string>> rows;
+    if (!readReportRows(text, rows)) return;
+    std::string again = reportHeader;
+    for (const auto& row : rows)
+        for (std::size_t cell = 0; cell < row.size(); ++cell) again += row[cell] + (cell < 5 ? "\t" : "\n");
+    require(again == text, "rows other than the text's, or of another width");
+}
+
+// A manifest accepted is what manifestText writes for it, every part with a job.
+void fuzzManifest(const std::uint8_t* data, std::size_t size) {
+    const std::string text = asText(data, size);
+    SplitManifest manifest;
+    try {
+        manifest = parseManifest(text, "fuzz.manifest");
+    } catch (const FaultError& e) {
+        requireNamed(e, "fuzz.manifest", text);
+        return;
+    }
+    require(manifestText(manifest) == text, "a manifest read otherwise than written");
+    const std::vector<std::string> files = manifest.files();
+    require(std::set<std::string>(files.begin(), files.end()).size() == files.size(), "a file named twice");
+    for (const auto& part : manifest.parts) require(!part.jobs.empty(), "a part without jobs");
+}
+
 } // namespace
 
 const FuzzTarget fuzzTargets[] = {
     {"roi", &fuzzRoi},        {"voi", &fuzzVoi},          {"fmr_header", &fuzzFmrHeader},
     {"fmr_stc", &fuzzFmrStc}, {"trf", &fuzzPrinted<TRF>}, {"tal", &fuzzPrinted<TAL>},
     {"sdm", &fuzzSdm},        {"joblist", &fuzzJobList},  {"conversion", &fuzzConversion},
-    {nullptr, nullptr},
+    {"nifti", &fuzzNifti},    {"labeltable", &fuzzLabelTable}, {"runreport", &fuzzRunReport},
+    {"manifest", &fuzzManifest}, {nullptr, nullptr},
 };
 
 FuzzBody findFuzzBody(const std::string& name) {

@@ -1,6 +1,6 @@
 #pragma once
-// The fuzz target bodies, one per reader plus the job list and the conversion: each feeds bytes
-// to the code as a file would, accepts only the failures it documents, and checks invariants.
+// Fuzz bodies, one per reader (images, label tables, reports, manifests too), the job list and the
+// conversion: each feeds bytes as a file would, accepts only documented failures, checks invariants.
 // libFuzzer drives them (fuzz/target.cpp); the test suite replays the corpora and regressions.
 
 #include <cstddef>

@@ -3,6 +3,7 @@
 #include <vocelle/plugin/joblist.h>
 #include <vocelle/text/stringmanipulation.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -62,6 +63,8 @@ JobListParts splitJobList(const std::string& text, int partCount) {
         starts.push_back(start);
     }
     result.jobCount = int(starts.size());
+    // No part without a job: as many parts as jobs when there are fewer, one for none.
+    partCount = std::min(partCount, std::max(result.jobCount, 1));
 
     const auto jobStart = [&](std::size_t job) {
         if (job == 0) return std::size_t(1); // lines before the first job go with it

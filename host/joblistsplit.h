@@ -14,7 +14,7 @@
 namespace vocelle {
 
 struct JobListParts {
-    std::vector<std::string> parts;         // always as many as asked for; some may hold no job
+    std::vector<std::string> parts;         // as many as asked for, or as jobs when fewer (at least one)
     std::vector<std::vector<std::string>> roiNames; // per part: first line + ROI line of each job
     int jobCount = 0;
     std::string error; // non-empty when the list cannot be cut; parts is then empty

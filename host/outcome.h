@@ -10,6 +10,8 @@ public:
     // Counts one log entry: "Converted " lines as converted jobs, the missing-files report
     // header and the failed-conversion line as jobs not converted.
     void logEntry(const std::string& text);
+    // Jobs whose outcome never came (their process was stopped) count as not converted.
+    void withoutOutcome(int jobs) { notConvertedJobs += jobs > 0 ? jobs : 0; }
     // The job list could not be read (message box during the run, or reading stopped early), or
     // held no job.
     void listUnreadable() { unreadableList = true; }

@@ -248,12 +248,15 @@ class ParallelRun {
     }
 
     // Waits for every worker and forwards their message boxes and errors, each distinct text
-    // once, in part order; false when a worker ended by a signal or with a failed start.
+    // once, in part order; false when a worker ended by a signal or with a failed start. Jobs of
+    // a part that logged no outcome for them (its process was killed or never started) count
+    // as not converted, as the report lists them as failed.
     bool reap() {
         bool succeeded = true;
         std::vector<std::string> forwarded;
         for (std::size_t part = 0; part < workers.size(); ++part) {
             Worker& worker = workers[part];
+            session.outcome.withoutOutcome(int(worker.rois.size()) - worker.reported.jobsDone());
             if (worker.pid < 0) continue;
             int status = 0;
             while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {

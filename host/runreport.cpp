@@ -12,13 +12,6 @@ namespace vocelle {
 
 namespace {
 
-// A field holds no tab or line end, so every job stays one row of the table.
-std::string field(std::string text) {
-    for (char& c : text)
-        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-    return text;
-}
-
 bool namesMissingFile(const std::string& text) {
     for (const char* kind : {logtexts::roiMissing, logtexts::fmrMissing, logtexts::iaTrfMissing,
                              logtexts::faTrfMissing, logtexts::acpcTrfMissing, logtexts::talMissing})
@@ -42,6 +35,28 @@ void readWrittenVoi(const std::string& path, std::string& space, std::string& vo
 }
 
 } // namespace
+
+// A field holds no tab or line end, so every job stays one row of the table.
+std::string reportField(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+    return text;
+}
+
+std::string reportSpace(const ConversionJob& job) {
+    return job.talName.empty() ? "ACPC" : "TAL";
+}
+
+bool readReportRows(const std::string& text, std::vector<std::vector<std::string>>& rows) {
+    if (!startsWith(text, reportHeader) || text.back() != '\n') return false;
+    std::istringstream in(text.substr(std::string(reportHeader).size()));
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields = splitAt(line, '\t');
+        if (fields.size() != 6) return false;
+        rows.push_back(std::move(fields));
+    }
+    return true;
+}
 
 std::vector<ConversionJob> listedJobs(const std::string& listText) {
     std::vector<ConversionJob> jobs;
@@ -88,10 +103,10 @@ std::string RunReport::rows() const {
         const std::string status = row.status.empty() ? "failed" : row.status;
         const std::string reason = row.status.empty() ? "no outcome was logged: the run stopped first" : row.reason;
         // What the VOI holds, which a TAL file counting as absent makes ACPC; else what was asked.
-        const std::string space =
-            !row.space.empty() ? field(row.space) : row.job.talName.empty() ? "ACPC" : "TAL";
-        text += field(row.job.roiName) + "\t" + (converted ? field(voiFileName(row.job)) : "") + "\t" +
-                space + "\t" + status + "\t" + field(reason) + "\t" + row.voxels + "\n";
+        const std::string space = !row.space.empty() ? reportField(row.space) : reportSpace(row.job);
+        text += reportField(row.job.roiName) + "\t" +
+                (converted ? reportField(voiFileName(row.job)) : "") + "\t" + space + "\t" + status +
+                "\t" + reportField(reason) + "\t" + row.voxels + "\n";
     }
     return text;
 }

@@ -24,6 +24,15 @@ constexpr const char* convertedStatus = "converted";
 // The jobs of a job list's text, as the plug-in reads them.
 std::vector<ConversionJob> listedJobs(const std::string& listText);
 
+// A text as one cell of the report: tabs and line ends become blanks.
+std::string reportField(std::string text);
+// The space cell of a job that wrote no VOI: TAL when it names a TAL file, else ACPC.
+std::string reportSpace(const ConversionJob& job);
+
+// The rows of a report's text below its header, each of six cells; false when the text is no
+// report (another header, a row of another width, no line end after the last row).
+bool readReportRows(const std::string& text, std::vector<std::vector<std::string>>& rows);
+
 class RunReport {
   public:
     explicit RunReport(const std::string& listText);

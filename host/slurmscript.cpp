@@ -30,29 +30,43 @@ std::string shellQuoted(const std::string& text) {
     return quoted + "'";
 }
 
-// For an #SBATCH line, which sbatch reads itself: "text". It has no escape for a quote.
+// For an #SBATCH line, which sbatch reads itself: "text", a backslash taking the next character
+// as it is, inside quotes too.
 std::string sbatchQuoted(const std::string& text) {
-    if (text.find_first_of("\"\n") != std::string::npos)
-        throw std::runtime_error("cannot name " + text +
-                                 " in a Slurm script: it holds a double quote or line end");
-    return "\"" + text + "\"";
+    std::string quoted = "\"";
+    for (char c : text)
+        quoted += c == '"' || c == '\\' ? std::string("\\") + c : std::string(1, c);
+    return quoted + "\"";
+}
+
+// Slurm expands %a and the like in an output path (%% is a literal %), and turns that off,
+// dropping the backslashes, when the path holds a backslash anywhere.
+std::string outputPattern(const std::string& path) {
+    std::string pattern;
+    for (char c : path)
+        pattern += c == '%' ? std::string("%%") : std::string(1, c);
+    return pattern;
 }
 
 } // namespace
 
 SlurmScript makeSlurmScript(const std::string& listPath, int parts, const std::string& folder,
-                            const std::string& program) {
+                            const std::string& programPath) {
     const std::string first = absolute(jobListPartName(listPath, 1, folder));
     const std::string extension = getExtension(first);
-    if (extension == ".tsv")
-        throw std::runtime_error(
-            "the reports of the parts of " + listPath +
-            " would replace them (both end .tsv); give the list another extension");
     // ".../jobs." before each part's number
     const std::string stem = first.substr(0, first.size() - extension.size() - 1);
     const fs::path partFolder = fs::path(first).parent_path();
     const std::string name = removeExtension(getFileName(listPath));
     const std::string script = (partFolder / (name + ".sbatch")).string();
+    const std::string study = fs::current_path().string(), program = absolute(programPath);
+    for (const std::string& path : {first, study, program})
+        if (path.find('\n') != std::string::npos)
+            throw std::runtime_error("cannot name " + path + " in a Slurm script: it holds a line end");
+    // Each task's log: through Slurm, which also notes there why it stopped a task; by the task
+    // itself where Slurm cannot take the path literally.
+    const std::string log = (partFolder / "logs" / name).string() + ".";
+    const bool slurmLogs = log.find('\\') == std::string::npos;
 
     std::ostringstream text;
     text << "#!/bin/bash\n"
@@ -64,11 +78,12 @@ SlurmScript makeSlurmScript(const std::string& listPath, int parts, const std::s
          << "#SBATCH --job-name=vocelle\n"
          << "#SBATCH --array=1-" << parts << "\n"
          << "#SBATCH --cpus-per-task=1\n"
-         << "#SBATCH --chdir=" << sbatchQuoted(fs::current_path().string()) << "\n"
-         << "#SBATCH --output=" << sbatchQuoted((partFolder / "logs" / name).string() + ".%a.log")
-         << "\n"
-         << "part=" << shellQuoted(stem) << "\"$SLURM_ARRAY_TASK_ID\"\n"
-         << "exec " << shellQuoted(absolute(program)) << " run --report \"$part.tsv\" \"$part\""
+         << "#SBATCH --chdir=" << sbatchQuoted(study) << "\n"
+         << "#SBATCH --output=" << sbatchQuoted(slurmLogs ? outputPattern(log) + "%a.log" : "/dev/null")
+         << "\n";
+    if (!slurmLogs) text << "exec >" << shellQuoted(log) << "\"$SLURM_ARRAY_TASK_ID\".log 2>&1\n";
+    text << "part=" << shellQuoted(stem) << "\"$SLURM_ARRAY_TASK_ID\"\n"
+         << "exec " << shellQuoted(program) << " run --report \"$part.tsv\" \"$part\""
          << shellQuoted(extension) << "\n";
     return {script, text.str()};
 }

@@ -3,9 +3,14 @@
 #include <vocelle/text/fault.h>
 #include <vocelle/text/stringmanipulation.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -23,25 +28,39 @@ bool parseIndex(const std::string& text, long long& index) {
 }
 
 bool parseHexColour(const std::string& text, glm::ivec3& colour) {
-    unsigned r, g, b;
-    char extra;
     const std::string cell = removeEnclosingWhiteSpaces(text);
-    if (cell.size() != 7 || std::sscanf(cell.c_str(), "#%2x%2x%2x%c", &r, &g, &b, &extra) != 3) return false;
-    colour = {int(r), int(g), int(b)};
+    // Digits only: scanf's %x would also take a sign, as in "#-1-1-1".
+    if (cell.size() != 7 || cell[0] != '#' ||
+        !std::all_of(cell.begin() + 1, cell.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+        return false;
+    const long rgb = std::strtol(cell.c_str() + 1, nullptr, 16);
+    colour = {int(rgb >> 16), int((rgb >> 8) & 0xff), int(rgb & 0xff)};
     return true;
 }
 
 class TableReader {
 public:
-    explicit TableReader(const std::string& path) : path_(path) {}
+    TableReader(const std::string& path, std::istream& in) : path_(path), in_(*in.rdbuf()) {}
     [[noreturn]] void fail(const std::string& problem) const {
-        throw FaultError({problem, path_, "line " + std::to_string(line_)});
+        throw FaultError({problem, path_, line_ > 0 ? "line " + std::to_string(line_) : ""});
     }
-    bool next(std::ifstream& in, std::string& text) {
-        if (!std::getline(in, text)) return false;
+    // The next line without its line end (LF or CR LF); false at the end of the file.
+    bool next(std::string& text) {
+        text.clear();
+        int c = in_.sbumpc();
+        if (c == EOF) return false;
         ++line_;
+        for (; c != EOF && c != '\n'; c = in_.sbumpc()) {
+            if (text.size() == maxLabelTableLine) fail("a line longer than " + std::to_string(maxLabelTableLine) + " bytes");
+            text += char(c);
+        }
         if (!text.empty() && text.back() == '\r') text.pop_back();
+        if (text.find('\r') != std::string::npos) fail("a line end of CR alone (only LF or CR LF end a line)");
         return true;
+    }
+    std::string name(const std::string& text) const {
+        if (text.size() > maxLabelName) fail("a name longer than " + std::to_string(maxLabelName) + " bytes");
+        return text;
     }
     void add(LabelEntry entry, std::vector<LabelEntry>& entries) {
         if (!seen_.insert(entry.index).second) fail("label " + std::to_string(entry.index) + " is given twice");
@@ -50,26 +69,26 @@ public:
 
 private:
     std::string path_;
+    std::streambuf& in_;
     int line_ = 0;
     std::set<long long> seen_;
 };
 
-void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>& entries) {
-    TableReader reader(path);
+void readTsv(TableReader& reader, std::vector<LabelEntry>& entries) {
     std::string text;
-    if (!reader.next(in, text)) reader.fail("no header line");
+    if (!reader.next(text)) reader.fail("no header line");
     const std::vector<std::string> header = splitAt(text, '\t');
     const auto column = [&](const char* name) {
         return std::size_t(std::find(header.begin(), header.end(), name) - header.begin());
     };
     const std::size_t index = column("index"), name = column("name"), colour = column("color");
     if (index == header.size()) reader.fail("no column \"index\"");
-    while (reader.next(in, text)) {
+    while (reader.next(text)) {
         if (isBlank(text)) continue;
         const std::vector<std::string> row = splitAt(text, '\t');
         LabelEntry entry;
         if (index >= row.size() || !parseIndex(row[index], entry.index)) reader.fail("no label number");
-        if (name < row.size()) entry.name = row[name];
+        if (name < row.size()) entry.name = reader.name(row[name]);
         if (colour < row.size() && !isBlank(row[colour])) {
             if (!parseHexColour(row[colour], entry.colour)) reader.fail("colour is not #rrggbb");
             entry.hasColour = true;
@@ -78,10 +97,9 @@ void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
     }
 }
 
-void readLut(const std::string& path, std::ifstream& in, std::vector<LabelEntry>& entries) {
-    TableReader reader(path);
+void readLut(TableReader& reader, std::vector<LabelEntry>& entries) {
     std::string text;
-    while (reader.next(in, text)) {
+    while (reader.next(text)) {
         if (isBlank(text) || removeEnclosingWhiteSpaces(text)[0] == '#') continue;
         std::istringstream row(text);
         LabelEntry entry;
@@ -93,7 +111,7 @@ void readLut(const std::string& path, std::ifstream& in, std::vector<LabelEntry>
         }
         entry.hasColour = true;
         std::getline(row, entry.name);
-        entry.name = isBlank(entry.name) ? std::string() : removeEnclosingWhiteSpaces(entry.name);
+        entry.name = isBlank(entry.name) ? std::string() : reader.name(removeEnclosingWhiteSpaces(entry.name));
         reader.add(std::move(entry), entries);
     }
 }
@@ -116,13 +134,21 @@ std::string tableText(const std::string& name) {
 
 bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath) {
     for (const char* ending : {".tsv", ".lut"}) {
-        // A folder or a pipe of that name is no table: opening a pipe would block.
-        if (!isRegularFile(stem + ending)) continue;
-        std::ifstream in(stem + ending, std::ios::binary);
-        if (!in) continue;
-        tablePath = stem + ending;
-        if (std::string(ending) == ".tsv") readTsv(tablePath, in, entries);
-        else readLut(tablePath, in, entries);
+        const std::string path = stem + ending;
+        struct stat info {};
+        if (::stat(path.c_str(), &info) != 0) {
+            if (errno == ENOENT) continue;
+            throw FaultError({faulttext::openForReading, path, "", errno});
+        }
+        // A table there that cannot be read is reported, not passed over; a pipe is not opened,
+        // which could wait for ever.
+        if (!S_ISREG(info.st_mode)) throw FaultError({"not a label table (not a regular file)", path});
+        std::ifstream in(path, std::ios::binary);
+        if (!in) throw FaultError({faulttext::openForReading, path, "", errno});
+        tablePath = path;
+        TableReader reader(path, in);
+        if (std::string(ending) == ".tsv") readTsv(reader, entries);
+        else readLut(reader, entries);
         return true;
     }
     return false;

@@ -6,6 +6,7 @@
 
 #include <glm/vec3.hpp>
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,14 @@ std::string hexColour(const glm::ivec3& colour);
 // A name as one table cell: tabs and line ends would break the columns.
 std::string tableText(const std::string& name);
 
+// The longest name a table holds, and its longest line.
+constexpr std::size_t maxLabelName = 4096;
+constexpr std::size_t maxLabelTableLine = 8192;
+
 // Reads STEM.tsv, else STEM.lut, into entries and names the file read in tablePath; false when
-// neither exists. Throws std::runtime_error naming the table and line for a row it cannot read
-// or a label given twice.
+// neither exists. Throws FaultError naming the table (and the line) for one that exists but
+// cannot be read or is no regular file, a line that cannot be parsed, is too long or ends in CR
+// alone, a name longer than maxLabelName, or a label given twice.
 bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath);
 
 } // namespace vocelle

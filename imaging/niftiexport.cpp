@@ -102,6 +102,11 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool
         throw FaultError({"Too many VOIs for a NIfTI image (at most 32767)", voi.fileName});
     if (oneVolumePerVoi && voi.vois.empty())
         throw FaultError({"No VOI to write as a volume", voi.fileName});
+    for (std::size_t n = 0; n < voi.vois.size(); ++n)
+        if (voi.vois[n].NameOfVOI.value().size() > maxLabelName)
+            throw FaultError({"The name of VOI " + std::to_string(n + 1) + " is longer than a label table holds (" +
+                                  std::to_string(maxLabelName) + " bytes)",
+                              voi.fileName});
 
     const bool small = oneVolumePerVoi || voi.vois.size() <= 255;
     const int volumes = oneVolumePerVoi ? int(voi.vois.size()) : 1;

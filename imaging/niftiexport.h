@@ -31,8 +31,9 @@ std::string labelTablePath(const std::string& imagePath);
 
 // Writes the image and its table, each replacing an existing file only once it is complete.
 // Throws std::runtime_error naming the file for an unknown ReferenceSpace, a name without a
-// NIfTI ending, more VOIs than labels fit, no VOI for a 4-D image, or a file that cannot be
-// written (with the system's reason).
+// NIfTI ending, more VOIs than labels fit, no VOI for a 4-D image, a VOI name longer than a label
+// table holds, a LeftRightConvention other than 1, or a file that cannot be written (with the
+// system's reason).
 NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool oneVolumePerVoi = false);
 
 } // namespace vocelle

@@ -10,17 +10,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace vocelle {
 
 namespace {
-
 
 // Opening it ourselves first gives the system's reason, which the library would only print; a
 // folder or pipe is refused without being read.
@@ -44,6 +46,97 @@ std::size_t elementCount(const nifti_image& image) {
         count *= std::size_t(image.dim[d]);
     }
     return count;
+}
+
+// The library finds the other file of a pair by opening the names it might have, which waits for
+// ever on a pipe: a name of the image's that is a pipe or device is refused first.
+void checkPairNames(const std::string& path) {
+    std::string stem = path;
+    if (endsWith(stem, ".gz") || endsWith(stem, ".GZ")) stem.resize(stem.size() - 3);
+    if (stem.size() > 4 && stem[stem.size() - 4] == '.') stem.resize(stem.size() - 4);
+    for (const char* ending : {".nii", ".hdr", ".img", ".NII", ".HDR", ".IMG"})
+        for (const char* compressed : {"", ".gz", ".GZ"}) {
+            const std::string name = stem + ending + compressed;
+            struct stat info {};
+            if (::stat(name.c_str(), &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISCHR(info.st_mode) || S_ISSOCK(info.st_mode)))
+                throw FaultError({faulttext::openForReading, name});
+        }
+}
+
+// The header as the file stores it: the library mends a dimension of 0 to 1 and a voxel size
+// that is 0 or not a number to 1 mm, which would place the image where it is not.
+void checkStoredHeader(const std::string& path) {
+    int swapped = 0;
+    nifti_1_header* stored = nullptr;
+    {
+        const QuietNifti quiet;
+        stored = nifti_read_header(path.c_str(), &swapped, 0);
+    }
+    if (stored == nullptr) throw FaultError({"not a NIfTI-1 image", path});
+    const nifti_1_header header = *stored;
+    std::free(stored);
+    const int dims = header.dim[0];
+    if (dims < 1 || dims > 7) throw FaultError({"not a NIfTI-1 image (dimension count " + std::to_string(dims) + ")", path});
+    for (int d = 1; d <= dims; ++d)
+        if (header.dim[d] < 1)
+            throw FaultError({"no voxels: dimension " + std::to_string(d) + " is " + std::to_string(header.dim[d]), path});
+    for (int d = 1; d <= std::min(dims, 3); ++d)
+        if (!(std::isfinite(header.pixdim[d]) && header.pixdim[d] > 0)) {
+            char size[32];
+            std::snprintf(size, sizeof size, "%g", double(header.pixdim[d]));
+            throw FaultError({"voxel size " + std::to_string(d) + " is " + size + ", not a positive size", path});
+        }
+}
+
+// Reads `bytes` of data into the image from its data file (the .nii itself, or the .img of a
+// pair) at its offset. All of it must be there, and a compressed file is read to its end, so that
+// zlib checks the stream's length and checksum: a cut or damaged file is refused, not read as
+// whatever it decompresses to. Memory grows with what the file holds, not with what its header
+// claims. Values are kept as stored, not-a-number included.
+void loadData(nifti_image& image, std::size_t bytes) {
+    const std::string file = image.iname != nullptr ? image.iname : image.fname;
+    if (image.iname_offset < 0) throw FaultError({"not a NIfTI-1 image (negative data offset)", file});
+    const std::size_t offset = std::size_t(image.iname_offset), needed = offset + bytes;
+    checkReadableFile(file);
+    errno = 0;
+    const gzFile in = gzopen(file.c_str(), "rb");
+    if (in == nullptr) throw FaultError({faulttext::openForReading, file, "", errno != 0 ? errno : ENOMEM});
+    gzbuffer(in, 1 << 17);
+    std::vector<char> skipped(1 << 16);
+    std::size_t read = 0, capacity = 0;
+    int got = 1;
+    // Up to the data, the data, then (compressed only) the rest of the stream.
+    while (got > 0 && (read < needed || !gzdirect(in))) {
+        char* into = skipped.data();
+        std::size_t room = skipped.size();
+        if (read >= offset && read < needed) {
+            if (read - offset == capacity) {
+                capacity = std::min(bytes, std::max<std::size_t>(capacity * 2, 1 << 20));
+                void* grown = std::realloc(image.data, capacity);
+                if (grown == nullptr) break;
+                image.data = grown;
+            }
+            into = static_cast<char*>(image.data) + (read - offset);
+            room = offset + capacity - read;
+        } else if (read < offset) {
+            room = std::min(room, offset - read);
+        }
+        got = gzread(in, into, unsigned(std::min<std::size_t>(room, 1u << 30)));
+        if (got > 0) read += std::size_t(got);
+    }
+    int status = Z_OK;
+    const char* problem = gzerror(in, &status);
+    // zlib puts the path in front of its message.
+    std::string why = problem != nullptr ? problem : "";
+    if (startsWith(why, file + ": ")) why.erase(0, file.size() + 2);
+    const int closed = gzclose(in);
+    if (got > 0 && read < needed) throw FaultError({"too large to load", file, "", ENOMEM});
+    if (got < 0 || status != Z_OK || closed != Z_OK)
+        throw FaultError({"the compressed data is damaged or cut short (" + (why.empty() ? std::string("read error") : why) + ")", file});
+    if (read < needed)
+        throw FaultError({"the image data is cut short", file, "byte " + std::to_string(read) + " of " + std::to_string(needed)});
+    if (image.swapsize > 1 && image.byteorder != nifti_short_order())
+        nifti_swap_Nbytes(image.nvox, image.swapsize, image.data);
 }
 
 // One output file: plain writes, or through zlib for .gz.
@@ -146,6 +239,8 @@ std::string niftiStem(const std::string& path) {
 
 NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes) {
     checkReadableFile(path);
+    checkPairNames(path);
+    checkStoredHeader(path);
     NiftiImage image;
     {
         const QuietNifti quiet;
@@ -153,16 +248,9 @@ NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes) {
     }
     if (!image) throw FaultError({"not a NIfTI-1 image", path});
     const std::size_t elements = elementCount(*image);
-    if (elements == 0) throw FaultError({"no voxels (a dimension is 0 or less)", path});
     if (image->nbyper < 1 || elements > maxBytes / std::size_t(image->nbyper))
         throw FaultError({"too large to load (more than " + std::to_string(maxBytes >> 20) + " MiB of data)", path});
-    int loaded;
-    {
-        const QuietNifti quiet;
-        loaded = nifti_image_load(image.get());
-    }
-    if (loaded != 0 || image->data == nullptr)
-        throw FaultError({"the image data is cut short or damaged", path});
+    loadData(*image, elements * std::size_t(image->nbyper));
     return image;
 }
 

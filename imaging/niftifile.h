@@ -30,9 +30,11 @@ private:
     int saved_;
 };
 
-// Reads header and data. Throws std::runtime_error with one line naming the file: the system's
-// reason when it cannot be opened, or what is wrong with it (not NIfTI-1, data cut short, too
-// large to load: more than maxBytes of data).
+// Reads header and data (a single .nii or .nii.gz, or a .hdr and .img pair). Throws FaultError
+// with one line naming the file: the system's reason when it cannot be opened, or what is wrong
+// with it (not NIfTI-1, a dimension below 1, a voxel size that is not a positive number, data
+// cut short, a compressed stream damaged or cut short anywhere, too large to load: more than
+// maxBytes of data). Values are kept as stored, not-a-number included.
 NiftiImage readNiftiImage(const std::string& path, std::size_t maxBytes = std::size_t(1) << 31);
 
 // Whether niftiValue can read the image's data type (integers and reals, not complex or RGB).

@@ -117,17 +117,6 @@ public:
                     }
     }
 
-    // Nearest cube voxel of each labelled voxel centre.
-    void byCentre(PlacedVoxels& voxels, long long& outside) const {
-        forEachLabelled([&](std::size_t at, std::size_t i, std::size_t j, std::size_t k) {
-            double world[3];
-            apply(toWorld_, double(i), double(j), double(k), world);
-            const long long index = cubeIndex(world);
-            if (index < 0) ++outside;
-            else voxels.push_back(placed(at, index));
-        });
-    }
-
     // Every cube voxel whose centre lies in a labelled image voxel.
     void byCubeVoxel(PlacedVoxels& voxels, long long& outside) const {
         double low[3] = {1e300, 1e300, 1e300}, high[3] = {-1e300, -1e300, -1e300};
@@ -176,15 +165,6 @@ private:
     const std::vector<long long>& labels_;
 };
 
-bool oneMillimetre(const mat44& toWorld) {
-    for (int c = 0; c < 3; ++c) {
-        double length = 0;
-        for (int r = 0; r < 3; ++r) length += double(toWorld.m[r][c]) * toWorld.m[r][c];
-        if (std::fabs(std::sqrt(length) - 1.0) > 1e-3) return false;
-    }
-    return true;
-}
-
 } // namespace
 
 VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImportReport& report) {
@@ -217,8 +197,9 @@ VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImp
 
     PlacedVoxels voxels;
     const Placement placement(*image, grid, toWorld, labels);
-    if (oneMillimetre(toWorld)) placement.byCentre(voxels, report.outside);
-    else placement.byCubeVoxel(voxels, report.outside);
+    // Sampled at the cube's voxels whatever the image's voxel size or angle: taking each image
+    // voxel's nearest cube voxel instead leaves holes in an oblique 1 mm image.
+    placement.byCubeVoxel(voxels, report.outside);
     std::sort(voxels.begin(), voxels.end());
     voxels.erase(std::unique(voxels.begin(), voxels.end()), voxels.end());
 

@@ -6,9 +6,8 @@
 // export-nifti writes it, or an FSLeyes STEM.lut) give their names and colours and are kept even
 // when no voxel holds them; others are named "Label N" and coloured as converted VOIs are.
 // Voxels are placed through the sform (the qform when the sform code is 0) into the cube of the
-// NIfTI export (world x, y, z in mm at cube grid i, j, k = x + 127, y + 127, z + 127): a 1 mm image
-// puts each voxel centre in the nearest cube voxel; any other voxel size takes every cube voxel
-// whose centre lies in a labelled image voxel.
+// NIfTI export (world x, y, z in mm at cube grid i, j, k = x + 127, y + 127, z + 127): every cube
+// voxel whose centre lies in a labelled image voxel is taken, at any voxel size and angle.
 
 #include <vocelle/formats/myVOI.h>
 
@@ -23,9 +22,10 @@ struct NiftiImportReport {
 };
 
 // space: "TAL" or "ACPC", or empty to take TAL when the image's code says Talairach and ACPC
-// otherwise. Throws std::runtime_error with one line naming the file for an image that is not
-// 3-D (or 4-D masks), has no usable orientation or holds values that are not whole numbers, and
-// for a label table that cannot be read.
+// otherwise. Throws FaultError with one line naming the file for an image that readNiftiImage
+// refuses, that is not 3-D (or 4-D masks), has no usable orientation or holds values that are not
+// whole numbers (not-a-number and infinities included), and for a label table that exists but
+// cannot be read.
 VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImportReport& report);
 
 } // namespace vocelle

@@ -166,42 +166,83 @@ std::string encodePng(const RgbImage& image) {
     return bytes;
 }
 
+namespace {
+
+// The code points a shortened text can show: all of them, or for a long text its first and last
+// `side` (the middle is cut in any case), so that the cost does not grow with the text.
+struct TextEnds {
+    std::vector<std::string> points;
+    bool whole = true;
+};
+
+constexpr std::size_t side = 512;
+
+TextEnds textEnds(const std::string& text) {
+    // A code point takes at most 4 bytes.
+    if (text.size() <= 8 * side) return {codePoints(text), true};
+    std::vector<std::string> front = codePoints(text.substr(0, 4 * side));
+    std::size_t from = text.size() - 4 * side;
+    while (from < text.size() && (static_cast<unsigned char>(text[from]) & 0xc0) == 0x80) ++from;
+    const std::vector<std::string> back = codePoints(text.substr(from));
+    front.resize(side);
+    front.insert(front.end(), back.end() - std::ptrdiff_t(side), back.end());
+    return {front, false};
+}
+
+} // namespace
+
 std::string fitText(const std::string& text, int maxWidth, double size, const std::vector<std::string>& others) {
-    const std::vector<std::string> points = codePoints(text);
-    if (RgbImage::textWidth(text, size) <= maxWidth) return joined(points, 0, points.size());
+    const TextEnds ends = textEnds(text);
+    const std::vector<std::string>& points = ends.points;
+    const std::size_t count = points.size();
+    if (ends.whole && RgbImage::textWidth(text, size) <= maxWidth) return joined(points, 0, count);
     // Per other text, how many code points this one shares with it at the start and at the end.
     std::vector<std::pair<std::size_t, std::size_t>> shared;
     for (const std::string& other : others) {
-        const std::vector<std::string> theirs = codePoints(other);
-        if (theirs == points) continue;
+        const TextEnds theirs = textEnds(other);
+        if (theirs.points == points) continue;
         std::size_t front = 0, back = 0;
-        while (front < points.size() && front < theirs.size() && points[front] == theirs[front]) ++front;
-        while (back < points.size() && back < theirs.size() &&
-               points[points.size() - 1 - back] == theirs[theirs.size() - 1 - back])
-            ++back;
+        const std::size_t most = std::min(count, theirs.points.size());
+        while (front < most && points[front] == theirs.points[front]) ++front;
+        while (back < most && points[count - 1 - back] == theirs.points[theirs.points.size() - 1 - back]) ++back;
         shared.emplace_back(front, back);
     }
-    for (std::size_t keep = points.size(); keep-- > 0;) {
-        // The cut in the middle, unless moving it keeps a difference from every other text in view.
-        std::size_t head = (keep + 1) / 2;
-        for (std::size_t shift = 0; shift <= keep; ++shift) {
-            const std::size_t candidates[2] = {(keep + 1) / 2 + shift, (keep + 1) / 2 - std::min(shift, (keep + 1) / 2)};
-            const auto apart = [&](std::size_t h) {
-                if (h > keep) return false;
-                for (const auto& [front, back] : shared)
-                    if (h <= front && keep - h <= back) return false;
-                return true;
-            };
-            if (apart(candidates[0]) || apart(candidates[1])) {
-                head = apart(candidates[0]) ? candidates[0] : candidates[1];
-                break;
+    // Keeping `keep` code points: `head` from the start and the rest from the end. The cut goes
+    // in the middle, unless moving it keeps a difference from every other text in view; the
+    // nearest such place is among the middle and the edges of the places each other text rules out.
+    const auto shortened = [&](std::size_t keep) {
+        const std::size_t low = ends.whole ? 0 : keep - std::min(keep, side), high = std::min(keep, ends.whole ? keep : side);
+        const std::size_t middle = std::clamp((keep + 1) / 2, low, high);
+        const auto apart = [&](std::size_t h) {
+            if (h < low || h > high) return false;
+            for (const auto& [front, back] : shared)
+                if (h <= front && keep - h <= back) return false;
+            return true;
+        };
+        std::size_t head = middle, best = std::string::npos;
+        std::vector<std::size_t> places = {middle, low, high};
+        for (const auto& [front, back] : shared) {
+            places.push_back(front + 1);
+            if (keep >= back + 1) places.push_back(keep - back - 1);
+        }
+        for (const std::size_t h : places) {
+            const std::size_t distance = h > middle ? h - middle : middle - h;
+            if (apart(h) && (distance < best || (distance == best && h > head))) {
+                head = h;
+                best = distance;
             }
         }
-        const std::string shortened =
-            joined(points, 0, head) + ellipsis + joined(points, points.size() - (keep - head), points.size());
-        if (RgbImage::textWidth(shortened, size) <= maxWidth) return shortened;
+        return joined(points, 0, head) + ellipsis + joined(points, count - (keep - head), count);
+    };
+    // The widest shortening that fits, found by halving: widths grow with the code points kept.
+    const auto fits = [&](std::size_t keep) { return RgbImage::textWidth(shortened(keep), size) <= maxWidth; };
+    if (!fits(0)) return std::string();
+    std::size_t fitting = 0, tooWide = ends.whole ? count : count + 1;
+    while (tooWide - fitting > 1) {
+        const std::size_t keep = fitting + (tooWide - fitting) / 2;
+        (fits(keep) ? fitting : tooWide) = keep;
     }
-    return std::string();
+    return shortened(fitting);
 }
 
 } // namespace vocelle

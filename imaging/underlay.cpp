@@ -41,6 +41,7 @@ Underlay::Underlay(const std::string& path) : image_(new Image{readNiftiImage(pa
                           path});
     int code = 0;
     const mat44 toVoxel = nifti_mat44_inverse(niftiToWorld(path, image, code));
+    templateSpace_ = code == NIFTI_XFORM_TALAIRACH ? "Talairach" : code == NIFTI_XFORM_MNI_152 ? "MNI" : "";
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 4; ++c)
             toVoxel_[r][c] = double(toVoxel.m[r][c]);

@@ -23,6 +23,10 @@ class Underlay {
     // Grey level from 0 to 1 at a cube voxel (trilinear), or -1 where the image does not reach.
     float grey(const glm::ivec3& cube) const;
 
+    // The template space the image's code names, "Talairach" or "MNI"; empty for a code of the
+    // subject's own anatomy (scanner or aligned), which names no space to compare.
+    const std::string& templateSpace() const { return templateSpace_; }
+
   private:
     double value(long long i, long long j, long long k) const;
 
@@ -31,6 +35,7 @@ class Underlay {
     double toVoxel_[3][4];
     long long nx_, ny_, nz_;
     double low_ = 0, high_ = 1;
+    std::string templateSpace_;
 };
 
 } // namespace vocelle

@@ -24,14 +24,19 @@ std::string decimal(double value) {
 
 } // namespace
 
-std::string voiStatsTable(const VOI& voi) {
+std::string voiStatsTable(const VOI& voi, long long& outside) {
     const VoxelConvention convention = voiConvention(voi);
     std::string table = "index\tname\tvoxels\tvolume_mm3\tcentroid_x\tcentroid_y\tcentroid_z\t"
                         "min_x\tmin_y\tmin_z\tmax_x\tmax_y\tmax_z\n";
     for (std::size_t n = 0; n < voi.vois.size(); ++n) {
-        // A voxel listed twice is counted once.
+        // A voxel listed twice is counted once; one outside the cube not at all, as the NIfTI
+        // export and the preview leave it out.
         std::vector<std::tuple<int, int, int>> world;
         for (const auto& stored : voi.vois[n].voxels) {
+            if (!insideCube(cubeVoxel(stored, convention))) {
+                ++outside;
+                continue;
+            }
             const glm::ivec3 w = worldPosition(stored, convention);
             world.emplace_back(w.x, w.y, w.z);
         }

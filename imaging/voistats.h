@@ -10,8 +10,9 @@ namespace vocelle {
 
 // A tab-separated table with a header line and one row per VOI: index (from 1), name, voxels
 // (distinct), volume_mm3, centroid_x/y/z, then the lowest and highest voxel centre on each axis
-// (min_x/y/z, max_x/y/z). A VOI without voxels leaves its position cells empty. Throws
-// std::runtime_error naming the file when ReferenceSpace is unknown.
-std::string voiStatsTable(const VOI& voi);
+// (min_x/y/z, max_x/y/z). A VOI without voxels leaves its position cells empty. Voxels outside
+// the cube are left out and counted in `outside`. Throws FaultError naming the file when
+// voiConvention refuses the VOI.
+std::string voiStatsTable(const VOI& voi, long long& outside);
 
 } // namespace vocelle

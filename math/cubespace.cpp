@@ -47,6 +47,12 @@ VoxelConvention voiConvention(const VOI& voi) {
     if (!parseReferenceSpace(voi.ReferenceSpace.value(), space))
         throw FaultError(
             {"Unknown ReferenceSpace \"" + voi.ReferenceSpace.value() + "\"", voi.fileName});
+    // The cube's axes run with the subject's right on the left (convention 1); the file does not
+    // say what any other value would change, so no such VOI is placed.
+    if (voi.LeftRightConvention.isSet() && voi.LeftRightConvention.value() != 1)
+        throw FaultError({"LeftRightConvention " + std::to_string(voi.LeftRightConvention.value()) +
+                              " is not 1, the only convention known",
+                          voi.fileName});
     return conventionOf(space);
 }
 

@@ -44,7 +44,7 @@ VoxelConvention conventionOf(ReferenceSpace space);
 ReferenceSpace conversionSpace(bool acpcPresent, bool talPresent);
 
 // The convention of a VOI's voxels. Throws FaultError naming the file when its ReferenceSpace
-// names no known space.
+// names no known space, or its LeftRightConvention is given and is not 1.
 VoxelConvention voiConvention(const VOI& voi);
 
 // The stored Talairach voxel of cube voxel (x, y, z).

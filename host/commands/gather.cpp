@@ -1,24 +1,20 @@
-// vocelle gather: the parts of a split run summed up from their reports.
+// vocelle gather: the parts of a split run summed up from their reports, as the split's manifest
+// names them.
 
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
 #include <vocelle/host/runreport.h>
-#include <vocelle/host/session.h>
+#include <vocelle/host/splitmanifest.h>
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
 
 #include <cstdio>
-#include <filesystem>
-#include <map>
-#include <sstream>
 #include <stdexcept>
 #include <vector>
 
 namespace vocelle {
 
 namespace {
-
-namespace fs = std::filesystem;
 
 struct GatherOptions {
     std::string folder, output;
@@ -27,100 +23,102 @@ struct GatherOptions {
 void declare(CLI::App& command, GatherOptions& options) {
     command.add_option("FOLDER", options.folder, "The folder of the parts.")->required();
     fileOption(command, "-o,--output", options.output, "FILE.tsv",
-               "Write the reports' rows, in part order, as one report.");
+               "Write the reports' rows, in part order, as one report; only when every part's "
+               "report is there and matches its part.");
+}
+
+std::string inFolder(const GatherOptions& options, const std::string& name) {
+    return options.folder + (endsWith(options.folder, "/") ? "" : "/") + name;
 }
 
 CommandFiles files(const GatherOptions& options) {
-    return {{options.folder}, {options.output}};
-}
-
-// Lines of a report; false when it is not one.
-bool reportRows(const std::string& text, std::vector<std::vector<std::string>>& rows) {
-    if (!startsWith(text, reportHeader) || text.back() != '\n') return false;
-    std::istringstream in(text.substr(std::string(reportHeader).size()));
-    for (std::string line; std::getline(in, line);) {
-        const std::vector<std::string> fields = splitAt(line, '\t');
-        if (fields.size() != 6) return false;
-        rows.push_back(fields);
-    }
-    return true;
-}
-
-struct Part {
-    std::string list, report; // paths; empty when not in the folder
-};
-
-// Parts and reports by name and number: NAME.K.EXT with EXT neither .tsv nor .log is a part,
-// NAME.K.tsv its report; logs and other files are passed over.
-std::map<std::pair<std::string, long>, Part> partsIn(const std::string& folder) {
-    std::map<std::pair<std::string, long>, Part> parts;
-    std::error_code error;
-    for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
-         entry.increment(error)) {
-        const fs::path& path = entry->path();
-        const std::string number = fs::path(path.stem()).extension().string(),
-                          kind = path.extension().string();
-        if (number.size() < 2 || number.size() > 10 || kind == ".log" || !entry->is_regular_file())
-            continue;
-        if (number.find_first_not_of("0123456789", 1) != std::string::npos) continue;
-        Part& part = parts[{fs::path(path.stem()).stem().string(), std::stol(number.substr(1))}];
-        (kind == ".tsv" ? part.report : part.list) = path.string();
-    }
-    if (error) throw FaultError({"cannot read the folder", folder, "", error.value()});
-    if (parts.empty()) throw FaultError({"no job list parts or run reports in the folder", folder});
-    return parts;
+    return {{inFolder(options, manifestFileName)}, {options.output}};
 }
 
 void warn(const std::string& message) {
     std::fprintf(stderr, "vocelle: %s\n", message.c_str());
 }
 
+// The report's rows when the part is complete: its list still holds the jobs split wrote into it,
+// and its report has one row for each of them, in order. Otherwise says why and returns false.
+bool completeRows(const GatherOptions& options, const SplitManifest::Part& part,
+                  std::vector<std::vector<std::string>>& rows) {
+    const std::string list = inFolder(options, part.list), report = inFolder(options, part.report);
+    std::string text, error;
+    if (!readSplitFile(list, text, error) || manifestJobs(text) != part.jobs) {
+        warn(list + (error.empty() ? " holds other jobs than split wrote into it; split the list again"
+                                   : ": cannot read the part: " + error));
+        return false;
+    }
+    text.clear();
+    if (!isPresent(report)) warn(list + ": no report; the part has not run to its end");
+    else if (!readSplitFile(report, text, error)) warn("cannot read the report " + report + ": " + error);
+    else if (!readReportRows(text, rows)) warn(report + " is not a run report");
+    else if (rows.size() != part.jobs.size())
+        warn(report + " holds " + std::to_string(rows.size()) + " rows for the " +
+             std::to_string(part.jobs.size()) + " jobs of " + list);
+    else {
+        std::size_t n = 0;
+        while (n < rows.size() && part.jobs[n].reportedBy(rows[n])) ++n;
+        if (n == rows.size()) return true;
+        warn(report + " row " + std::to_string(n + 1) + " is " + rows[n][0] + " (" + rows[n][1] + "), but job " +
+             std::to_string(n + 1) + " of " + list + " is " + part.jobs[n].roi + " (" + part.jobs[n].voi + ")");
+    }
+    rows.clear();
+    return false;
+}
+
 int execute(const GatherOptions& options) {
-    const std::map<std::pair<std::string, long>, Part> parts = partsIn(options.folder);
+    const std::string manifestPath = inFolder(options, manifestFileName);
+    if (!isPresent(manifestPath))
+        throw FaultError({"no split manifest (" + std::string(manifestFileName) +
+                              ", written by vocelle split) in the folder",
+                          options.folder});
+    std::string text, error;
+    if (!readSplitFile(manifestPath, text, error))
+        throw std::runtime_error("cannot read " + manifestPath + ": " + error);
+    const SplitManifest manifest = parseManifest(text, manifestPath);
+
     std::string table = reportHeader, rerun;
     int converted = 0, notConverted = 0;
-    bool complete = true;
-    for (const auto& [key, part] : parts) {
-        std::string text, error;
+    bool allComplete = true;
+    for (std::size_t k = 0; k < manifest.parts.size(); ++k) {
+        const SplitManifest::Part& part = manifest.parts[k];
         std::vector<std::vector<std::string>> rows;
-        bool readable = false;
-        if (part.report.empty())
-            warn(part.list + ": no report; the part has not run to its end");
-        else if (!readWholeFile(part.report, text, error))
-            warn("cannot read the report " + part.report + ": " + error);
-        else if (!(readable = reportRows(text, rows)))
-            warn(part.report + " is not a run report");
-        if (!readable)
-            rows.clear();
-        else
-            table += text.substr(std::string(reportHeader).size());
-        complete = complete && readable;
-        bool again = !readable;
+        const bool complete = completeRows(options, part, rows);
+        allComplete = allComplete && complete;
+        // Jobs without a report of theirs count as not converted, as in a run that stopped.
+        if (!complete) notConverted += int(part.jobs.size());
+        bool again = !complete;
         for (const auto& row : rows) {
+            for (std::size_t cell = 0; cell < row.size(); ++cell) table += row[cell] + (cell + 1 < row.size() ? '\t' : '\n');
             if (row[3] == convertedStatus) {
                 ++converted;
                 continue;
             }
             ++notConverted;
             again = true;
-            std::printf("%s: %s %s: %s\n", part.report.c_str(), row[3].c_str(), row[0].c_str(),
-                        row[4].c_str());
+            std::printf("%s: %s %s: %s\n", inFolder(options, part.report).c_str(), row[3].c_str(),
+                        row[0].c_str(), row[4].c_str());
         }
-        if (again) rerun += (rerun.empty() ? "" : ",") + std::to_string(key.second);
+        if (again) rerun += (rerun.empty() ? "" : ",") + std::to_string(k + 1);
     }
     if (!rerun.empty()) std::printf("parts to run again: %s\n", rerun.c_str());
     std::printf("%d converted, %d not converted\n", converted, notConverted);
     std::fflush(stdout);
-    if (!options.output.empty())
-        saveReplacing(options.output, [&](std::ostream& out) { out << table; });
-    if (!complete) return 2;
+    if (!allComplete) {
+        if (!options.output.empty()) warn(options.output + " is not written: a part's report is missing or does not match it");
+        return 2;
+    }
+    if (!options.output.empty()) saveReplacing(options.output, [&](std::ostream& out) { out << table; });
     return notConverted > 0 ? 1 : 0;
 }
 
 const ExitStatuses statuses = {
     {0, "every job of the whole list was converted"},
     {1, "at least one job was not converted"},
-    {2, "a part has no report or one that cannot be read, or the command line was wrong"}};
+    {2, "a part has no report, or one that does not match its part, the folder holds no split, "
+        "or the command line was wrong"}};
 
 } // namespace
 
@@ -128,10 +126,11 @@ namespace commands {
 
 extern const Command gather = makeCommand<GatherOptions>(
     {"gather",
-     "Sum up the parts of a split run: every list NAME.K.txt in FOLDER and its report NAME.K.tsv "
-     "(written by vocelle run --report). Prints each job not converted, the numbers of the parts "
-     "to run again (not converted, or without a report), and the summary line of a run over the "
-     "whole list.",
+     "Sum up the parts of a split run: the parts that FOLDER's split.manifest names (written by "
+     "vocelle split) and their reports NAME.K.tsv (written by vocelle run --report), each "
+     "report checked against its part's jobs. Prints each job not converted, the numbers of the "
+     "parts to run again (not converted, or without a report that matches), and the summary "
+     "line of a run over the whole list.",
      statuses, declare, files, execute});
 
 } // namespace commands

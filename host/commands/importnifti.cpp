@@ -70,10 +70,11 @@ extern const Command importNifti = makeCommand<ImportOptions>(
      "Turn a NIfTI-1 label image (whole values, 0 for background) into a VOI file, one VOI per "
      "label in label order, or a 4-D image of 0/1 masks into one VOI per volume. Voxels are "
      "placed through the sform (the qform when the sform code is 0) into the cube of "
-     "export-nifti: the nearest cube voxel of each voxel of a 1 mm image, every cube voxel whose "
-     "centre lies in a labelled voxel for other sizes. Names and colours come from the label "
-     "table beside the image (the image name ending \".tsv\" as export-nifti writes it, or an "
-     "FSLeyes \".lut\"), else \"Label N\" in the colours of converted VOIs.",
+     "export-nifti: every cube voxel whose centre lies in a labelled voxel, at any voxel size. "
+     "An image whose data is not all there, or whose compressed stream is damaged, is refused. "
+     "Names and colours come from the label table beside the image (the image name ending "
+     "\".tsv\" as export-nifti writes it, or an FSLeyes \".lut\"), else \"Label N\" in the "
+     "colours of converted VOIs; a table there that cannot be read stops the import.",
      doneOrFailed, declare, files, execute});
 
 } // namespace commands

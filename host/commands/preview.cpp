@@ -26,7 +26,8 @@ void declare(CLI::App& command, PreviewOptions& options) {
     fileOption(command, "--underlay", options.underlay, "IMAGE",
                "Draw the VOIs over this 3-D NIfTI-1 image (an anatomy in the VOIs' space, "
                "Talairach or AC-PC), placed through its affine, in grey from its 2nd to its 98th "
-               "percentile.");
+               "percentile; a warning when its code names another template space (MNI, or "
+               "Talairach under AC-PC VOIs).");
 }
 
 std::string outputOf(const PreviewOptions& options) {
@@ -54,6 +55,13 @@ int execute(const PreviewOptions& options) {
     saveReplacing(
         output, [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
         faulttext::createFile, std::ios::binary);
+    const std::string imageSpace = underlay ? underlay->templateSpace() : "";
+    if (!imageSpace.empty() && !(imageSpace == "Talairach" && voi.ReferenceSpace.value() == "TAL"))
+        std::fprintf(stderr,
+                     "vocelle: %s says %s space, but the VOIs of %s are %s; it is drawn as if it "
+                     "were in theirs\n",
+                     options.underlay.c_str(), imageSpace.c_str(), options.voi.c_str(),
+                     voi.ReferenceSpace.value().c_str());
     if (preview.outside > 0)
         std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the cube and are not drawn\n",
                      preview.outside, options.voi.c_str());

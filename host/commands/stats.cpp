@@ -5,6 +5,7 @@
 #include <vocelle/host/commandoptions.h>
 #include <vocelle/imaging/voistats.h>
 
+#include <cstdio>
 #include <iostream>
 #include <stdexcept>
 
@@ -25,10 +26,14 @@ CommandFiles files(const StatsOptions& options) {
 }
 
 int execute(const StatsOptions& options) {
-    const std::string table = voiStatsTable(VOI(options.voi));
+    long long outside = 0;
+    const std::string table = voiStatsTable(VOI(options.voi), outside);
     std::cout << table;
     std::cout.flush();
     if (!std::cout) throw std::runtime_error("cannot write to standard output");
+    if (outside > 0)
+        std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the 256^3 grid and are left out\n",
+                     outside, options.voi.c_str());
     return 0;
 }
 
@@ -40,7 +45,7 @@ extern const Command stats = makeCommand<StatsOptions>(
     {"stats",
      "Print a tab-separated table with one row per VOI: index, name, voxels, volume in mm^3, "
      "centroid and bounding box (lowest and highest voxel centre) in RAS+ millimetres with the "
-     "AC at 0, as in export-nifti.",
+     "AC at 0, as in export-nifti. Voxels outside the cube are left out, with a warning.",
      doneOrFailed, declare, files, execute});
 
 } // namespace commands

@@ -2,6 +2,8 @@
 the world coordinates its VOI voxels stand for, in both conventions; and images made by nibabel
 read by import-nifti; the example study's VOI out and back in, and over an anatomy.
 Usage: VOCELLE WORK_FOLDER EXAMPLE_STUDY"""
+import gzip
+import itertools
 import os
 import shutil
 import subprocess
@@ -86,8 +88,11 @@ def save(name, data, affine, code, qform_only=False):
 
 
 # Stats in RAS mm: a Talairach VOI's own coordinates; the same places stored as AC-PC alike.
-stats = vocelle_run("stats", "TAL.voi").stdout
+# The voxel outside the cube is left out with the export's warning.
+run = vocelle_run("stats", "TAL.voi")
+stats = run.stdout
 check(stats.split("\n")[1] == "1\tright motor\t3\t3.00\t38.33\t-19.67\t55.33\t38\t-20\t55\t39\t-19\t56", stats)
+check(stats.split("\n")[3].startswith("3\tleft thalamus\t2\t") and run.stderr == warnings.split("\n")[0] + "\n", run.stderr)
 check(vocelle_run("stats", "ACPC.voi").stdout == stats, "AC-PC stats differ")
 
 # One volume per VOI keeps the voxel the first and third VOI share, and comes back whole.
@@ -138,6 +143,16 @@ vocelle_run("import-nifti", "flipped.nii", "-o", "flipped.voi")
 check(read_voi(os.path.join(work, "flipped.voi"))[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)},
       read_voi(os.path.join(work, "flipped.voi")))
 
+# A 1 mm ball rotated 30 degrees about z comes in solid: every cube voxel well inside it, none
+# well outside.
+c, s, r = np.cos(np.pi / 6), np.sin(np.pi / 6), 12
+affine = np.array([[c, -s, 0, 0.3], [s, c, 0, -0.2], [0, 0, 1, 0.1], [0, 0, 0, 1]])
+save("ball.nii", (((np.indices((31, 31, 31)) - 15) ** 2).sum(0) <= r * r).astype(np.uint8), affine @ nib.affines.from_matvec(np.eye(3), [-15] * 3), 3)
+vocelle_run("import-nifti", "ball.nii")
+ball = read_voi(os.path.join(work, "ball.voi"))[0][2]
+distance = {v: np.linalg.norm(np.subtract(v, affine[:3, 3])) for v in itertools.product(range(-16, 17), repeat=3)}
+check({v for v, d in distance.items() if d <= r - 1} <= ball and all(distance[v] <= r + 1 for v in ball), len(ball))
+
 # The example study's Talairach VOI out as NIfTI and back in: whole with one volume per VOI;
 # through labels, less the voxels an earlier VOI holds. Names and colours come back too.
 shutil.copytree(example, os.path.join(work, "study"))
@@ -163,12 +178,39 @@ row = np.asarray(Image.open(os.path.join(work, "u.png")).convert("RGB"))[76 + 2 
 grey = [p[0] if p[0] == p[1] == p[2] else -1 for p in row]  # by cube z
 check(grey[89] >= 250 and grey[167] <= 5 and 90 < grey[128] < 165 and grey[70] == -1, grey[60:170])
 check(all(z == 145 or grey[z] <= grey[z - 1] for z in range(90, 168)), grey[88:170])
+# A Talairach anatomy under AC-PC VOIs is drawn, with a warning.
+run = vocelle_run("preview", "study/s1/run1_ACPC_.voi", "--underlay", "ramp.nii", "-o", "u.png")
+check("ramp.nii says Talairach space, but the VOIs of study/s1/run1_ACPC_.voi are ACPC" in run.stderr, run.stderr)
 
-# Refused in one line, nothing written: not 3-D, not whole numbers, no orientation.
+# Refused in one line naming the file, nothing written: not 3-D, not whole numbers (NaN too), no
+# orientation; data cut short (a pair's .img too), a compressed stream cut or with another
+# checksum, a dimension of 0, a voxel size that is not a number.
 save("flat.nii", np.ones((4, 4), np.int16), np.eye(4), 2)
 save("real.nii", np.full((4, 4, 4), 1.5, np.float32), np.eye(4), 2)
+save("nan.nii", np.full((4, 4, 4), np.nan, np.float32), np.eye(4), 2)
 save("lost.nii", np.ones((4, 4, 4), np.int16), np.eye(4), 0)
-for name in ("flat", "real", "lost"):
-    result = vocelle_run("import-nifti", name + ".nii", status=2)
-    check(name + ".nii" in result.stderr and not os.path.exists(os.path.join(work, name + ".voi")), result.stderr)
+nib.save(nib.Nifti1Pair(np.ones((4, 4, 4), np.int16), np.eye(4)), os.path.join(work, "pair.img"))
+whole = open(os.path.join(work, "atlas.nii.gz"), "rb").read()
+plain = gzip.decompress(whole)
+damaged = {"cut.nii": plain[:-1], "header.nii": plain[:352], "cut.nii.gz": whole[:-4],
+           "crc.nii.gz": whole[:-8] + bytes([whole[-8] ^ 1]) + whole[-7:], "pair.img": b"\1\0",
+           "dim.nii": plain[:46] + b"\0\0" + plain[48:], "size.nii": plain[:80] + b"\0\0\xc0\x7f" + plain[84:]}
+for name, data in damaged.items():
+    open(os.path.join(work, name), "wb").write(data)
+for name in ("flat.nii", "real.nii", "nan.nii", "lost.nii", *damaged):
+    result = vocelle_run("import-nifti", name.replace(".img", ".hdr"), "-o", "refused.voi", status=2)
+    check(name in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
+os.mkfifo(os.path.join(work, "fifo.hdr"))  # a pipe as the header of a pair is refused, not waited on
+shutil.copy(os.path.join(work, "pair.img"), os.path.join(work, "fifo.img"))
+check("fifo.hdr" in vocelle_run("import-nifti", "fifo.img", "-o", "refused.voi", status=2).stderr, "fifo.hdr")
+
+# A label table beside the image that cannot be read, or has a line that cannot be parsed, stops
+# the import naming the table and the line.
+shutil.copy(os.path.join(work, "atlas.nii.gz"), os.path.join(work, "t.nii.gz"))
+for table, named in (("index\tname\tcolor\n\n7\tx\t#-1-1-1\n", "t.tsv (line 3)"), ("index\tname\r7\tx\r", "t.tsv (line 1)"),
+                     ("index\tname\n7\t" + "n" * 4097 + "\n", "t.tsv (line 2)"), (None, "t.tsv")):
+    os.mkfifo(os.path.join(work, "t.tsv")) if table is None else open(os.path.join(work, "t.tsv"), "w").write(table)
+    result = vocelle_run("import-nifti", "t.nii.gz", "-o", "refused.voi", status=2)
+    check(named in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
+    os.remove(os.path.join(work, "t.tsv"))
 shutil.rmtree(work, ignore_errors=True)

@@ -52,7 +52,7 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
               "a.roi|f|i|f2|c||a_ACPC_.voi|");
     EXPECT_EQ(files("export-nifti v.voi -o out.nii"), "v.voi|out.nii|out.tsv|");
     EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.voi|");
-    EXPECT_EQ(files("split j.txt 2 -o p"), "j.txt|p/j.1.txt|p/j.2.txt|");
+    EXPECT_EQ(files("split j.txt 2 -o p --sbatch"), "j.txt|p/j.1.txt|p/j.2.txt|p/split.manifest|p/j.sbatch|");
     parse("info --host-version 2.10.7");
     EXPECT_EQ(std::vector<int>(session.settings.version, session.settings.version + 3),
               (std::vector<int>{2, 10, 7}));

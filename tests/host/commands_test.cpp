@@ -2,6 +2,8 @@
 // it shows, and the refusals of all of them in one table.
 
 #include <vocelle/formats/myVOI.h>
+#include <vocelle/host/runreport.h>
+#include <vocelle/imaging/rgbimage.h>
 
 #include "tests/host/hostrun.h"
 
@@ -36,6 +38,33 @@ TEST(PreviewCommand, DrawsThePictureWhereAsked) {
     EXPECT_EQ(readAll(dir.file("v.png")).substr(0, 4), "\x89PNG");
 }
 
+// A name too long for its room is cut where it keeps apart from the others in view (here the
+// middle would hide the x), found by halving however long the name is.
+TEST(PreviewCommand, ShortensNamesApartFromTheOthers) {
+    const std::string x = std::string(30, 'p') + "x" + std::string(9, 's'), y = x.substr(0, 30) + "y" + x.substr(31);
+    for (const std::string& name : {x, std::string(1000000, 'a') + "z"}) {
+        const std::string cut = fitText(name, 150, 13, {x, y});
+        EXPECT_TRUE(cut.find(name == x ? 'x' : 'z') != std::string::npos && RgbImage::textWidth(cut, 13) <= 150 &&
+                    RgbImage::textWidth(cut + "ss", 13) > 150) << cut;
+    }
+}
+
+// The processes of a --jobs run killed before their jobs' outcomes: the jobs count as not
+// converted, as the report lists them failed.
+TEST(RunCommand, CountsTheJobsOfKilledProcessesAsNotConverted) {
+    const ScratchDir dir;
+    writeAll(dir.file("jobs.txt"), "./\na.roi\nb.roi\n");
+    writeAll(dir.file("killed"), "#!/bin/sh\nkill -9 $$\n");
+    fs::permissions(dir.file("killed"), fs::perms::owner_exec, fs::perm_options::add);
+    HostSettings settings;
+    settings.program = dir.file("killed");
+    const HostRun run = runHostHere({"run", "--jobs", "2", "--report", "r.tsv", "jobs.txt"}, dir.path(), settings);
+    EXPECT_EQ(run.err.substr(run.err.rfind("\n", run.err.size() - 2)) + std::to_string(run.status),
+              "\n0 converted, 2 not converted\n2");
+    const std::string failed = "\t\tACPC\tfailed\tno outcome was logged: the run stopped first\t\n";
+    EXPECT_EQ(readAll(dir.file("r.tsv")), std::string(reportHeader) + "./a.roi" + failed + "./b.roi" + failed);
+}
+
 // What cannot be done ends with status 2 and one line that names what was refused; nothing is
 // written.
 TEST(HostCommands, RefuseInOneLineNamingTheFile) {
@@ -52,7 +81,10 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"preview", "sample.voi", "--underlay", "none.nii"},
          "Failed opening for reading: none.nii: No such file or directory"},
         {{"stats", "sample.roi"}, "Unknown ReferenceSpace \"\": sample.roi"},
-        {{"gather", "fmr"}, "no job list parts or run reports in the folder: fmr"}};
+        {{"stats", "mirrored.voi"}, "LeftRightConvention -1 is not 1, the only convention known: mirrored.voi"},
+        {{"export-nifti", "mirrored.voi"}, "LeftRightConvention -1"}, {{"preview", "mirrored.voi"}, "-1"},
+        {{"split", "sample.voi", "2"}, "holds no job (no line ends in roi), so there is nothing to split: sample.voi"},
+        {{"gather", "fmr"}, "no split manifest (split.manifest, written by vocelle split) in the folder: fmr"}};
     for (const auto& [arguments, named] : refusals) {
         const HostRun result = runHostHere(arguments, dir.path());
         EXPECT_EQ(result.status, 2) << named;

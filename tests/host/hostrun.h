@@ -3,6 +3,7 @@
 // prints on standard output and standard error caught.
 
 #include <vocelle/host/commandline.h>
+#include <vocelle/host/session.h>
 
 #include "tests/text/scratchdir.h"
 
@@ -21,7 +22,7 @@ struct HostRun {
 };
 
 inline HostRun runHostHere(const std::vector<std::string>& arguments,
-                           const std::filesystem::path& in) {
+                           const std::filesystem::path& in, const vocelle::HostSettings& settings = {}) {
     const ScratchDir capture;
     const auto previous = std::filesystem::current_path();
     std::filesystem::current_path(in);
@@ -34,7 +35,7 @@ inline HostRun runHostHere(const std::vector<std::string>& arguments,
     ::dup2(outFile, 1);
     ::dup2(errFile, 2);
     HostRun run;
-    run.status = vocelle::runHostCommand(arguments, {});
+    run.status = vocelle::runHostCommand(arguments, settings);
     std::cout.flush();
     std::fflush(nullptr);
     ::dup2(savedOut, 1);
