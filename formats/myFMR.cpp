@@ -199,12 +199,24 @@ std::ifstream openStc(const FMR& f) {
     return openForReading(f.stcFileName(), std::ios::binary, faulttext::openStcForReading);
 }
 
-void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
+// Value i of STC bytes: a 32-bit float stored as read, a 16-bit integer converted exactly.
+float valueAt4(const unsigned char* src, std::int64_t i) { return loadFloat32LE(src + 4 * i); }
+float valueAt2(const unsigned char* src, std::int64_t i) {
+    return static_cast<float>(loadInt16LE(src + 2 * i));
+}
+
+// dst[k] = value at(k) of src for k below n, the value size chosen once.
+template <typename At>
+void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes, At at) {
     if (valueBytes == 4) {
-        for (std::int64_t i = 0; i < n; ++i) dst[i] = loadFloat32LE(src + 4 * i);
+        for (std::int64_t k = 0; k < n; ++k) dst[k] = valueAt4(src, at(k));
     } else {
-        for (std::int64_t i = 0; i < n; ++i) dst[i] = static_cast<float>(loadInt16LE(src + 2 * i));
+        for (std::int64_t k = 0; k < n; ++k) dst[k] = valueAt2(src, at(k));
     }
+}
+
+void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
+    decode(src, dst, n, valueBytes, [](std::int64_t k) { return k; });
 }
 
 void encode(const float* src, unsigned char* dst, std::int64_t n, std::int64_t valueBytes) {
@@ -335,6 +347,49 @@ void FMR::LoadSTC(std::istream& in) {
         if (got < chunk) break; // the file shrank under us: the rest stays zero
     }
     stcVolumes = std::move(volumes);
+}
+
+struct StcSlices::Data {
+    std::ifstream in;
+    StcLayout layout;
+    std::string path;
+    std::vector<unsigned char> bytes; // one slice, all volumes
+};
+
+StcSlices::StcSlices(const FMR& fmr) : data_(std::make_unique<Data>()) {
+    data_->in = openStc(fmr);
+    data_->path = fmr.stcFileName();
+    const auto [layout, fileBytes] = checkStc(fmr, data_->in);
+    if (fileBytes < layout.totalBytes())
+        throw FaultError({"STC file too short for its FMR header", data_->path});
+    data_->layout = layout;
+}
+
+StcSlices::~StcSlices() = default;
+
+long long StcSlices::volumes() const { return data_->layout.volumes; }
+long long StcSlices::slices() const { return data_->layout.slices; }
+long long StcSlices::imageValues() const { return data_->layout.imageValues; }
+
+void StcSlices::read(long long s, const std::vector<int>& pixels, std::vector<float>& out) {
+    const StcLayout& l = data_->layout;
+    const std::int64_t sliceValues = l.volumes * l.imageValues;
+    data_->bytes.resize(static_cast<size_t>(sliceValues * l.valueBytes));
+    auto& in = data_->in;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(s * sliceValues * l.valueBytes));
+    in.read(reinterpret_cast<char*>(data_->bytes.data()), sliceValues * l.valueBytes);
+    // The length was checked when the file was opened: a file that shrank since is refused too.
+    if (in.gcount() != sliceValues * l.valueBytes)
+        throw FaultError({"STC file too short for its FMR header", data_->path});
+    const size_t n = pixels.size();
+    out.resize(static_cast<size_t>(l.volumes) * n);
+    const unsigned char* volume = data_->bytes.data();
+    float* to = out.data();
+    for (std::int64_t t = 0; t < l.volumes; ++t, volume += l.imageValues * l.valueBytes, to += n) {
+        decode(volume, to, static_cast<std::int64_t>(n), l.valueBytes,
+               [&](std::int64_t k) { return pixels[static_cast<size_t>(k)]; });
+    }
 }
 
 } // namespace vocelle

@@ -44,6 +44,7 @@
 #include <vocelle/volume/volume.h>
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,31 @@ public:
 
 private:
     void read(std::istream& in);
+};
+
+// The slice data of a run, one slice at a time, for a caller that needs only some voxels of some
+// slices: each slice (all its volumes, stored together) is one read, and nothing but that slice
+// is held. Values are decoded as LoadSTC decodes them.
+class StcSlices {
+public:
+    // Opens the STC file of fmr. Refuses, as FaultError, what LoadSTC refuses, and a file shorter
+    // than the header announces: a reader of values must not take missing ones for zeros.
+    explicit StcSlices(const FMR& fmr);
+    ~StcSlices();
+    StcSlices(const StcSlices&) = delete;
+    StcSlices& operator=(const StcSlices&) = delete;
+
+    long long volumes() const;
+    long long slices() const;
+    long long imageValues() const; // ResolutionX * ResolutionY
+
+    // The values of slice s at `pixels` (row * ResolutionX + column, each below imageValues())
+    // for every volume: out[t * pixels.size() + k] is volume t's value at pixels[k].
+    void read(long long s, const std::vector<int>& pixels, std::vector<float>& out);
+
+private:
+    struct Data;
+    std::unique_ptr<Data> data_;
 };
 
 } // namespace vocelle

@@ -1,5 +1,6 @@
 #include <vocelle/plugin/conversionrun.h>
 
+#include <vocelle/formats/documentchecks.h>
 #include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
@@ -11,7 +12,6 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
-#include <utility>
 
 namespace vocelle {
 
@@ -19,41 +19,6 @@ namespace {
 
 // Only a regular file counts: a device or a pipe named in the list would hang the run.
 bool canOpen(const std::string& name) { return !name.empty() && isRegularFile(name) && fileExists(name); }
-
-// The documents are checked before they feed the conversion: a damaged one would give a VOI
-// that looks right and is not. Each refusal names the file and what is wrong with it.
-void refuseIf(bool wrong, const std::string& what, const std::string& path) {
-    if (wrong) throw FaultError({what, path});
-}
-
-void checkReadCompletely(const Fault& readFault) {
-    if (!readFault.empty()) throw FaultError(readFault);
-}
-
-// Set, and above zero (NaN is not).
-template <typename T> bool positive(const Line<T>& line) {
-    return line.isSet() && line.value() > T(0);
-}
-
-// The grid and voxel size the mapping divides by and scales with. The position section may be
-// missing: older files have none.
-void checkScanGeometry(const FMR& fmr) {
-    const std::pair<const char*, bool> values[] = {
-        {"ResolutionX", positive(fmr.ResolutionX)},
-        {"ResolutionY", positive(fmr.ResolutionY)},
-        {"NrOfSlices", positive(fmr.NrOfSlices)},
-        {"InplaneResolutionX", positive(fmr.InplaneResolutionX)},
-        {"InplaneResolutionY", positive(fmr.InplaneResolutionY)},
-        {"SliceThickness", positive(fmr.SliceThickness)}};
-    for (const auto& [key, isPositive] : values)
-        refuseIf(!isPositive, std::string("FMR has no positive ") + key, fmr.fileName);
-}
-
-void checkInitialAlignment(const TRF& ia) {
-    refuseIf(ia.DataFormat.value() != "Matrix", "Initial alignment has no matrix", ia.fileName);
-    refuseIf(!positive(ia.ToVMRVoxelRes), "Initial alignment has no positive ToVMRVoxelRes",
-             ia.fileName);
-}
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
     logger.clear();
