@@ -1,7 +1,7 @@
 #include <vocelle/analysis/tables.h>
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace vocelle {
 
@@ -10,8 +10,8 @@ namespace {
 std::string number(double v) {
     if (std::isnan(v)) return "";
     char text[32];
-    std::snprintf(text, sizeof text, "%.9g", v);
-    return text;
+    const auto end = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 9);
+    return std::string(text, end.ptr);
 }
 
 // A name as one cell: tabs and line ends would break the table.

@@ -371,24 +371,39 @@ long long StcSlices::volumes() const { return data_->layout.volumes; }
 long long StcSlices::slices() const { return data_->layout.slices; }
 long long StcSlices::imageValues() const { return data_->layout.imageValues; }
 
-void StcSlices::read(long long s, const std::vector<int>& pixels, std::vector<float>& out) {
+void StcSlices::addSums(long long s, const std::vector<std::vector<int>>& groups,
+                        const std::vector<double*>& sums) {
     const StcLayout& l = data_->layout;
-    const std::int64_t sliceValues = l.volumes * l.imageValues;
-    data_->bytes.resize(static_cast<size_t>(sliceValues * l.valueBytes));
+    const std::int64_t imageBytes = l.imageValues * l.valueBytes;
+    // Volumes are read in pieces of about 64 K values: large reads, each still in the processor's
+    // cache while its pixels are taken out.
+    const std::int64_t chunk =
+        std::max<std::int64_t>(1, (kChunkValues / 4) / std::max<std::int64_t>(1, l.imageValues));
+    data_->bytes.resize(static_cast<size_t>(std::min(chunk, l.volumes) * imageBytes));
     auto& in = data_->in;
     in.clear();
-    in.seekg(static_cast<std::streamoff>(s * sliceValues * l.valueBytes));
-    in.read(reinterpret_cast<char*>(data_->bytes.data()), sliceValues * l.valueBytes);
-    // The length was checked when the file was opened: a file that shrank since is refused too.
-    if (in.gcount() != sliceValues * l.valueBytes)
-        throw FaultError({"STC file too short for its FMR header", data_->path});
-    const size_t n = pixels.size();
-    out.resize(static_cast<size_t>(l.volumes) * n);
-    const unsigned char* volume = data_->bytes.data();
-    float* to = out.data();
-    for (std::int64_t t = 0; t < l.volumes; ++t, volume += l.imageValues * l.valueBytes, to += n) {
-        decode(volume, to, static_cast<std::int64_t>(n), l.valueBytes,
-               [&](std::int64_t k) { return pixels[static_cast<size_t>(k)]; });
+    in.seekg(static_cast<std::streamoff>(s * l.volumes * imageBytes));
+    const std::int64_t image = l.imageValues;
+    const auto add = [&](auto valueAt, std::int64_t first, std::int64_t n) {
+        for (size_t g = 0; g < groups.size(); ++g) {
+            double* sum = sums[g] + first;
+            for (const int pixel : groups[g]) {
+                const unsigned char* at = data_->bytes.data() + pixel * l.valueBytes;
+                for (std::int64_t t = 0; t < n; ++t)
+                    sum[t] += static_cast<double>(valueAt(at, t * image));
+            }
+        }
+    };
+    for (std::int64_t first = 0; first < l.volumes; first += chunk) {
+        const std::int64_t n = std::min(chunk, l.volumes - first);
+        in.read(reinterpret_cast<char*>(data_->bytes.data()), n * imageBytes);
+        // The length was checked when the file was opened: a file that shrank since is refused.
+        if (in.gcount() != n * imageBytes)
+            throw FaultError({"STC file too short for its FMR header", data_->path});
+        if (l.valueBytes == 4)
+            add(valueAt4, first, n);
+        else
+            add(valueAt2, first, n);
     }
 }
 

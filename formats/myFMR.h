@@ -163,9 +163,11 @@ public:
     long long slices() const;
     long long imageValues() const; // ResolutionX * ResolutionY
 
-    // The values of slice s at `pixels` (row * ResolutionX + column, each below imageValues())
-    // for every volume: out[t * pixels.size() + k] is volume t's value at pixels[k].
-    void read(long long s, const std::vector<int>& pixels, std::vector<float>& out);
+    // For every group of pixels of slice s (row * ResolutionX + column, each below
+    // imageValues()), adds the values of the group's pixels at volume t to sums[g][t], in the
+    // group's order and in double precision, for every volume t.
+    void addSums(long long s, const std::vector<std::vector<int>>& groups,
+                 const std::vector<double*>& sums);
 
 private:
     struct Data;

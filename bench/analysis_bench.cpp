@@ -1,0 +1,146 @@
+// Measuring regions against the work it cannot avoid, side by side in one run: a 300-volume
+// int16 run of 64 x 64 x 30 with the realistic study's 16 regions.
+// - the floor: reading the bytes of the slices the regions touch, one read per slice, from a warm
+//   cache;
+// - the time courses of all regions, table written;
+// - the fit of a 4-predictor design to them, table written;
+// - the script a researcher would write with numpy (bench/timecourse_numpy.py: np.fromfile,
+//   reshape, mean over a mask per slice), the whole process.
+// Targets: time courses at most 1.5 times the floor and at least 10 times faster than the
+// script; the fit at most 1.2 times the time courses.
+//
+//   bench_analysis [google benchmark options]
+
+#include "bench/benchkit.h"
+#include <vocelle/analysis/glm.h>
+#include <vocelle/analysis/measure.h>
+#include <vocelle/analysis/tables.h>
+#include <vocelle/analysis/timecourse.h>
+#include <vocelle/formats/mySDM.h>
+
+#include <benchmark/benchmark.h>
+
+#include <set>
+#include <sstream>
+#include <thread>
+
+using namespace benchkit;
+
+namespace {
+
+const int volumes = 300;
+
+// The study on disk with a design of two alternating blocks of 10 volumes, a drift and the
+// constant.
+const std::string& folder() {
+    static const std::string dir = [] {
+        const std::string d = studyFolder(volumes);
+        SDM sdm;
+        sdm.NrOfPredictors.value() = 4;
+        sdm.NrOfDataPoints.value() = volumes;
+        sdm.values.assign(4, std::vector<float>(volumes));
+        for (int t = 0; t < volumes; ++t) {
+            sdm.values[0][size_t(t)] = t % 40 < 10 ? 1.0f : 0.0f;
+            sdm.values[1][size_t(t)] = t % 40 >= 20 && t % 40 < 30 ? 1.0f : 0.0f;
+            sdm.values[2][size_t(t)] = static_cast<float>(t - volumes / 2) / volumes;
+            sdm.values[3][size_t(t)] = 1.0f;
+        }
+        sdm.predictorNames = {"a", "b", "drift", "constant"};
+        sdm.red = sdm.green = sdm.blue = {0, 0, 0, 0};
+        sdm.SaveAs(d + "/run1.sdm");
+        return d;
+    }();
+    return dir;
+}
+
+RunFiles files() { return {folder() + "/run1.roi", folder() + "/run1.fmr", "", "", "", ""}; }
+
+void BM_Floor(benchmark::State& state) {
+    const RunRegions run(files());
+    std::set<long long> slices;
+    const long long image = 64 * 64;
+    for (const Region& r : run.regions)
+        for (long long v : r.voxels) slices.insert(v / image);
+    const size_t sliceBytes = size_t(image) * volumes * 2;
+    std::vector<char> buffer(sliceBytes);
+    for (auto _ : state) {
+        const int fd = ::open((folder() + "/run1.stc").c_str(), O_RDONLY);
+        for (long long s : slices)
+            if (::pread(fd, buffer.data(), sliceBytes, static_cast<off_t>(s * sliceBytes)) !=
+                static_cast<ssize_t>(sliceBytes))
+                state.SkipWithError("short read");
+        ::close(fd);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    state.counters["slices"] = static_cast<double>(slices.size());
+}
+BENCHMARK(BM_Floor)->Apply(timed);
+
+void BM_TimeCourses(benchmark::State& state) {
+    for (auto _ : state) {
+        const RunRegions run(files());
+        std::ostringstream table;
+        writeTimeCourses(table, run.regions, measureTimeCourses(run.fmr, run.regions));
+        benchmark::DoNotOptimize(table.str().data());
+    }
+}
+BENCHMARK(BM_TimeCourses)->Apply(timed);
+
+void BM_Fit(benchmark::State& state) {
+    for (auto _ : state) {
+        const RunRegions run(files());
+        const TimeCourses courses = measureTimeCourses(run.fmr, run.regions);
+        std::vector<std::string> warnings;
+        const Design design = designFromSDM(SDM(folder() + "/run1.sdm"), courses.volumes, warnings);
+        std::vector<Fit> fits;
+        for (const auto& course : courses.means) fits.push_back(fitDesign(design, course, {}));
+        std::ostringstream table;
+        writeFitHeader(table, false);
+        writeFits(table, "", run.regions, fits, design, {});
+        benchmark::DoNotOptimize(table.str().data());
+    }
+}
+BENCHMARK(BM_Fit)->Apply(timed);
+
+void BM_NumpyScript(benchmark::State& state) {
+    ChildUse use;
+    for (auto _ : state)
+        if (runChild({"/usr/bin/python3", VOCELLE_BENCH_DIR "/timecourse_numpy.py", folder()}, "",
+                     use) != 0) {
+            state.SkipWithError("the numpy script failed");
+            return;
+        }
+}
+BENCHMARK(BM_NumpyScript)->Apply(timed);
+
+void printSummary(const Collector& c) {
+    std::printf("\nSummary, medians (%u cores)\n", std::thread::hardware_concurrency());
+    const auto* floor = c.find("BM_Floor");
+    const auto* courses = c.find("BM_TimeCourses");
+    const auto* fit = c.find("BM_Fit");
+    const auto* numpy = c.find("BM_NumpyScript");
+    if (!floor || !courses || !fit || !numpy) return;
+    std::printf("  300 volumes of 64 x 64 x 30 int16, 16 regions on %.0f slices:\n"
+                "    floor %.2f ms, time courses %.2f ms, fit %.2f ms, numpy script %.1f ms\n"
+                "    time courses / floor = %.2f (target at most 1.5: %s)\n"
+                "    numpy script / time courses = %.1f (target at least 10: %s)\n"
+                "    fit / time courses = %.2f (target at most 1.2: %s)\n",
+                floor->counters.at("slices"), floor->ms, courses->ms, fit->ms, numpy->ms,
+                courses->ms / floor->ms, verdict(courses->ms <= 1.5 * floor->ms),
+                numpy->ms / courses->ms, verdict(numpy->ms >= 10 * courses->ms),
+                fit->ms / courses->ms, verdict(fit->ms <= 1.2 * courses->ms));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+    printSummary(collector);
+    std::error_code ignored;
+    fs::remove_all(scratch(), ignored);
+    return 0;
+}
