@@ -2,10 +2,12 @@
 
 #include <vocelle/formats/documentchecks.h>
 #include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/text/fault.h>
+#include <vocelle/text/fileopen.h>
 #include <vocelle/text/stringmanipulation.h>
 
 #include <cctype>
@@ -60,6 +62,22 @@ RunRegions::RunRegions(const RunFiles& files) : fmr(readFmr(files.fmr)) {
         if (r.voxels.empty())
             warnings.push_back(files.regions + ": " + r.name + " has no voxels in the grid of " +
                                files.fmr);
+}
+
+FittedRun fitRun(const RunFiles& files, const std::string& sdmPath,
+                 const std::vector<Contrast>& contrasts) {
+    FittedRun result;
+    const RunRegions run(files);
+    result.regions = run.regions;
+    result.warnings = run.warnings;
+    // Opened here first: an SDM that cannot be read is a failure to report, not a log entry.
+    openForReading(sdmPath);
+    result.design = designFromSDM(SDM(sdmPath), run.fmr.NrOfVolumes.value(), result.warnings);
+    checkContrasts(result.design, contrasts, sdmPath);
+    result.courses = measureTimeCourses(run.fmr, run.regions);
+    for (const auto& course : result.courses.means)
+        result.fits.push_back(course.empty() ? Fit() : fitDesign(result.design, course, contrasts));
+    return result;
 }
 
 } // namespace vocelle

@@ -4,7 +4,9 @@
 // checks them (read completely, a usable scan geometry and initial alignment), so a damaged one
 // is refused instead of giving numbers that look right and are not.
 
+#include <vocelle/analysis/glm.h>
 #include <vocelle/analysis/regions.h>
+#include <vocelle/analysis/timecourse.h>
 #include <vocelle/formats/myFMR.h>
 
 #include <string>
@@ -30,5 +32,20 @@ public:
     // One line per region without voxels in the run's grid, naming it.
     std::vector<std::string> warnings;
 };
+
+// A design fitted to every region of a run.
+struct FittedRun {
+    std::vector<Region> regions;
+    Design design;
+    TimeCourses courses;
+    std::vector<Fit> fits;             // per region; without terms for a region without voxels
+    std::vector<std::string> warnings; // regions without voxels, a design without a constant
+};
+
+// Reads the regions and the design (sdmPath), checks the design against the run and the
+// contrasts against the design before any slice data is read, then measures and fits. Throws
+// FaultError as RunRegions, designFromSDM and checkContrasts do.
+FittedRun fitRun(const RunFiles& files, const std::string& sdmPath,
+                 const std::vector<Contrast>& contrasts);
 
 } // namespace vocelle

@@ -28,9 +28,7 @@ std::string spaceText(ReferenceSpace space) { return referenceSpaceName(space); 
 // The files must map from the space the VOI's voxels are stored in.
 void checkSpace(const VOI& voi, const TRF& acpc, const TAL& tal) {
     ReferenceSpace stored;
-    if (!parseReferenceSpace(voi.ReferenceSpace.value(), stored))
-        throw FaultError({"VOI has no known ReferenceSpace (" + voi.ReferenceSpace.value() + ")",
-                          voi.fileName});
+    parseReferenceSpace(voi.ReferenceSpace.value(), stored); // known: voiConvention checked it
     const bool talGiven = !countsAsAbsent(tal);
     const ReferenceSpace mapped = conversionSpace(!countsAsAbsent(acpc), talGiven);
     if (stored == mapped) return;
@@ -77,9 +75,8 @@ std::vector<Region> regionsFromROI(const ROI& roi, const FMR& fmr) {
 
 std::vector<Region> regionsFromVOI(const VOI& voi, const FMR& fmr, const TRF& ia, const TRF& fa,
                                    const TRF& acpc, const TAL& tal) {
+    const VoxelConvention convention = voiConvention(voi);
     checkSpace(voi, acpc, tal);
-    VoxelConvention convention;
-    voiConvention(voi, convention);
     const GridMapping mapping(fmr, ia, fa, acpc, tal);
     std::vector<Region> regions;
     for (const single_VOI& entry : voi.vois) {

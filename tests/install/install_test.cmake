@@ -20,6 +20,7 @@ step("configure the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}
 step("build the consumer" ${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 step("run the consumer" ${WORK_DIR}/build/consumer ${WORK_DIR}/made.voi)
 step("run the imaging consumer" ${WORK_DIR}/build/imaging_consumer ${WORK_DIR})
+step("run the analysis consumer" ${WORK_DIR}/build/analysis_consumer)
 # Only public headers are installed.
 foreach(_internal formats/binaryio.h formats/voxelentries.h text/keyscan.h imaging/niftifile.h)
     if(EXISTS ${WORK_DIR}/prefix/include/vocelle/${_internal})
