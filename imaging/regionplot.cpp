@@ -30,7 +30,7 @@ Rgb visible(Rgb c) {
 // The values as a line through the box (x, y, w, h), scaled from lo to hi; a flat range sits in
 // the middle.
 void drawSeries(RgbImage& image, const std::vector<double>& values, double lo, double hi, int x,
-                int y, int w, int h, Rgb colour, bool dots) {
+                int y, int w, int h, Rgb colour, bool line, bool dots) {
     const size_t n = values.size();
     int lastX = 0, lastY = 0;
     for (size_t t = 0; t < n; ++t) {
@@ -38,7 +38,7 @@ void drawSeries(RgbImage& image, const std::vector<double>& values, double lo, d
         const double f = hi > lo ? (values[t] - lo) / (hi - lo) : 0.5;
         const int px = x + (n > 1 ? static_cast<int>(std::lround(double(t) * (w - 1) / double(n - 1))) : w / 2);
         const int py = y + h - 1 - static_cast<int>(std::lround(f * (h - 1)));
-        if (t > 0) image.drawLine(lastX, lastY, px, py, colour);
+        if (line && t > 0) image.drawLine(lastX, lastY, px, py, colour);
         if (dots) image.fillRect(px - 1, py - 1, 3, 3, colour);
         lastX = px;
         lastY = py;
@@ -83,12 +83,13 @@ RgbImage plotRegions(const std::string& title, const std::vector<PlotPanel>& pan
         const int inner = 6;
         if (lo <= hi) {
             // The fit over the measured line, the measured values as dots over both.
-            drawSeries(image, panel.course, lo, hi, margin + inner, courseTop + inner,
-                       plotWidth - 2 * inner, courseHeight - 2 * inner, courseColour, true);
-            drawSeries(image, panel.fitted, lo, hi, margin + inner, courseTop + inner,
-                       plotWidth - 2 * inner, courseHeight - 2 * inner, fittedColour, false);
-            drawSeries(image, panel.course, lo, hi, margin + inner, courseTop + inner,
-                       plotWidth - 2 * inner, courseHeight - 2 * inner, courseColour, false);
+            const auto series = [&](const std::vector<double>& v, Rgb colour, bool line) {
+                drawSeries(image, v, lo, hi, margin + inner, courseTop + inner,
+                           plotWidth - 2 * inner, courseHeight - 2 * inner, colour, line, !line);
+            };
+            series(panel.course, courseColour, true);
+            series(panel.fitted, fittedColour, true);
+            series(panel.course, courseColour, false);
         } else {
             image.drawText(margin + inner, courseTop + courseHeight / 2 - 6,
                            "no voxels in the run's grid", frame, textSize);
@@ -99,7 +100,8 @@ RgbImage plotRegions(const std::string& title, const std::vector<PlotPanel>& pan
             double plo = INFINITY, phi = -INFINITY;
             range(p.values, plo, phi);
             drawSeries(image, p.values, plo, phi, margin + inner, designTop + inner,
-                       plotWidth - 2 * inner, designHeight - 2 * inner, visible(p.colour), false);
+                       plotWidth - 2 * inner, designHeight - 2 * inner, visible(p.colour), true,
+                       false);
         }
     }
     return image;
