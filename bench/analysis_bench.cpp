@@ -152,14 +152,4 @@ void printSummary(const Collector& c) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    Collector collector;
-    benchmark::RunSpecifiedBenchmarks(&collector);
-    benchmark::Shutdown();
-    printSummary(collector);
-    std::error_code ignored;
-    fs::remove_all(scratch(), ignored);
-    return 0;
-}
+int main(int argc, char** argv) { return runBenchmarks(argc, argv, printSummary); }

@@ -159,4 +159,18 @@ inline const char* verdict(bool met) {
     return met ? "met" : "MISSED";
 }
 
+// Runs the benchmarks the command line selects, prints the summary of their medians and removes
+// the scratch folder.
+inline int runBenchmarks(int argc, char** argv, void (*summary)(const Collector&)) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    Collector collector;
+    benchmark::RunSpecifiedBenchmarks(&collector);
+    benchmark::Shutdown();
+    summary(collector);
+    std::error_code ignored;
+    fs::remove_all(scratch(), ignored);
+    return 0;
+}
+
 } // namespace benchkit

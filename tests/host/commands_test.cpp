@@ -52,7 +52,15 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"preview", "sample.voi", "--underlay", "none.nii"},
          "Failed opening for reading: none.nii: No such file or directory"},
         {{"stats", "sample.roi"}, "Unknown ReferenceSpace \"\": sample.roi"},
-        {{"gather", "fmr"}, "no job list parts or run reports in the folder: fmr"}};
+        {{"gather", "fmr"}, "no job list parts or run reports in the folder: fmr"},
+        {{"timecourse", "sample.roi", "fmr/run1.fmr", "--acpc", "acpc.trf"},
+         "An ROI is measured in its own run: no alignment files are taken: sample.roi"},
+        {{"timecourse", "sample.voi", "fmr/run1.fmr"},
+         "A VOI needs the initial and fine alignment and the AC-PC file: sample.voi"},
+        {{"glm", "sample.roi", "fmr/run1.fmr", "--sdm", "sample.sdm"},
+         "region 1 has voxel 10 20 3 outside the functional grid: sample.roi"},
+        {{"glm", "--list", "fmr/run1.fmr"},
+         "The job list names no job with a design (a line ending \"sdm\"): fmr/run1.fmr"}};
     for (const auto& [arguments, named] : refusals) {
         const HostRun result = runHostHere(arguments, dir.path());
         EXPECT_EQ(result.status, 2) << named;
