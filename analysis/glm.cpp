@@ -80,6 +80,9 @@ Design designFromSDM(const SDM& sdm, long long volumes, std::vector<std::string>
                           sdm.fileName});
     if (predictors < 1 || static_cast<long long>(sdm.values.size()) != predictors)
         throw FaultError({"Design has no predictors", sdm.fileName});
+    for (const auto& column : sdm.values)
+        if (static_cast<long long>(column.size()) != points)
+            throw FaultError({"Design holds fewer values than its data points", sdm.fileName});
     Design design;
     for (long long p = 0; p < predictors; ++p) {
         const size_t i = size_t(p);
