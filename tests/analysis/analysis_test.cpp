@@ -131,6 +131,8 @@ TEST(Analysis, RefusesWhatItCannotMeasure) {
          "A VOI in TAL space needs the TAL file"},
         {"ACPC VOI with TAL", [](const Files& f, RunFiles& r, std::vector<Contrast>&) { r = f.voi(f("acpc.voi"), true); },
          "A VOI in ACPC space must not be given a TAL file"},
+        {"CV VOI with TAL", [](const Files& f, RunFiles& r, std::vector<Contrast>&) { r = f.voi(f("cv.voi"), true); },
+         "A VOI in CV space must not be given a TAL file"},
         {"short STC", [](const Files& f, RunFiles&, std::vector<Contrast>&) { std::filesystem::resize_file(f("run1.stc"), 2949119); },
          "STC file too short for its FMR header"},
         {"data points", [](const Files& f, RunFiles&, std::vector<Contrast>&) {
@@ -164,6 +166,8 @@ TEST(Analysis, RefusesWhatItCannotMeasure) {
         tal.SaveAs(f("tal.voi"));
         tal.ReferenceSpace.value() = "ACPC";
         tal.SaveAs(f("acpc.voi"));
+        tal.ReferenceSpace.value() = "CV";
+        tal.SaveAs(f("cv.voi"));
         RunFiles files = f.roi();
         std::vector<Contrast> contrasts;
         c.damage(f, files, contrasts);
