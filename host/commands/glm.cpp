@@ -11,7 +11,9 @@
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <sstream>
@@ -178,9 +180,11 @@ int fitList(const GlmOptions& options) {
     std::vector<ConversionJob> jobs;
     {
         std::ifstream list = openForReading(options.list);
-        readJobList(list, [&jobs](const ConversionJob& job) {
+        const JobListEnd end = readJobList(list, [&jobs](const ConversionJob& job) {
             if (!job.sdmName.empty()) jobs.push_back(job);
         });
+        if (end == JobListEnd::LineTooLong)
+            throw FaultError({"The job list holds a line longer than any file name", options.list});
     }
     if (jobs.empty())
         throw FaultError({"The job list names no job with a design (a line ending \"sdm\")",
