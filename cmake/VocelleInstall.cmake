@@ -2,7 +2,7 @@
 # CMake package in place (and, with the host, the host, its manual page and the plug-in), so that
 # another project finds them with
 #     find_package(Vocelle 1.4 REQUIRED)
-#     target_link_libraries(app PRIVATE Vocelle::core Vocelle::imaging)
+#     target_link_libraries(app PRIVATE Vocelle::core Vocelle::imaging Vocelle::analysis)
 # and `make package` builds Debian packages from the same rules. Folders follow GNUInstallDirs:
 # for the prefix /usr its multiarch library folder (lib/x86_64-linux-gnu on Debian).
 include(GNUInstallDirs)
@@ -21,18 +21,24 @@ function(vocelle_install_headers folder)
 endfunction()
 vocelle_install_headers(text fault.h fileopen.h line.h logsink.h safesave.h stringmanipulation.h)
 vocelle_install_headers(volume volume.h)
-vocelle_install_headers(formats fileversion.h myFMR.h myROI.h mySDM.h myTAL.h myTRF.h myVOI.h)
-vocelle_install_headers(math Matrix_math.h conversionengine.h cubespace.h modifiedNR.h
+vocelle_install_headers(formats documentchecks.h fileversion.h myFMR.h myROI.h mySDM.h myTAL.h myTRF.h
+    myVOI.h)
+vocelle_install_headers(math Matrix_math.h conversionengine.h cubespace.h gridmapping.h modifiedNR.h
     trffunctions.h)
 
 set(_vocelle_libraries vocelle_core)
 set_target_properties(vocelle_core PROPERTIES EXPORT_NAME core)
 target_include_directories(vocelle_core PUBLIC $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
 if(VOCELLE_BUILD_IMAGING)
-    vocelle_install_headers(imaging labeltable.h niftiexport.h niftiimport.h preview.h rgbimage.h
-        underlay.h voistats.h)
+    vocelle_install_headers(imaging labeltable.h niftiexport.h niftiimport.h preview.h regionplot.h
+        rgbimage.h underlay.h voistats.h)
     set_target_properties(vocelle_imaging PROPERTIES EXPORT_NAME imaging)
     list(APPEND _vocelle_libraries vocelle_imaging)
+endif()
+if(VOCELLE_BUILD_ANALYSIS)
+    vocelle_install_headers(analysis glm.h measure.h regions.h tables.h timecourse.h)
+    set_target_properties(vocelle_analysis PROPERTIES EXPORT_NAME analysis)
+    list(APPEND _vocelle_libraries vocelle_analysis)
 endif()
 install(TARGETS ${_vocelle_libraries} EXPORT VocelleTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT development)
@@ -104,9 +110,11 @@ set(CPACK_DEBIAN_DEVELOPMENT_DESCRIPTION
     "ROI to VOI conversion library - development files
 The static libraries of Vocelle (the core: document formats, conversion
 engine and volume container; imaging: NIfTI-1 export and import, label
-tables, statistics and previews), their headers and their CMake package,
-for programs that read and write region and volume documents with
-find_package(Vocelle), Vocelle::core and Vocelle::imaging.")
+tables, statistics and previews; analysis: region time courses and the
+fit of a design to them), their headers and their CMake package, for
+programs that read and write region and volume documents with
+find_package(Vocelle), Vocelle::core, Vocelle::imaging and
+Vocelle::analysis.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime development)

@@ -49,5 +49,14 @@ nib.save(image, "anat_tal.nii.gz")
 PY
 "$vocelle" preview s1/run1_TAL_.voi --underlay anat_tal.nii.gz -o "$scratch/s1/run1_TAL_on_anatomy.png" || exit 2
 
+# The converted regions measured back in the run through the job's own alignment, and the run's
+# design fitted to them.
+echo "== vocelle glm s1/run1_TAL_.voi s1/run1.fmr --sdm s1/run1.sdm ... --plot s1/run1_glm.png"
+"$vocelle" glm s1/run1_TAL_.voi s1/run1.fmr --sdm s1/run1.sdm --ia s1/run1_IA.trf \
+    --fa s1/run1_FA.trf --acpc s1/anat_ACPC.trf --tal s1/anat.tal \
+    --contrast motor-visual=-1,1,0,0 -o s1/run1_glm.tsv --plot "$scratch/s1/run1_glm.png" || exit 2
+echo "   $scratch/s1/run1_glm.tsv (estimates of the VOIs' first predictor:)"
+awk -F'\t' 'NR > 1 && $3 == "visual" { printf "      %-6s %5s voxels  visual %s  r2 %s\n", $1, $2, $4, $9 }' s1/run1_glm.tsv
+
 # Jobs that were not converted are a result to show, not a failure of the demo.
 [ "$status" -le 1 ]

@@ -2,16 +2,22 @@
 //
 //   make_study FOLDER
 //
+//   make_study FOLDER --noise
+//
 // FOLDER receives jobs.txt, s1/ (a complete subject) and s2/ (a subject whose functional run
 // and fine alignment are not there yet). The regions are defined as spheres in Talairach
 // millimetres and drawn onto the functional slices through the subject's own transformations,
-// so converting them back must land them where they were defined. Every number comes from
+// so converting them back must land them where they were defined. The run's design (run1.sdm) is
+// planted in the slice data: every voxel of a region follows a known combination of the
+// predictors on top of its own baseline, exactly (integers), or with --noise plus a seeded noise
+// of up to 15 in every volume; voxels outside the regions vary with noise alone. Every number comes from
 // fixed constants and a fixed integer hash, and the geometry uses only +, -, * and /, so the
 // output is the same byte for byte on every machine; the tests regenerate the study and compare
 // it with the committed copy.
 
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
+#include <vocelle/formats/mySDM.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/math/trffunctions.h>
@@ -141,7 +147,7 @@ Mat4 toDouble(const float (*m)[4]) {
 const int columns = 64;
 const int rows = 64;
 const int slices = 30;
-const int volumes = 2;
+const int volumes = 12;
 
 // A sphere in Talairach millimetres: right, anterior, superior. Radius 0 leaves the region
 // empty (drawn as a region but never filled).
@@ -156,7 +162,28 @@ const Region regions[] = {
     {"right thalamus", 12, -18, 8, 6},
     {"not drawn yet (empty)", 0, 0, 0, 0},
 };
-const int activeRegion = 1; // the hand area responds in volume 2
+
+// The design: a visual and a motor block design, a linear drift centred on the run, and the
+// constant. Every value times a planted weight below is a whole number, so the planted signal is
+// stored exactly in 16-bit slice data.
+struct Predictor {
+    const char* name;
+    glm::tvec3<int> colour;
+    double values[volumes];
+};
+const Predictor design[] = {
+    {"visual", {255, 110, 0}, {0, 1, 1, 0, 0, 0, 0, 1, 1, 0, 0, 0}},
+    {"motor", {0, 150, 255}, {0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 1, 1}},
+    {"drift", {150, 150, 150}, {-5.5, -4.5, -3.5, -2.5, -1.5, -0.5, 0.5, 1.5, 2.5, 3.5, 4.5, 5.5}},
+    {"constant", {255, 255, 255}, {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+};
+const int predictorCount = static_cast<int>(std::size(design));
+
+// The planted weights of visual, motor and drift per region (the constant is each voxel's own
+// baseline). A voxel in two regions follows the first; the two motor regions, which overlap,
+// respond alike.
+const double planted[][3] = {{40, 0, 2}, {0, 25, 2}, {0, 25, 2}, {12, 12, 2}, {0, 0, 0}};
+const double noiseAmplitude = 15;
 
 struct Subject {
     const char* folder;
@@ -233,7 +260,7 @@ double square(double v) { return v * v; }
 
 // A T2*-weighted head in Talairach millimetres: brain with darker white matter, bright lateral
 // ventricles, a thin scalp and a nearly empty background.
-double intensity(const std::array<double, 3>& t, int c, int r, int s, int volume, bool active) {
+double intensity(const std::array<double, 3>& t, int c, int r, int s, int volume) {
     const double brain = square(t[0] / 66) + square((t[1] + 16) / 84) + square((t[2] - 15) / 56);
     const double ventricle =
         square((std::fabs(t[0]) - 9) / 4) + square((t[1] + 8) / 20) + square((t[2] - 18) / 7);
@@ -241,7 +268,6 @@ double intensity(const std::array<double, 3>& t, int c, int r, int s, int volume
     if (brain < 1) {
         value = ventricle < 1 ? 900 : brain < 0.5 ? 560 : 640;
         value *= 1 + 0.03 * noise(c, r, s, volume);
-        if (active && volume == 1) value *= 1.025;
     } else if (brain < 1.35) {
         value = 240 * (1 + 0.1 * noise(c, r, s, volume));
     } else {
@@ -397,7 +423,8 @@ struct Drawing {
     std::vector<Volume<float>> stc;
 };
 
-Drawing draw(const Subject& s, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc) {
+Drawing draw(const Subject& s, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
+             bool noisy) {
     float toFunctional[4][4];
     createVMR2FMRmatrix(fmr, ia, fa, acpc, toFunctional);
     const Mat4 toAcpc = inverse(toDouble(toFunctional));
@@ -413,13 +440,23 @@ Drawing draw(const Subject& s, const FMR& fmr, const TRF& ia, const TRF& fa, con
                 Vec4 p = toAcpc * Vec4{x - hx, y - hy, z - hz, 1.0};
                 for (int a = 0; a < 3; ++a) p[a] += 127.5;
                 const auto t = talairachOf(p, s);
+                int first = -1;
                 for (int i = 0; i < regionCount; ++i)
-                    if (inRegion(t, regions[i]))
+                    if (inRegion(t, regions[i])) {
                         voxels[static_cast<size_t>(i)].emplace_back(x, y, z);
-                const bool active = inRegion(t, regions[activeRegion]);
-                for (int v = 0; v < volumes; ++v)
-                    d.stc[static_cast<size_t>(v)].at(x, y, z) =
-                        static_cast<float>(intensity(t, x, y, z, v, active));
+                        if (first < 0) first = i;
+                    }
+                for (int v = 0; v < volumes; ++v) {
+                    double value;
+                    if (first < 0) {
+                        value = intensity(t, x, y, z, v);
+                    } else {
+                        value = intensity(t, x, y, z, 0);
+                        for (int p = 0; p < 3; ++p) value += planted[first][p] * design[p].values[v];
+                        if (noisy) value += std::floor(noiseAmplitude * noise(x, y, z, v + 1000) + 0.5);
+                    }
+                    d.stc[static_cast<size_t>(v)].at(x, y, z) = static_cast<float>(value);
+                }
             }
 
     ROI& roi = d.roi;
@@ -449,7 +486,23 @@ Drawing draw(const Subject& s, const FMR& fmr, const TRF& ia, const TRF& fa, con
     return d;
 }
 
-void writeSubject(const std::filesystem::path& study, const Subject& s) {
+SDM designMatrix() {
+    SDM sdm;
+    sdm.NrOfPredictors.value() = predictorCount;
+    sdm.NrOfDataPoints.value() = volumes;
+    sdm.IncludesConstant.value() = true;
+    sdm.FirstConfoundPredictor.value() = predictorCount;
+    for (const Predictor& p : design) {
+        sdm.red.push_back(p.colour.r);
+        sdm.green.push_back(p.colour.g);
+        sdm.blue.push_back(p.colour.b);
+        sdm.predictorNames.push_back(p.name);
+        sdm.values.emplace_back(std::begin(p.values), std::end(p.values));
+    }
+    return sdm;
+}
+
+void writeSubject(const std::filesystem::path& study, const Subject& s, bool noisy) {
     const std::filesystem::path folder = study / s.folder;
     std::filesystem::create_directories(folder);
     const auto path = [&](const char* name) { return (folder / name).string(); };
@@ -459,7 +512,7 @@ void writeSubject(const std::filesystem::path& study, const Subject& s) {
     const TRF ia = alignmentTrf(s.initialAlignment, 1);
     const TRF fa = alignmentTrf(s.fineAlignment, 2);
     const TRF acpc = acpcTrf(s.acpc);
-    Drawing d = draw(s, fmr, ia, fa, acpc);
+    Drawing d = draw(s, fmr, ia, fa, acpc, noisy);
 
     d.roi.SaveAs(path("run1.roi"));
     TRF(ia).SaveAs(path("run1_IA.trf"));
@@ -470,6 +523,7 @@ void writeSubject(const std::filesystem::path& study, const Subject& s) {
         fmr.Save(); // header and run1.stc
         TRF(fa).SaveAs(path("run1_FA.trf"));
     }
+    designMatrix().SaveAs(path("run1.sdm"));
 
     std::printf("%s:", s.folder);
     for (const auto& entry : d.roi.rois) std::printf(" %d", entry.NrOfVoxels.value());
@@ -486,6 +540,7 @@ const char* const jobList =
     "s1/run1_FA.trf\n"
     "s1/anat_ACPC.trf\n"
     "s1/anat.tal\n"
+    "s1/run1.sdm\n"
     "Subject 1 again, regions to AC-PC space only (no Talairach line)\n"
     "s1/run1.roi\n"
     "s1/run1.fmr\n"
@@ -498,19 +553,21 @@ const char* const jobList =
     "s2/run1_IA.trf\n"
     "s2/run1_FA.trf\n"
     "s2/anat_ACPC.trf\n"
-    "s2/anat.tal\n";
+    "s2/anat.tal\n"
+    "s2/run1.sdm\n";
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_study FOLDER\n");
+    const bool noisy = argc == 3 && std::string(argv[2]) == "--noise";
+    if (argc != 2 && !noisy) {
+        std::fprintf(stderr, "usage: make_study FOLDER [--noise]\n");
         return 2;
     }
     try {
         const std::filesystem::path study = argv[1];
         std::filesystem::create_directories(study);
-        for (const auto& s : subjects) writeSubject(study, s);
+        for (const auto& s : subjects) writeSubject(study, s, noisy);
         std::ofstream list(study / "jobs.txt", std::ios::binary);
         list << jobList;
         list.close();

@@ -204,12 +204,24 @@ std::ifstream openStc(const FMR& f) {
     return openForReading(f.stcFileName(), std::ios::binary, faulttext::openStcForReading);
 }
 
-void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
+// Value i of STC bytes: a 32-bit float stored as read, a 16-bit integer converted exactly.
+float valueAt4(const unsigned char* src, std::int64_t i) { return loadFloat32LE(src + 4 * i); }
+float valueAt2(const unsigned char* src, std::int64_t i) {
+    return static_cast<float>(loadInt16LE(src + 2 * i));
+}
+
+// dst[k] = value at(k) of src for k below n, the value size chosen once.
+template <typename At>
+void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes, At at) {
     if (valueBytes == 4) {
-        for (std::int64_t i = 0; i < n; ++i) dst[i] = loadFloat32LE(src + 4 * i);
+        for (std::int64_t k = 0; k < n; ++k) dst[k] = valueAt4(src, at(k));
     } else {
-        for (std::int64_t i = 0; i < n; ++i) dst[i] = static_cast<float>(loadInt16LE(src + 2 * i));
+        for (std::int64_t k = 0; k < n; ++k) dst[k] = valueAt2(src, at(k));
     }
+}
+
+void decode(const unsigned char* src, float* dst, std::int64_t n, std::int64_t valueBytes) {
+    decode(src, dst, n, valueBytes, [](std::int64_t k) { return k; });
 }
 
 void encode(const float* src, unsigned char* dst, std::int64_t n, std::int64_t valueBytes) {
@@ -340,6 +352,65 @@ void FMR::LoadSTC(std::istream& in) {
         if (got < chunk) break; // the file shrank under us: the rest stays zero
     }
     stcVolumes = std::move(volumes);
+}
+
+struct StcSlices::Data {
+    std::ifstream in;
+    StcLayout layout;
+    std::string path;
+    std::vector<unsigned char> bytes; // one slice, all volumes
+};
+
+StcSlices::StcSlices(const FMR& fmr) : data_(std::make_unique<Data>()) {
+    data_->in = openStc(fmr);
+    data_->path = fmr.stcFileName();
+    // Here the data is used: a run shorter than its header announces is refused.
+    const CheckedStc measured = measureStc(fmr, data_->in);
+    if (measured.missingBytes() > 0)
+        throw FaultError({"STC file too short for its FMR header", data_->path});
+    data_->layout = measured.layout;
+}
+
+StcSlices::~StcSlices() = default;
+
+long long StcSlices::volumes() const { return data_->layout.volumes; }
+long long StcSlices::slices() const { return data_->layout.slices; }
+long long StcSlices::imageValues() const { return data_->layout.imageValues; }
+
+void StcSlices::addSums(long long s, const std::vector<std::vector<int>>& groups,
+                        const std::vector<double*>& sums) {
+    const StcLayout& l = data_->layout;
+    const std::int64_t imageBytes = l.imageValues * l.valueBytes;
+    // Volumes are read in pieces of about 64 K values: large reads, each still in the processor's
+    // cache while its pixels are taken out.
+    const std::int64_t chunk =
+        std::max<std::int64_t>(1, (kChunkValues / 4) / std::max<std::int64_t>(1, l.imageValues));
+    data_->bytes.resize(static_cast<size_t>(std::min(chunk, l.volumes) * imageBytes));
+    auto& in = data_->in;
+    in.clear();
+    in.seekg(static_cast<std::streamoff>(s * l.volumes * imageBytes));
+    const std::int64_t image = l.imageValues;
+    const auto add = [&](auto valueAt, std::int64_t first, std::int64_t n) {
+        for (size_t g = 0; g < groups.size(); ++g) {
+            double* sum = sums[g] + first;
+            for (const int pixel : groups[g]) {
+                const unsigned char* at = data_->bytes.data() + pixel * l.valueBytes;
+                for (std::int64_t t = 0; t < n; ++t)
+                    sum[t] += static_cast<double>(valueAt(at, t * image));
+            }
+        }
+    };
+    for (std::int64_t first = 0; first < l.volumes; first += chunk) {
+        const std::int64_t n = std::min(chunk, l.volumes - first);
+        in.read(reinterpret_cast<char*>(data_->bytes.data()), n * imageBytes);
+        // The length was checked when the file was opened: a file that shrank since is refused.
+        if (in.gcount() != n * imageBytes)
+            throw FaultError({"STC file too short for its FMR header", data_->path});
+        if (l.valueBytes == 4)
+            add(valueAt4, first, n);
+        else
+            add(valueAt2, first, n);
+    }
 }
 
 } // namespace vocelle

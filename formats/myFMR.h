@@ -44,6 +44,7 @@
 #include <vocelle/volume/volume.h>
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -145,6 +146,33 @@ public:
 
 private:
     void read(std::istream& in);
+};
+
+// The slice data of a run, one slice at a time, for a caller that needs only some voxels of some
+// slices: each slice (all its volumes, stored together) is one read, and nothing but that slice
+// is held. Values are decoded as LoadSTC decodes them.
+class StcSlices {
+public:
+    // Opens the STC file of fmr. Refuses, as FaultError, what LoadSTC refuses, and a file shorter
+    // than the header announces: a reader of values must not take missing ones for zeros.
+    explicit StcSlices(const FMR& fmr);
+    ~StcSlices();
+    StcSlices(const StcSlices&) = delete;
+    StcSlices& operator=(const StcSlices&) = delete;
+
+    long long volumes() const;
+    long long slices() const;
+    long long imageValues() const; // ResolutionX * ResolutionY
+
+    // For every group of pixels of slice s (row * ResolutionX + column, each below
+    // imageValues()), adds the values of the group's pixels at volume t to sums[g][t], in the
+    // group's order and in double precision, for every volume t.
+    void addSums(long long s, const std::vector<std::vector<int>>& groups,
+                 const std::vector<double*>& sums);
+
+private:
+    struct Data;
+    std::unique_ptr<Data> data_;
 };
 
 } // namespace vocelle

@@ -6,8 +6,8 @@
 namespace vocelle {
 
 namespace commands {
-extern const Command run, info, convert, print, preview, exportNifti, importNifti, stats, split,
-    gather;
+extern const Command run, info, convert, print, preview, exportNifti, importNifti, stats,
+    timecourse, glm, split, gather;
 } // namespace commands
 
 const ExitStatuses doneOrFailed = {
@@ -17,7 +17,7 @@ const std::vector<const Command*>& commandTable() {
     static const std::vector<const Command*> table = {
         &commands::run,     &commands::info,        &commands::convert,     &commands::print,
         &commands::preview, &commands::exportNifti, &commands::importNifti, &commands::stats,
-        &commands::split,   &commands::gather};
+        &commands::timecourse, &commands::glm, &commands::split, &commands::gather};
     return table;
 }
 

@@ -115,6 +115,24 @@ void RgbImage::outlineRect(int x, int y, int w, int h, Rgb colour) {
     fillRect(x + w - 1, y, 1, h, colour);
 }
 
+void RgbImage::drawLine(int x0, int y0, int x1, int y1, Rgb colour) {
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    for (int error = dx + dy;;) {
+        set(x0, y0, colour);
+        if (x0 == x1 && y0 == y1) return;
+        const int twice = 2 * error;
+        if (twice >= dy) {
+            error += dy;
+            x0 += sx;
+        }
+        if (twice <= dx) {
+            error += dx;
+            y0 += sy;
+        }
+    }
+}
+
 int RgbImage::drawText(int x, int y, const std::string& text, Rgb colour, double size) {
     const std::string shown = drawable(text);
     Surface surface(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_.data()),

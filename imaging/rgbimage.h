@@ -26,6 +26,8 @@ public:
     void set(int x, int y, Rgb colour);
     void fillRect(int x, int y, int w, int h, Rgb colour);
     void outlineRect(int x, int y, int w, int h, Rgb colour);
+    // A line one pixel wide from (x0, y0) to (x1, y1), both ends included.
+    void drawLine(int x0, int y0, int x1, int y1, Rgb colour);
     // Text of `size` pixels to the em with the top of its capitals at y; bytes that are not
     // UTF-8 are drawn as U+FFFD. Returns the width drawn.
     int drawText(int x, int y, const std::string& text, Rgb colour, double size);

@@ -7,7 +7,7 @@
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/math/cubespace.h>
-#include <vocelle/math/trffunctions.h>
+#include <vocelle/math/gridmapping.h>
 #include <vocelle/volume/volume.h>
 
 #include <algorithm>
@@ -44,93 +44,16 @@ Span intersect(Span s, Span t) {
     return Span{std::max(s.first, t.first), std::min(s.last, t.last)};
 }
 
-// +1 when the table never decreases, -1 when it never increases, 0 otherwise (NaN included).
-int direction(const float* t) {
-    bool rising = true;
-    bool falling = true;
-    for (int k = 0; k + 1 < cubeSize; ++k) {
-        if (!(t[k] <= t[k + 1])) rising = false;
-        if (!(t[k] >= t[k + 1])) falling = false;
+// The least and greatest term of cube axis t of u over the voxels of r (not empty).
+void extremes(const GridAxis& u, int t, Span r, float& lo, float& hi) {
+    const float* v = u.table[t];
+    if (u.dir[t] != 0) {
+        lo = std::min(v[r.first], v[r.last]);
+        hi = std::max(v[r.first], v[r.last]);
+    } else {
+        lo = *std::min_element(v + r.first, v + r.last + 1);
+        hi = *std::max_element(v + r.first, v + r.last + 1);
     }
-    return rising ? 1 : (falling ? -1 : 0);
-}
-
-// One axis of the functional grid. Component i of the matrix-vector product for cube voxel
-// (x, y, z) is ((a[x] + b[y]) + c[z]) + d, with a[x] = m[i][0] * p[0] and so on: the same
-// products summed in the same order as multiplyMatrixVector, hence the same float. The centre
-// offset h is added afterwards, as the plain conversion does. Float addition never decreases
-// when one of its terms grows, and neither does the grid index: bounds found on the tables
-// therefore hold for the voxels, which is what makes every skip below exact.
-struct Axis {
-    float table[3][cubeSize]; // a, b and c: the terms of cube x, y and z
-    float d = 0.0f;
-    float h = 0.0f;
-    int n = 0;          // grid size along this axis
-    float upper = 0.0f; // the least float not below n + 2
-    float least[3] = {0, 0, 0};
-    float most[3] = {0, 0, 0};
-    int dir[3] = {0, 0, 0};
-
-    float value(float av, float bv, float cv) const {
-        float q = av + bv;
-        q = q + cv;
-        q = q + d;
-        return q + h;
-    }
-
-    // The grid index that Volume::nearest picks for coordinate q (halves rounded upward): -1
-    // below the grid (NaN included), n above it.
-    int index(float q) const {
-        const float s = q + 2.5f;
-        if (!(s >= 2.0f)) return -1;
-        if (!(s < upper)) return n;
-        return static_cast<int>(s) - 2;
-    }
-
-    // The same, with -1 for both sides of the grid; free of branches, so that a row of them
-    // vectorises. Out-of-grid values are replaced before the conversion, which therefore never
-    // overflows.
-    int cell(float q) const {
-        const float s = q + 2.5f;
-        const bool inside = (s >= 2.0f) & (s < upper);
-        const int i = static_cast<int>(inside ? s : 2.0f) - 2;
-        return inside ? i : -1;
-    }
-
-    bool finite() const {
-        for (const auto& t : table)
-            for (float v : t)
-                if (!std::isfinite(v)) return false;
-        return std::isfinite(d) && std::isfinite(h);
-    }
-
-    void measure() {
-        for (int t = 0; t < 3; ++t) {
-            least[t] = *std::min_element(table[t], table[t] + cubeSize);
-            most[t] = *std::max_element(table[t], table[t] + cubeSize);
-            dir[t] = direction(table[t]);
-        }
-    }
-
-    // The least and greatest term of cube axis t over the voxels of r (not empty).
-    void extremes(int t, Span r, float& lo, float& hi) const {
-        const float* v = table[t];
-        if (dir[t] != 0) {
-            lo = std::min(v[r.first], v[r.last]);
-            hi = std::max(v[r.first], v[r.last]);
-        } else {
-            lo = *std::min_element(v + r.first, v + r.last + 1);
-            hi = *std::max_element(v + r.first, v + r.last + 1);
-        }
-    }
-};
-
-// The float comparison s < upper says exactly what double(s) < n + 2 says in Volume::nearest.
-float leastFloatNotBelow(int n) {
-    const double bound = static_cast<double>(n) + 2.0;
-    float f = static_cast<float>(bound);
-    if (static_cast<double>(f) < bound) f = std::nextafter(f, INFINITY);
-    return f;
 }
 
 // Grid indices, inclusive, of the functional voxels a region marks.
@@ -314,13 +237,13 @@ struct Hints {
 
 // The voxels along cube axis t (0 x, 1 y, 2 z) within r[t] that can land in box when the other
 // two coordinates stay within their ranges in r.
-Span narrow(const Axis (&ax)[3], const Box& box, int t, const Span (&r)[3], Hints& hints) {
+Span narrow(const GridAxis (&ax)[3], const Box& box, int t, const Span (&r)[3], Hints& hints) {
     Span s = r[t];
     for (int i = 0; i < 3 && !s.empty(); ++i) {
-        const Axis& u = ax[i];
+        const GridAxis& u = ax[i];
         float lo[3], hi[3];
         for (int v = 0; v < 3; ++v)
-            if (v != t) u.extremes(v, r[v], lo[v], hi[v]);
+            if (v != t) extremes(u, v, r[v], lo[v], hi[v]);
         const float* tab = u.table[t];
         const auto key = [&](int k, const float(&with)[3]) {
             float p[3] = {with[0], with[1], with[2]};
@@ -381,15 +304,15 @@ class Scan {
   public:
     // labels: the set number of every functional voxel, followed by one 0 that stands for every
     // place outside the grid.
-    Scan(const Axis (&axes)[3], const uint32_t* labels, std::vector<KeptRun>& kept)
+    Scan(const GridAxis (&axes)[3], const uint32_t* labels, std::vector<KeptRun>& kept)
         : ax_(axes), labels_(labels), kept_(kept),
           outside_(static_cast<int>(static_cast<long long>(axes[0].n) * axes[1].n * axes[2].n)) {}
 
     // Cube voxels x0..x1 of row (y, z), each of which is known to land in the grid.
     void inGrid(int y, int z, int x0, int x1) {
-        const Axis& u = ax_[0];
-        const Axis& v = ax_[1];
-        const Axis& w = ax_[2];
+        const GridAxis& u = ax_[0];
+        const GridAxis& v = ax_[1];
+        const GridAxis& w = ax_[2];
         const float ub = u.table[1][y], uc = u.table[2][z];
         const float vb = v.table[1][y], vc = v.table[2][z];
         const float wb = w.table[1][y], wc = w.table[2][z];
@@ -397,9 +320,9 @@ class Scan {
         const int nx = u.n, nxy = u.n * v.n, shift = 2 * nxy + 2 * nx + 2;
         int* const at = at_;
         for (int x = x0; x <= x1; ++x) {
-            const int i = static_cast<int>(u.value(u.table[0][x], ub, uc) + 2.5f);
-            const int j = static_cast<int>(v.value(v.table[0][x], vb, vc) + 2.5f);
-            const int k = static_cast<int>(w.value(w.table[0][x], wb, wc) + 2.5f);
+            const int i = u.indexPlus2(u.value(u.table[0][x], ub, uc));
+            const int j = v.indexPlus2(v.value(v.table[0][x], vb, vc));
+            const int k = w.indexPlus2(w.value(w.table[0][x], wb, wc));
             at[x] = k * nxy + j * nx + i - shift;
         }
         record(y, z, x0, x1);
@@ -407,9 +330,9 @@ class Scan {
 
     // The same for voxels that may land anywhere.
     void anywhere(int y, int z, int x0, int x1) {
-        const Axis& u = ax_[0];
-        const Axis& v = ax_[1];
-        const Axis& w = ax_[2];
+        const GridAxis& u = ax_[0];
+        const GridAxis& v = ax_[1];
+        const GridAxis& w = ax_[2];
         const float ub = u.table[1][y], uc = u.table[2][z];
         const float vb = v.table[1][y], vc = v.table[2][z];
         const float wb = w.table[1][y], wc = w.table[2][z];
@@ -439,7 +362,7 @@ class Scan {
         if (set != 0) kept_.push_back(KeptRun{row, uint8_t(first), uint8_t(x1), set});
     }
 
-    const Axis (&ax_)[3];
+    const GridAxis (&ax_)[3];
     const uint32_t* labels_;
     std::vector<KeptRun>& kept_;
     int outside_;
@@ -460,10 +383,10 @@ struct Tracked {
 // grid axes are taken in `order`, the one that moves most along a cube row first: the others
 // move little over what is left, and when both ends of it lie within the box on such an axis,
 // so does all of it.
-Span runOf(const Axis (&ax)[3], const int (&order)[3], Tracked& t, int y, int z) {
+Span runOf(const GridAxis (&ax)[3], const int (&order)[3], Tracked& t, int y, int z) {
     Span s = t.columns;
     for (int i : order) {
-        const Axis& u = ax[i];
+        const GridAxis& u = ax[i];
         const float by = u.table[1][y], cz = u.table[2][z];
         const auto key = [&](int x) { return u.index(u.value(u.table[0][x], by, cz)); };
         const int lo = t.box.lo[i], hi = t.box.hi[i];
@@ -480,7 +403,7 @@ Span runOf(const Axis (&ax)[3], const int (&order)[3], Tracked& t, int y, int z)
 // Every cube voxel that can land in a box, visited once, in scan order. When every x term is
 // monotone only the exact parts of rows that land in boxes are visited; otherwise every row a
 // box can reach is visited whole.
-void scanBoxes(const Axis (&ax)[3], const std::vector<Box>& boxes, Scan& scan) {
+void scanBoxes(const GridAxis (&ax)[3], const std::vector<Box>& boxes, Scan& scan) {
     const bool runsExact = ax[0].dir[0] != 0 && ax[1].dir[0] != 0 && ax[2].dir[0] != 0;
     int order[3] = {0, 1, 2};
     const auto spread = [&](int i) { return ax[i].most[0] - ax[i].least[0]; };
@@ -625,9 +548,6 @@ glm::tvec3<int> voiColour(long long index) { return voiColours[index % 6]; }
 
 VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa, const TRF& acpc,
                     const TAL& tal, ConversionStats* stats) {
-    float m[4][4];
-    createVMR2FMRmatrix(fmr, ia, fa, acpc, m);
-
     VOI result;
     ConversionStats done;
 
@@ -639,9 +559,9 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
     if (!Volume<float>::validDimensions(glm::tvec3<int>(nx, ny, nz)))
         throw std::bad_array_new_length();
 
-    // The two tests differ on purpose: landmarks are applied only from FileVersion 1 on, while
-    // any TAL that was read at all switches the output to Talairach coordinates.
-    const bool mapFromTalairach = tal.FileVersion.value() > 0;
+    // The two tests differ on purpose: landmarks are applied only from FileVersion 1 on (the
+    // mapping's test), while any TAL that was read at all switches the output to Talairach
+    // coordinates.
     const bool talairachOutput = !countsAsAbsent(tal);
 
     // Only stored entries are converted, even if NrOfTCPlots claims more.
@@ -657,31 +577,9 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
 
         const long long cells = static_cast<long long>(nx) * ny * nz;
         if (cells > 0) {
-            // p for cube coordinate t on each axis: untal works on each axis alone.
-            float centred[3][cubeSize];
-            for (int t = 0; t < cubeSize; ++t) {
-                float p[4] = {static_cast<float>(t), static_cast<float>(t), static_cast<float>(t),
-                              1.0f};
-                if (mapFromTalairach) untal(p, tal);
-                for (int i = 0; i < 3; ++i)
-                    centred[i][t] = p[i] + cubeCentring;
-            }
-            // Integer subtraction first, then the conversion to float.
-            const int sizes[3] = {nx, ny, nz};
-            Axis axes[3];
-            bool finite = true;
-            for (int i = 0; i < 3; ++i) {
-                Axis& u = axes[i];
-                for (int c = 0; c < 3; ++c)
-                    for (int t = 0; t < cubeSize; ++t)
-                        u.table[c][t] = m[i][c] * centred[c][t];
-                u.d = m[i][3] * 1.0f;
-                u.h = static_cast<float>(sizes[i] - 1) * 0.5f;
-                u.n = sizes[i];
-                u.upper = leastFloatNotBelow(sizes[i]);
-                finite = finite && u.finite();
-                u.measure();
-            }
+            const GridMapping mapping(fmr, ia, fa, acpc, tal);
+            const GridAxis(&axes)[3] = mapping.axes();
+            const bool finite = mapping.finite();
 
             Labels labels(static_cast<uint32_t*>(
                 std::calloc(static_cast<size_t>(cells) + 1, sizeof(uint32_t))));
@@ -717,7 +615,7 @@ VOI convertROIToVOI(const ROI& roi, const FMR& fmr, const TRF& ia, const TRF& fa
                         scan.anywhere(y, z, 0, cubeSize - 1);
             } else {
                 bool monotone = true;
-                for (const Axis& u : axes)
+                for (const GridAxis& u : axes)
                     monotone = monotone && u.dir[0] && u.dir[1] && u.dir[2];
                 done.path = monotone ? ConversionStats::Pruned : ConversionStats::Partial;
                 scanBoxes(axes, boxes, scan);

@@ -9,7 +9,8 @@
 //   that contain it, and the pass records runs of cube voxels that land in one set; the entries'
 //   voxel lists are then sized from those runs and filled once, each in scan order;
 // - untal and the matrix products m[i][j] * p[j] depend on one cube axis each and are
-//   tabulated per axis, then summed in the order of the matrix-vector product;
+//   tabulated per axis, then summed in the order of the matrix-vector product (GridMapping,
+//   which everything else that carries cube voxels into a run's grid uses too);
 // - only the parts of cube rows that can land in a bounding box of marked functional voxels are
 //   visited (boxes of tiles of the grid, joined where that keeps them nearly full, whatever
 //   region the voxels belong to). Planes and rows are narrowed per box, and where a row enters

@@ -1,18 +1,17 @@
 #include <vocelle/plugin/conversionrun.h>
 
+#include <vocelle/formats/documentchecks.h>
 #include <vocelle/formats/fileversion.h>
 #include <vocelle/formats/myFMR.h>
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
 #include <vocelle/formats/myVOI.h>
-#include <vocelle/math/trffunctions.h>
 #include <vocelle/plugin/logtexts.h>
 #include <vocelle/plugin/tarnlog.h>
 #include <vocelle/text/stringmanipulation.h>
 
 #include <exception>
-#include <utility>
 
 namespace vocelle {
 
@@ -20,48 +19,6 @@ namespace {
 
 // Only a regular file counts: a device or a pipe named in the list would hang the run.
 bool canOpen(const std::string& name) { return !name.empty() && isRegularFile(name) && fileExists(name); }
-
-// The documents are checked before they feed the conversion: a damaged one would give a VOI
-// that looks right and is not. Each refusal names the file and what is wrong with it.
-void refuseIf(bool wrong, const std::string& what, const std::string& path) {
-    if (wrong) throw FaultError({what, path});
-}
-
-void checkReadCompletely(const Fault& readFault) {
-    if (!readFault.empty()) throw FaultError(readFault);
-}
-
-// Set, and above zero (NaN is not).
-template <typename T> bool positive(const Line<T>& line) {
-    return line.isSet() && line.value() > T(0);
-}
-
-// The grid and voxel size the mapping divides by and scales with. The position section may be
-// missing: older files have none.
-void checkScanGeometry(const FMR& fmr) {
-    const std::pair<const char*, bool> values[] = {
-        {"ResolutionX", positive(fmr.ResolutionX)},
-        {"ResolutionY", positive(fmr.ResolutionY)},
-        {"NrOfSlices", positive(fmr.NrOfSlices)},
-        {"InplaneResolutionX", positive(fmr.InplaneResolutionX)},
-        {"InplaneResolutionY", positive(fmr.InplaneResolutionY)},
-        {"SliceThickness", positive(fmr.SliceThickness)},
-        // A gap may be negative (overlapping slices), but not so much that slices stop advancing.
-        {"slice distance (SliceThickness + SliceGap)", sliceDistance(fmr) > 0.0f}};
-    for (const auto& [key, isPositive] : values)
-        refuseIf(!isPositive, std::string("FMR has no positive ") + key, fmr.fileName);
-}
-
-// The initial alignment is always used; the fine alignment and the AC-PC transformation only
-// when they have a FileVersion, and then their matrix too, or the identity would stand in for it.
-void checkTransformations(const TRF& ia, const TRF& fa, const TRF& acpc) {
-    refuseIf(!ia.hasMatrix(), "Initial alignment has no matrix", ia.fileName);
-    refuseIf(!positive(ia.ToVMRVoxelRes), "Initial alignment has no positive ToVMRVoxelRes",
-             ia.fileName);
-    refuseIf(!countsAsAbsent(fa) && !fa.hasMatrix(), "Fine alignment has no matrix", fa.fileName);
-    refuseIf(!countsAsAbsent(acpc) && !acpc.hasMatrix(), "AC-PC transformation has no matrix",
-             acpc.fileName);
-}
 
 void logConversionFailure(const ConversionJob& job, const char* reason) {
     logger.clear();

@@ -18,6 +18,8 @@ struct ConversionJob {
     // Where the VOI goes when not beside the ROI file (vocelle convert -o); a job list leaves it
     // empty.
     std::string voiName{};
+    // The run's design (a line ending "sdm"), for vocelle glm; the conversion does not use it.
+    std::string sdmName{};
 };
 
 // Runs one job and logs its outcome. Never throws.

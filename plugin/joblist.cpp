@@ -20,6 +20,7 @@ const JobFile jobFiles[] = {
     {"roi", &ConversionJob::roiName},          {"fmr", &ConversionJob::fmrName},
     {"IA.trf", &ConversionJob::iaTrfName},     {"FA.trf", &ConversionJob::faTrfName},
     {"ACPC.trf", &ConversionJob::acpcTrfName}, {"tal", &ConversionJob::talName},
+    {"sdm", &ConversionJob::sdmName},
 };
 const JobFile* const roiFile = &jobFiles[0];
 

@@ -19,7 +19,8 @@ enum class JobListEnd {
 constexpr std::size_t maxJobListLineLength = 65536;
 
 // Lines are told apart by their ending: an ROI line opens a job, fmr, IA.trf, FA.trf, ACPC.trf and
-// tal lines name its other files, and every other line is passed over.
+// tal lines name its other files, an sdm line its design (which only vocelle glm reads), and
+// every other line is passed over.
 bool isRoiLine(const std::string& line);
 bool namesAJobFile(const std::string& line);
 

@@ -12,6 +12,8 @@ fi
 # label images (nibabel and Pillow check them); Debian packages and the host's manual page.
 packages+=(libcli11-dev libpng-dev libcairo2-dev libfontconfig-dev fonts-dejavu-core pkg-config zlib1g-dev
            libnifti2-dev python3-nibabel python3-pil dpkg-dev help2man)
+# Measuring regions: least squares (Eigen), Student's t (Boost.Math); numpy and scipy check the fit.
+packages+=(libeigen3-dev libboost-dev python3-numpy python3-scipy)
 # The README's scale-out recipes run in the suite: a one-node Slurm cluster and GNU parallel.
 packages+=(slurm-wlm munge parallel)
 

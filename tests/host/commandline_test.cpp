@@ -24,7 +24,10 @@ TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
           "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
           "convert --roi r x", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
           "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi",
-          "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi"}) {
+          "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi",
+          "timecourse a.roi", "glm a.roi f.fmr", "glm --list j a.roi", "glm --list j --plot p.png",
+          "glm a.roi f.fmr --sdm d.sdm --voi v.voi", "glm a.roi f.fmr --sdm d.sdm --contrast c=1,x",
+          "glm --list j --contrast =1", "glm --list j --jobs 0"}) {
         const ParsedArguments parsed = parse(line);
         EXPECT_EQ(parsed.command, nullptr) << line;
         EXPECT_NE(parsed.error, "") << line;
@@ -53,6 +56,9 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
     EXPECT_EQ(files("export-nifti v.voi -o out.nii"), "v.voi|out.nii|out.tsv|");
     EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.voi|");
     EXPECT_EQ(files("split j.txt 2 -o p --sbatch"), "j.txt|p/j.1.txt|p/j.2.txt|p/split.manifest|p/j.sbatch|");
+    EXPECT_EQ(files("timecourse a.voi f.fmr --ia i --fa f2 --acpc c --tal t -o o.tsv"),
+              "a.voi|f.fmr|i|f2|c|t|o.tsv|");
+    EXPECT_EQ(files("glm --list j --voi v.voi --contrast c=1,-1 -o s.tsv"), "|||||||j|v.voi|s.tsv||");
     parse("info --host-version 2.10.7");
     EXPECT_EQ(std::vector<int>(session.settings.version, session.settings.version + 3),
               (std::vector<int>{2, 10, 7}));

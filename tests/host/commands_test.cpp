@@ -84,7 +84,15 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"stats", "mirrored.voi"}, "LeftRightConvention -1 is not 1, the only convention known: mirrored.voi"},
         {{"export-nifti", "mirrored.voi"}, "LeftRightConvention -1"}, {{"preview", "mirrored.voi"}, "-1"},
         {{"split", "sample.voi", "2"}, "holds no job (no line ends in roi), so there is nothing to split: sample.voi"},
-        {{"gather", "fmr"}, "no split manifest (split.manifest, written by vocelle split) in the folder: fmr"}};
+        {{"gather", "fmr"}, "no split manifest (split.manifest, written by vocelle split) in the folder: fmr"},
+        {{"timecourse", "sample.roi", "fmr/run1.fmr", "--acpc", "acpc.trf"},
+         "An ROI is measured in its own run: no alignment files are taken: sample.roi"},
+        {{"timecourse", "sample.voi", "fmr/run1.fmr"},
+         "A VOI needs the initial and fine alignment and the AC-PC file: sample.voi"},
+        {{"glm", "sample.roi", "fmr/run1.fmr", "--sdm", "sample.sdm"},
+         "region 1 has voxel 10 20 3 outside the functional grid: sample.roi"},
+        {{"glm", "--list", "fmr/run1.fmr"},
+         "The job list names no job with a design (a line ending \"sdm\"): fmr/run1.fmr"}};
     for (const auto& [arguments, named] : refusals) {
         const HostRun result = runHostHere(arguments, dir.path());
         EXPECT_EQ(result.status, 2) << named;

@@ -20,17 +20,18 @@ step("configure the consumer" ${CMAKE_COMMAND} -S ${CONSUMER_DIR} -B ${WORK_DIR}
 step("build the consumer" ${CMAKE_COMMAND} --build ${WORK_DIR}/build)
 step("run the consumer" ${WORK_DIR}/build/consumer ${WORK_DIR}/made.voi)
 step("run the imaging consumer" ${WORK_DIR}/build/imaging_consumer ${WORK_DIR})
+step("run the analysis consumer" ${WORK_DIR}/build/analysis_consumer)
 # Only public headers are installed.
 foreach(_internal formats/binaryio.h formats/voxelentries.h text/keyscan.h imaging/niftifile.h)
     if(EXISTS ${WORK_DIR}/prefix/include/vocelle/${_internal})
         message(FATAL_ERROR "the internal header ${_internal} was installed")
     endif()
 endforeach()
-# The core alone configures without the imaging library's and the host's dependencies, and
-# without install rules.
+# The core alone configures without the imaging and analysis libraries' and the host's
+# dependencies, and without install rules.
 step("configure the core alone" ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${WORK_DIR}/core
      -DVOCELLE_BUILD_IMAGING=OFF -DVOCELLE_BUILD_HOST=OFF -DVOCELLE_INSTALL=OFF)
-file(STRINGS ${WORK_DIR}/core/CMakeCache.txt _found REGEX "^(CLI11|PNG|ZLIB|CAIRO|NIFTI|PKG_CONFIG)[A-Za-z0-9_]*:")
+file(STRINGS ${WORK_DIR}/core/CMakeCache.txt _found REGEX "^(CLI11|PNG|ZLIB|CAIRO|NIFTI|PKG_CONFIG|Eigen3|Boost)[A-Za-z0-9_]*:")
 if(_found OR EXISTS ${WORK_DIR}/core/CPackConfig.cmake)
     message(FATAL_ERROR "the core alone looked for ${_found} or packaged itself")
 endif()
