@@ -40,6 +40,11 @@ std::string sbatchQuoted(const std::string& text) {
 
 } // namespace
 
+std::string slurmScriptPath(const std::string& listPath, const std::string& folder) {
+    const fs::path first = absolute(jobListPartName(listPath, 1, folder));
+    return (first.parent_path() / (removeExtension(getFileName(listPath)) + ".sbatch")).string();
+}
+
 SlurmScript makeSlurmScript(const std::string& listPath, int parts, const std::string& folder,
                             const std::string& program) {
     const std::string first = absolute(jobListPartName(listPath, 1, folder));
@@ -52,7 +57,7 @@ SlurmScript makeSlurmScript(const std::string& listPath, int parts, const std::s
     const std::string stem = first.substr(0, first.size() - extension.size() - 1);
     const fs::path partFolder = fs::path(first).parent_path();
     const std::string name = removeExtension(getFileName(listPath));
-    const std::string script = (partFolder / (name + ".sbatch")).string();
+    const std::string script = slurmScriptPath(listPath, folder);
 
     std::ostringstream text;
     text << "#!/bin/bash\n"

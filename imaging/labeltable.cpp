@@ -37,7 +37,7 @@ public:
     [[noreturn]] void fail(const std::string& problem) const {
         throw FaultError({problem, path_, "line " + std::to_string(line_)});
     }
-    bool next(std::ifstream& in, std::string& text) {
+    bool next(std::istream& in, std::string& text) {
         if (!std::getline(in, text)) return false;
         ++line_;
         if (!text.empty() && text.back() == '\r') text.pop_back();
@@ -54,7 +54,7 @@ private:
     std::set<long long> seen_;
 };
 
-void readTsv(const std::string& path, std::ifstream& in, std::vector<LabelEntry>& entries) {
+void readTsv(const std::string& path, std::istream& in, std::vector<LabelEntry>& entries) {
     TableReader reader(path);
     std::string text;
     if (!reader.next(in, text)) reader.fail("no header line");
@@ -126,6 +126,12 @@ bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, s
         return true;
     }
     return false;
+}
+
+void readLabelTableText(const std::string& text, const std::string& source,
+                        std::vector<LabelEntry>& entries) {
+    std::istringstream in(text);
+    readTsv(source, in, entries);
 }
 
 } // namespace vocelle

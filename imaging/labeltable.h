@@ -11,6 +11,9 @@
 
 namespace vocelle {
 
+// The start of the header line of export-nifti's table.
+constexpr const char* labelTableHeader = "index\tname\tcolor";
+
 struct LabelEntry {
     long long index = 0;
     std::string name;
@@ -28,5 +31,10 @@ std::string tableText(const std::string& name);
 // neither exists. Throws std::runtime_error naming the table and line for a row it cannot read
 // or a label given twice.
 bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath);
+
+// Reads a table in export-nifti's layout from text (the table an image carries inside); errors
+// name `source`.
+void readLabelTableText(const std::string& text, const std::string& source,
+                        std::vector<LabelEntry>& entries);
 
 } // namespace vocelle

@@ -3,6 +3,7 @@
 
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/plugindriver.h>
 #include <vocelle/plugin/TarnPluginInterface.h>
 #include <vocelle/plugin/conversionrun.h>
@@ -41,13 +42,15 @@ ConversionJob jobOf(const ConvertOptions& options) {
 CommandFiles files(const ConvertOptions& options) {
     const ConversionJob job = jobOf(options);
     return {{job.roiName, job.fmrName, job.iaTrfName, job.faTrfName, job.acpcTrfName, job.talName},
-            {voiFileName(job)}};
+            {Output(voiFileName(job), FileKind::Voi)}};
 }
 
 // The job's log reaches this host's hxLogText, found by name as the plug-in finds it.
 int execute(const ConvertOptions& options) {
     if (!InitHXAccess()) return startFailed("cannot bind the host functions for the conversion");
-    runConversion(jobOf(options));
+    ConversionJob job = jobOf(options);
+    job.voiName = outputPath(job.voiName);
+    runConversion(job);
     // The log stream outlives main; what it would send while the process ends is not this job's.
     tarn::hxLogText = nullptr;
     return summedUp();

@@ -2,6 +2,7 @@
 
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/runreport.h>
 #include <vocelle/host/session.h>
 #include <vocelle/text/safesave.h>
@@ -30,9 +31,6 @@ void declare(CLI::App& command, GatherOptions& options) {
                "Write the reports' rows, in part order, as one report.");
 }
 
-CommandFiles files(const GatherOptions& options) {
-    return {{options.folder}, {options.output}};
-}
 
 // Lines of a report; false when it is not one.
 bool reportRows(const std::string& text, std::vector<std::vector<std::string>>& rows) {
@@ -69,6 +67,17 @@ std::map<std::pair<std::string, long>, Part> partsIn(const std::string& folder) 
     if (error) throw FaultError({"cannot read the folder", folder, "", error.value()});
     if (parts.empty()) throw FaultError({"no job list parts or run reports in the folder", folder});
     return parts;
+}
+
+CommandFiles files(const GatherOptions& options) {
+    CommandFiles files{{options.folder}, {Output(options.output, FileKind::Tsv)}};
+    try {
+        for (const auto& [key, part] : partsIn(options.folder))
+            files.inputs.insert(files.inputs.end(), {part.list, part.report});
+    } catch (const FaultError&) {
+        // An unreadable folder is reported when the command runs.
+    }
+    return files;
 }
 
 void warn(const std::string& message) {
@@ -112,7 +121,7 @@ int execute(const GatherOptions& options) {
     std::printf("%d converted, %d not converted\n", converted, notConverted);
     std::fflush(stdout);
     if (!options.output.empty())
-        saveReplacing(options.output, [&](std::ostream& out) { out << table; });
+        saveReplacing(outputPath(options.output), [&](std::ostream& out) { out << table; });
     if (!complete) return 2;
     return notConverted > 0 ? 1 : 0;
 }

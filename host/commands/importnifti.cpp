@@ -3,6 +3,7 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/niftiexport.h>
 #include <vocelle/imaging/niftiimport.h>
 
@@ -35,7 +36,9 @@ std::string outputOf(const ImportOptions& options) {
 }
 
 CommandFiles files(const ImportOptions& options) {
-    return {{options.image}, {outputOf(options)}};
+    const std::string stem = niftiStem(options.image);
+    return {{options.image, stem.empty() ? stem : stem + ".tsv", stem.empty() ? stem : stem + ".lut"},
+            {Output(outputOf(options), FileKind::Voi)}};
 }
 
 int execute(const ImportOptions& options) {
@@ -51,7 +54,12 @@ int execute(const ImportOptions& options) {
                      "vocelle: %lld labelled voxels of %s lie outside the cube and are left out\n",
                      report.outside, options.image.c_str());
     const std::string output = outputOf(options);
-    voi.SaveAs(output);
+    if (!report.differingTable.empty())
+        std::fprintf(stderr,
+                     "vocelle: %s differs from the label table inside %s, which gives the names "
+                     "and colours\n",
+                     report.differingTable.c_str(), options.image.c_str());
+    voi.SaveAs(outputPath(output));
     long long voxels = 0;
     for (const single_VOI& entry : voi.vois)
         voxels += static_cast<long long>(entry.voxels.size());

@@ -20,7 +20,8 @@ CommandFiles files(const InfoOptions&) {
 
 int execute(const InfoOptions&) {
     openTranscript();
-    return drivePlugin(Drive::InfoOnly);
+    const int status = drivePlugin(Drive::InfoOnly);
+    return closeTranscript() ? status : 2;
 }
 
 const ExitStatuses statuses = {

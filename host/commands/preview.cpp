@@ -3,6 +3,7 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/preview.h>
 #include <vocelle/imaging/underlay.h>
 #include <vocelle/text/safesave.h>
@@ -34,7 +35,7 @@ std::string outputOf(const PreviewOptions& options) {
 }
 
 CommandFiles files(const PreviewOptions& options) {
-    return {{options.voi, options.underlay}, {outputOf(options)}};
+    return {{options.voi, options.underlay}, {Output(outputOf(options), FileKind::Png)}};
 }
 
 int execute(const PreviewOptions& options) {
@@ -52,7 +53,7 @@ int execute(const PreviewOptions& options) {
     const Preview preview = renderPreview(voi, title, underlay.get());
     const std::string png = encodePng(preview.image);
     saveReplacing(
-        output, [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
+        outputPath(output), [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
         faulttext::createFile, std::ios::binary);
     if (preview.outside > 0)
         std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the cube and are not drawn\n",

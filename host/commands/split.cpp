@@ -44,6 +44,8 @@ CommandFiles files(const SplitOptions& options) {
     CommandFiles files{{options.jobList}, {}};
     for (int part = 1; part <= options.parts; ++part)
         files.outputs.push_back(jobListPartName(options.jobList, part, options.folder));
+    if (options.sbatch) files.outputs.push_back(slurmScriptPath(options.jobList, options.folder));
+    if (!options.folder.empty()) files.madeFolders.push_back(options.folder);
     return files;
 }
 

@@ -8,6 +8,7 @@
 #include "tests/text/scratchdir.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -201,46 +202,69 @@ TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
               "converted\n2");
 }
 
-// Saving keeps the promises of a plain save, run as nobody: a file the user may not write is
-// refused and kept, a writable file in a folder the user may not write to is written in place, a
-// name as long as the file system takes is saved. Shown with the NIfTI export, which saves an
-// image and a label table; no temporary stays behind.
-TEST(Host, SavesWhereAPlainSaveWould) {
+// A save replaces a file whole or not at all, run as nobody: it is refused where the new file
+// could not be the old one's faithful replacement (a file the user may not write, a folder that
+// takes no new file, another user's file, in a sticky folder too), and the old file stays. A file
+// of the user's own keeps its mode; another hard link keeps the old content; a name as long as
+// the file system takes is saved. Shown with the NIfTI export (an image and a label table); no
+// temporary stays behind.
+TEST(Host, ReplacesWholeOrRefusesSayingWhy) {
     if (runProgram({"setpriv", "--reuid=65534", "true"}, ".").status != 0)
         GTEST_SKIP() << "cannot run as nobody";
     const ScratchDir dir;
     fs::permissions(dir.path(), fs::perms::all);
     fs::copy_file(data + "/sample.voi", dir.file("v.voi"));
+    const std::string folderRule = "its folder takes no new file", ownerRule = "another user";
     const struct {
         std::string name;
-        fs::perms folder, file; // none: no file there before
-        bool refused;
-    } saves[] = {{"locked/v", fs::perms::all, fs::perms::others_read, true},
-                 {"closed/v", fs::perms::owner_all | fs::perms::others_exec, fs::perms::all, false},
-                 {"long/" + std::string(246, 'n'), fs::perms::all, fs::perms::none, false}};
+        unsigned folder, file; // modes; file 0: none there before
+        bool ours, linked;     // the old file is nobody's; it has a second name
+        std::string refusal;   // empty: saved
+    } saves[] = {{"locked/x", 0777, 0644, false, false, "Permission denied"},
+                 {"closed/x", 0755, 0666, false, false, folderRule},
+                 {"sticky/x", 01777, 0666, false, false, ownerRule},
+                 {"shared/x", 0777, 0666, false, false, ownerRule},
+                 {"own/x", 01777, 0640, true, false, ""},
+                 {"linked/x", 0777, 0644, true, true, ""},
+                 {"long/" + std::string(246, 'n'), 0777, 0, false, false, ""}};
     for (const auto& save : saves) {
         const fs::path image = dir.path() / (save.name + ".nii"), folder = image.parent_path();
         fs::create_directory(folder);
         for (const auto& file : {image, fs::path(image).replace_extension(".tsv")})
-            if (save.file != fs::perms::none) {
+            if (save.file != 0) {
                 writeAll(file.string(), "old");
-                fs::permissions(file, save.file);
+                fs::permissions(file, fs::perms(save.file));
+                if (save.ours) ::chown(file.c_str(), 65534, 65534);
             }
-        fs::permissions(folder, save.folder);
+        if (save.linked) fs::create_hard_link(image, folder / "other.nii");
+        fs::permissions(folder, fs::perms(save.folder));
         const ProgramRun run =
             runProgram({"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
                         binDir + "/vocelle", "export-nifti", "v.voi", "-o", image.string()},
                        dir.path());
         const auto files = filesBelow(folder);
-        ASSERT_EQ(files.size(), 2u) << save.name;
-        const std::string& table = files.rbegin()->second;
-        EXPECT_EQ(run.status, save.refused ? 2 : 0) << run.err;
-        if (save.refused)
-            EXPECT_EQ(run.err + files.begin()->second + table,
-                      "vocelle: Cannot Create file: " + image.string() + ": Permission denied\noldold");
-        else
-            EXPECT_TRUE(files.begin()->second.size() == 352 + (1 << 24) &&
-                        table.compare(0, 6, "index\t") == 0);
+        ASSERT_EQ(files.size(), save.linked ? 3u : 2u) << save.name;
+        const std::string &written = files.at(image.filename().string()),
+                          &table = files.rbegin()->second;
+        if (!save.refusal.empty()) {
+            EXPECT_EQ(run.status, 2) << save.name;
+            EXPECT_TRUE(run.err.rfind("vocelle: Cannot Create file: " + image.string(), 0) == 0 &&
+                        run.err.find(save.refusal) != std::string::npos)
+                << run.err;
+            EXPECT_EQ(written + table, "oldold") << save.name;
+            continue;
+        }
+        EXPECT_EQ(run.status, 0) << save.name << run.err;
+        EXPECT_TRUE(written.size() > (1u << 24) && table.compare(0, 6, "index\t") == 0) << save.name;
+        if (save.linked) {
+            EXPECT_EQ(files.at("other.nii"), "old");
+        }
+        struct stat info {};
+        ::stat(image.c_str(), &info);
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        EXPECT_EQ(info.st_mode & 07777, save.file == 0 ? 0666u & ~mask : save.file) << save.name;
+        EXPECT_EQ(info.st_uid, 65534u);
     }
 }
 

@@ -40,9 +40,11 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
         EXPECT_NE(parsed.command, nullptr) << line << ": " << parsed.error;
         std::string named;
         if (parsed.parsed == nullptr) return named;
-        for (const auto& list : {parsed.parsed->files().inputs, parsed.parsed->files().outputs})
-            for (const std::string& file : list)
-                named += file + "|";
+        const CommandFiles files = parsed.parsed->files();
+        for (const std::string& file : files.inputs)
+            named += file + "|";
+        for (const Output& file : files.outputs)
+            named += file.path + "|";
         return named + session.settings.pluginPath;
     };
     for (const char* line : {"--plugin p.so --transcript t run --report=r list",
@@ -51,7 +53,7 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
     EXPECT_EQ(files("convert --roi a.roi --fmr f --ia i --fa f2 --acpc c"),
               "a.roi|f|i|f2|c||a_ACPC_.voi|");
     EXPECT_EQ(files("export-nifti v.voi -o out.nii"), "v.voi|out.nii|out.tsv|");
-    EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.voi|");
+    EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.tsv|atlas.lut|atlas.voi|");
     EXPECT_EQ(files("split j.txt 2 -o p"), "j.txt|p/j.1.txt|p/j.2.txt|");
     parse("info --host-version 2.10.7");
     EXPECT_EQ(std::vector<int>(session.settings.version, session.settings.version + 3),
