@@ -1,5 +1,6 @@
 #include <vocelle/host/filecheck.h>
 
+#include <vocelle/formats/myFMR.h>
 #include <vocelle/host/session.h>
 #include <vocelle/text/fault.h>
 #include <vocelle/text/safesave.h>
@@ -144,6 +145,17 @@ void checkCommandFiles(const CommandFiles& files) {
                 refuse("the run would write the VOI " + voi.name + " over the input", input.name);
     for (const std::string& output : outputNames)
         if (output != "-" && !inMadeFolder(output, files.madeFolders)) checkSavable(output);
+}
+
+std::vector<std::string> jobInputs(const ConversionJob& job) {
+    std::string stc;
+    // A pipe or device named as the FMR is not read here: it could block.
+    if (isRegularFile(job.fmrName)) try {
+            stc = FMR(job.fmrName, false).stcFileName();
+        } catch (const std::exception&) {
+            // Refused when the job runs.
+        }
+    return {job.roiName, job.fmrName, stc, job.iaTrfName, job.faTrfName, job.acpcTrfName, job.talName};
 }
 
 std::string outputPath(const std::string& path) {

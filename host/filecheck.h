@@ -3,8 +3,11 @@
 // build tool refuses a rule whose output is its own input.
 
 #include <vocelle/host/command.h>
+#include <vocelle/plugin/conversionrun.h>
+#include <vocelle/text/fault.h>
 
 #include <string>
+#include <vector>
 
 namespace vocelle {
 
@@ -16,6 +19,17 @@ namespace vocelle {
 // and an output that could not be saved now (the reason the save would give), unless it lies in
 // a folder the command makes.
 void checkCommandFiles(const CommandFiles& files);
+
+// The files a conversion job reads: its documents and the STC file its FMR names.
+std::vector<std::string> jobInputs(const ConversionJob& job);
+
+// A document read to its end: one that its reader could read only partly is refused, with its
+// fault, so no result is made from part of it.
+template <typename Document> Document wholeDocument(const std::string& path) {
+    Document document(path);
+    if (!document.readFault.empty()) throw FaultError(document.readFault);
+    return document;
+}
 
 // The path a command saves an output to: `-` stands for standard output.
 std::string outputPath(const std::string& path);

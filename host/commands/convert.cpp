@@ -24,7 +24,7 @@ void declare(CLI::App& command, ConvertOptions& options) {
     declareAlignment(command, options.alignment, true);
     fileOption(command, "-o,--output", options.output, "OUT.voi",
                "The VOI file (default: where the run would write it, beside the ROI file, ending "
-               "\"_TAL_.voi\" with --tal, \"_ACPC_.voi\" without).");
+               "\"_TAL_.voi\" with --tal, \"_ACPC_.voi\" without; - for standard output).");
 }
 
 ConversionJob jobOf(const ConvertOptions& options) {
@@ -41,8 +41,7 @@ ConversionJob jobOf(const ConvertOptions& options) {
 
 CommandFiles files(const ConvertOptions& options) {
     const ConversionJob job = jobOf(options);
-    return {{job.roiName, job.fmrName, job.iaTrfName, job.faTrfName, job.acpcTrfName, job.talName},
-            {Output(voiFileName(job), FileKind::Voi)}};
+    return {jobInputs(job), {Output(voiFileName(job), FileKind::Voi)}};
 }
 
 // The job's log reaches this host's hxLogText, found by name as the plug-in finds it.
@@ -59,7 +58,7 @@ int execute(const ConvertOptions& options) {
 const ExitStatuses statuses = {
     {0, "the job was converted"},
     {1, "it was not: a file is missing or a document is damaged (the log says which)"},
-    {2, "the command line was wrong"}};
+    {2, "the command line was wrong, or the VOI would replace an input or cannot be written"}};
 
 } // namespace
 

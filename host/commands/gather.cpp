@@ -28,7 +28,7 @@ struct GatherOptions {
 void declare(CLI::App& command, GatherOptions& options) {
     command.add_option("FOLDER", options.folder, "The folder of the parts.")->required();
     fileOption(command, "-o,--output", options.output, "FILE.tsv",
-               "Write the reports' rows, in part order, as one report.");
+               "Write the reports' rows, in part order, as one report (- for standard output).");
 }
 
 

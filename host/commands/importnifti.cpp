@@ -20,7 +20,7 @@ struct ImportOptions {
 void declare(CLI::App& command, ImportOptions& options) {
     command.add_option("IMAGE", options.image, "The image, .nii or .nii.gz.")->required();
     fileOption(command, "-o,--output", options.output, "OUT.voi",
-               "The VOI file (default: the image's name ending \".voi\").");
+               "The VOI file (default: the image's name ending \".voi\"; - for standard output).");
     command
         .add_option("--space", options.space,
                     "The VOIs' reference space (default: TAL when the image's code says "

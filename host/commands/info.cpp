@@ -25,7 +25,9 @@ int execute(const InfoOptions&) {
 }
 
 const ExitStatuses statuses = {
-    {0, "printed"}, {2, "the plug-in could not be loaded, or the command line was wrong"}};
+    {0, "printed"},
+    {2, "the plug-in could not be loaded, the transcript could not be written, or the command line "
+        "was wrong"}};
 
 } // namespace
 

@@ -40,7 +40,7 @@ CommandFiles files(const PreviewOptions& options) {
 
 int execute(const PreviewOptions& options) {
     const std::string output = outputOf(options);
-    const VOI voi(options.voi);
+    const VOI voi = wholeDocument<VOI>(options.voi);
     long long voxels = 0;
     for (const auto& entry : voi.vois)
         voxels += static_cast<long long>(entry.voxels.size());

@@ -1,7 +1,6 @@
 // vocelle run: the plug-in run on a job list, as the desktop host runs it, in one process or
 // spread over several (--jobs).
 
-#include <vocelle/formats/myFMR.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
 #include <vocelle/host/filecheck.h>
@@ -42,7 +41,8 @@ void declare(CLI::App& command, RunOptions& options) {
     fileOption(command, "--report", options.reportPath, "FILE.tsv",
                "Write a table of the jobs, one row per job in list order, tab-separated: roi, voi "
                "(the VOI file written, empty when none), space (TAL or ACPC), status (converted, "
-               "not converted or failed), reason (as logged), voxels (per VOI, comma-separated).");
+               "not converted or failed), reason (as logged), voxels (per VOI, comma-separated). - is "
+               "standard output (the log then goes to standard error).");
     command.add_option("JOBLIST", options.jobList, "The job list.");
     // One process of a --jobs run: its log entries go to the parent as records.
     command.add_flag("--worker", options.worker)->group("");
@@ -58,24 +58,13 @@ CommandFiles files(const RunOptions& options) {
             {Output(options.reportPath, FileKind::Tsv), session.settings.transcriptPath}};
 }
 
-// The STC file beside an FMR, named in its header; empty when the header cannot be read.
-std::string stcOf(const std::string& fmr) {
-    if (!isRegularFile(fmr)) return std::string();
-    try {
-        return FMR(fmr, false).stcFileName();
-    } catch (const std::exception&) {
-        return std::string();
-    }
-}
-
 // The run's files once the list is read: each job's documents are inputs too, its VOI is
 // written by the plug-in.
 CommandFiles filesOfList(const RunOptions& options, const std::string& listText) {
     CommandFiles all = files(options);
     for (const ConversionJob& job : listedJobs(listText)) {
-        all.inputs.insert(all.inputs.end(), {job.roiName, job.fmrName, stcOf(job.fmrName),
-                                             job.iaTrfName, job.faTrfName, job.acpcTrfName,
-                                             job.talName});
+        const std::vector<std::string> inputs = jobInputs(job);
+        all.inputs.insert(all.inputs.end(), inputs.begin(), inputs.end());
         all.written.push_back(voiFileName(job));
     }
     return all;
@@ -153,7 +142,8 @@ const ExitStatuses statuses = {
     {0, "every job of the list was converted"},
     {1, "at least one job was not converted"},
     {2, "the job list could not be read or held no job, the plug-in could not be loaded or did "
-        "not start, the report could not be written, or the command line was wrong"}};
+        "not start, the report or transcript could not be written or would replace an input, or "
+        "the command line was wrong"}};
 
 } // namespace
 

@@ -30,6 +30,10 @@ TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
         EXPECT_NE(parsed.error, "") << line;
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
     }
+    // An empty name is no file, not a file left out.
+    for (const std::vector<std::string>& line : {std::vector<std::string>{"run", "--report", "", "j"},
+                                                {"--transcript", "", "info"}})
+        EXPECT_NE(parseHostArguments(line).error.find("names no file"), std::string::npos);
 }
 
 // Values in both spellings, options before and after the command: each lands where the
@@ -51,7 +55,7 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
                              "run --transcript=t list --plugin=p.so --report r"})
         EXPECT_EQ(files(line), "list|r|t|p.so") << line;
     EXPECT_EQ(files("convert --roi a.roi --fmr f --ia i --fa f2 --acpc c"),
-              "a.roi|f|i|f2|c||a_ACPC_.voi|");
+              "a.roi|f||i|f2|c||a_ACPC_.voi|");
     EXPECT_EQ(files("export-nifti v.voi -o out.nii"), "v.voi|out.nii|out.tsv|");
     EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.tsv|atlas.lut|atlas.voi|");
     EXPECT_EQ(files("split j.txt 2 -o p"), "j.txt|p/j.1.txt|p/j.2.txt|");

@@ -1,9 +1,9 @@
-// The host's commands that work on files alone, run in process: one group per command for what
-// it shows, and the refusals of all of them in one table.
+// The host's commands that work on files alone: what print shows, and the refusals of all of
+// them in one table (tests/e2e/promises_test.cpp checks their files).
 
 #include <vocelle/formats/myVOI.h>
 
-#include "tests/host/hostrun.h"
+#include "tests/e2e/program.h"
 
 #include <gtest/gtest.h>
 
@@ -18,22 +18,13 @@ const fs::path data = VOCELLE_TEST_DATA;
 TEST(PrintCommand, ShowsEachDocumentInItsLayout) {
     for (const std::string file :
          {"sample.roi", "sample.voi", "fmr/run1.fmr", "ia.trf", "sample.tal", "sample.sdm"}) {
-        const HostRun printed = runHostHere({"print", file}, data);
+        const ProgramRun printed = runHost({"print", file}, data);
         EXPECT_EQ(printed.out + printed.err + std::to_string(printed.status),
                   readAll((data / file).string()) + "0");
     }
     std::ostringstream noVoxels;
     VOI((data / "sample.voi").string()).PrintTo(noVoxels, false);
-    EXPECT_EQ(runHostHere({"print", "--no-voxels", "sample.voi"}, data).out, noVoxels.str());
-}
-
-TEST(PreviewCommand, DrawsThePictureWhereAsked) {
-    const ScratchDir dir;
-    const HostRun preview =
-        runHostHere({"preview", (data / "sample.voi").string(), "-o", "v.png"}, dir.path());
-    EXPECT_EQ(preview.out + preview.err + std::to_string(preview.status),
-              "v.png: views through cube voxel 148 69 164\n0");
-    EXPECT_EQ(readAll(dir.file("v.png")).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(runHost({"print", "--no-voxels", "sample.voi"}, data).out, noVoxels.str());
 }
 
 // What cannot be done ends with status 2 and one line that names what was refused; nothing is
@@ -51,10 +42,10 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"import-nifti", "fmr/run1.fmr"}, "not a NIfTI-1 image: fmr/run1.fmr"},
         {{"preview", "sample.voi", "--underlay", "none.nii"},
          "Failed opening for reading: none.nii: No such file or directory"},
-        {{"stats", "sample.roi"}, "Unknown ReferenceSpace \"\": sample.roi"},
+        {{"stats", "sample.roi"}, "Read only partly (NrOfVOIs: is missing): sample.roi"},
         {{"gather", "fmr"}, "no job list parts or run reports in the folder: fmr"}};
     for (const auto& [arguments, named] : refusals) {
-        const HostRun result = runHostHere(arguments, dir.path());
+        const ProgramRun result = runHost(arguments, dir.path());
         EXPECT_EQ(result.status, 2) << named;
         EXPECT_EQ(result.out, "") << named;
         EXPECT_TRUE(result.err.rfind("vocelle: ", 0) == 0 &&

@@ -1,9 +1,12 @@
-// Replacing and failing at opening or half way are covered with every document's save; here the
-// rest of what the one save helper promises.
+// Replacing and failing at opening or half way are covered with every document's save, and
+// owners, folders and kills through the host (tests/e2e); here the rest of what the one save
+// helper promises.
 #include "tests/text/scratchdir.h"
 #include <vocelle/text/safesave.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
 
 using namespace vocelle;
 
@@ -30,6 +33,45 @@ TEST(SafeSave, KeepsLinksAndPermissions) {
     EXPECT_THROW(saveReplacing(link, broken), std::logic_error);
     EXPECT_EQ(readAll(real), "new");
     EXPECT_EQ(dir.names(), (std::set<std::string>{"link.trf", "real.trf"}));
+}
+
+// Devices and the process's descriptors take the content as it comes, and say when they cannot.
+TEST(SafeSave, WritesDevicesDirectly) {
+    saveReplacing("/dev/null", [](std::ostream& out) { out << "gone"; });
+    EXPECT_EQ(errorOf([] { saveReplacing("/dev/full", [](std::ostream& out) { out << "x"; }); }),
+              "Cannot Create file: /dev/full");
+    int pipe[2];
+    ASSERT_EQ(::pipe(pipe), 0);
+    saveReplacing("/dev/fd/" + std::to_string(pipe[1]), [](std::ostream& out) { out << "piped"; });
+    char got[8] = {};
+    EXPECT_EQ(::read(pipe[0], got, sizeof got), 5);
+    EXPECT_STREQ(got, "piped");
+    ::close(pipe[0]);
+    ::close(pipe[1]);
+}
+
+// Where the file system makes no unnamed files, the named temporary is gone after a stop by
+// SIGTERM too, and the old file stays.
+TEST(SafeSave, NamedTemporaryGoesWithAStop) {
+    ScratchDir dir;
+    writeAll(dir.file("a.voi"), "old");
+    allowUnnamedTemporaries(false);
+    saveReplacing(dir.file("a.voi"), [](std::ostream& out) { out << "new"; });
+    EXPECT_EQ(readAll(dir.file("a.voi")), "new");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        saveReplacing(dir.file("a.voi"), [](std::ostream& out) {
+            out << "cut" << std::flush;
+            ::raise(SIGTERM);
+        });
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    allowUnnamedTemporaries(true);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(readAll(dir.file("a.voi")), "new");
+    EXPECT_EQ(dir.names(), std::set<std::string>{"a.voi"});
 }
 
 } // namespace
