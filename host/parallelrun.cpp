@@ -116,8 +116,8 @@ bool startWorker(Worker& worker) {
     const pid_t pid = fork();
     if (pid == 0) {
         // Its part stays open across exec, under the number its name gives.
-        if (fcntl(worker.partFile.get(), F_SETFD, 0) != 0 || dup2(fds[1], STDOUT_FILENO) < 0 ||
-            dup2(worker.errorFile.get(), STDERR_FILENO) < 0)
+        if (fcntl(worker.partFile.get(), F_SETFD, 0) == -1 || dup2(fds[1], STDOUT_FILENO) == -1 ||
+            dup2(worker.errorFile.get(), STDERR_FILENO) == -1)
             _exit(127);
         close(fds[0]);
         close(fds[1]);

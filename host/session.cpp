@@ -35,7 +35,7 @@ void showProgress() {
 bool readWholeFile(const std::string& path, std::string& text, std::string& error, std::size_t longestLine,
                    std::size_t maxBytes) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) {
+    if (file == -1) {
         error = std::strerror(errno);
         return false;
     }

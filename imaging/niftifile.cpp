@@ -171,7 +171,7 @@ bool niftiRealValued(const nifti_image& image) {
 
 double niftiValue(const nifti_image& image, std::size_t index) {
     const void* data = image.data;
-    double value = 0;
+    double value;
     switch (image.datatype) {
     case NIFTI_TYPE_UINT8: value = static_cast<const std::uint8_t*>(data)[index]; break;
     case NIFTI_TYPE_INT8: value = static_cast<const std::int8_t*>(data)[index]; break;

@@ -65,8 +65,6 @@ int execute(const SplitOptions& options) {
             : std::nullopt;
     for (int part = 1; part <= options.parts; ++part) {
         const std::string name = jobListPartName(options.jobList, part, options.folder);
-        if (name == options.jobList)
-            throw std::runtime_error("a part would replace the list itself: " + name);
         saveReplacing(
             name, [&](std::ostream& out) { out << split.parts[std::size_t(part - 1)]; },
             faulttext::createFile, std::ios::binary);

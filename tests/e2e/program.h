@@ -20,13 +20,9 @@ struct ProgramRun {
     std::string out, err;
 };
 
-struct RunOptions {
-    std::string temporaryFolder; // TMPDIR, when not empty
-    double killAfter = -1;       // seconds; SIGKILL to its process group then, when not negative
-};
-
+// With TMPDIR set to `temporaryFolder` when not empty; killAfter seconds when not negative.
 inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
-                             const RunOptions& options = {}) {
+                             const std::string& temporaryFolder = "", double killAfter = -1) {
     const ScratchDir capture;
     const std::string out = capture.file("out"), err = capture.file("err");
     std::vector<char*> argv;
@@ -36,7 +32,7 @@ inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
     const pid_t child = ::fork();
     if (child == 0) {
         ::setpgid(0, 0);
-        if (!options.temporaryFolder.empty()) ::setenv("TMPDIR", options.temporaryFolder.c_str(), 1);
+        if (!temporaryFolder.empty()) ::setenv("TMPDIR", temporaryFolder.c_str(), 1);
         if (std::freopen(out.c_str(), "w", stdout) && std::freopen(err.c_str(), "w", stderr) &&
             ::chdir(in.c_str()) == 0)
             ::execvp(argv[0], argv.data());
@@ -45,8 +41,8 @@ inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
     if (child < 0) return {};
     ::setpgid(child, child); // also here, so a kill cannot come before the child's own call
     int status = 0;
-    if (options.killAfter >= 0) {
-        std::this_thread::sleep_for(std::chrono::duration<double>(options.killAfter));
+    if (killAfter >= 0) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(killAfter));
         ::kill(-child, SIGKILL);
     }
     if (::waitpid(child, &status, 0) != child) return {};
@@ -54,7 +50,7 @@ inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
 }
 
 inline ProgramRun runHost(Lines arguments, const std::filesystem::path& in,
-                          const RunOptions& options = {}) {
+                          const std::string& temporaryFolder = "", double killAfter = -1) {
     arguments.insert(arguments.begin(), std::string(VOCELLE_BIN_DIR) + "/vocelle");
-    return runProgram(arguments, in, options);
+    return runProgram(arguments, in, temporaryFolder, killAfter);
 }

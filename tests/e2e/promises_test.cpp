@@ -1,14 +1,6 @@
-// The README's promises for every command, through the real host: one row per command (a small
-// valid invocation, its inputs and outputs), the same three checks on every row. A new command
-// adds a row.
-//  - Same file: each output named as each input and each other output (on the command line, and
-//    by a symbolic and a hard link in its place): refused, exit 2, one line, nothing changed.
-//  - Damaged input: each input cut at sampled offsets, or with a byte changed: the outputs of the
-//    whole input, or a non-zero exit naming that input with the old outputs kept (except a run's
-//    report and transcript, and other jobs' VOIs). A document its reader takes as whole once
-//    damaged (`print` exits 0: cut where a shorter file may end) is another valid input.
-//  - Killed: SIGKILL to the command and its processes at random moments: each output old or
-//    complete, no temporary left anywhere.
+// The README's promises for every command, through the real host (the README's "Tests" says
+// what each check holds): one row per command, a small valid invocation, its inputs and outputs,
+// and the same three checks on every row. A new command adds a row.
 
 #include "tests/e2e/program.h"
 
@@ -121,7 +113,7 @@ class Promises : public testing::TestWithParam<Row> {
         Lines arguments;
         for (const std::string& word : GetParam().arguments)
             arguments.push_back(word == "@" + output ? instead : word[0] == '@' ? word.substr(1) : word);
-        return runHost(arguments, study, {temporary.string(), killAfter});
+        return runHost(arguments, study, temporary.string(), killAfter);
     }
 
     Files outputsNow() const {
@@ -162,12 +154,9 @@ TEST_P(Promises, NoOutputIsAnInputOrAnotherOutput) {
                 if (way == "hard link") fs::create_hard_link(study / other, study / output);
                 const Files before = filesBelow(study);
                 const ProgramRun refused = way == "named" ? run(output, other) : run();
-                const std::string what = output + " as " + other + " by " + way + ": " + refused.err;
-                EXPECT_EQ(refused.status, 2) << what << refused.out;
-                EXPECT_TRUE(refused.err.rfind("vocelle: ", 0) == 0 &&
-                            refused.err.find('\n') + 1 == refused.err.size())
-                    << what;
-                EXPECT_TRUE(filesBelow(study) == before) << what;
+                EXPECT_TRUE(refused.status == 2 && refused.err.rfind("vocelle: ", 0) == 0 &&
+                            refused.err.find('\n') + 1 == refused.err.size() && filesBelow(study) == before)
+                    << output << " as " << other << " by " << way << ": " << refused.out << refused.err;
             }
     }
 }
@@ -233,6 +222,27 @@ TEST_P(Promises, KilledLeavesOldOrNewAndNoTemporary) {
             << when;
         expectNoStrayFile(when);
     }
+}
+
+// Other refusals: one line naming the file and why, status 2, nothing written.
+TEST(Refusals, OneLineNamingTheFile) {
+    const ScratchDir dir;
+    const Files study = makeStudy(dir.path());
+    const std::pair<Lines, std::string> refusals[] = {
+        {{"print", "one.txt"}, "one.txt"},
+        {{"print", "none.voi"}, "Failed opening for reading: none.voi: No such file or directory"},
+        {{"export-nifti", voi, "-o", "no/a.nii"}, "Cannot Create file: no/a.nii: No such file or directory"},
+        {{"import-nifti", "s1/run1.fmr"}, "not a NIfTI-1 image: s1/run1.fmr"},
+        {{"preview", voi, "--underlay", "none.nii"}, "Failed opening for reading: none.nii: No such file"},
+        {{"gather", "s1"}, "no job list parts or run reports in the folder: s1"},
+        {{"--transcript", "/dev/full", "--plugin", "none.so", "info"}, "/dev/full: No space left"}};
+    for (const auto& [arguments, named] : refusals) {
+        const ProgramRun result = runHost(arguments, dir.path());
+        EXPECT_TRUE(result.status == 2 && result.out.empty() && result.err.rfind("vocelle: ", 0) == 0 &&
+                    result.err.find(named) != std::string::npos)
+            << result.err;
+    }
+    EXPECT_TRUE(filesBelow(dir.path()) == study);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryCommand, Promises, testing::ValuesIn(rows),

@@ -22,7 +22,7 @@ TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
     for (const char* line :
          {"", "frobnicate", "run a b", "run --frobnicate", "--host-version 2.8 run",
           "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
-          "convert --roi r x", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
+          "convert --roi r x", "convert --roi r --fmr f", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
           "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi",
           "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi"}) {
         const ParsedArguments parsed = parse(line);
@@ -84,6 +84,8 @@ TEST(HostArguments, HelpGivesEachCommandsOwnExitStatuses) {
         EXPECT_EQ(help.substr(help.find("Exit status: ") + 13), statuses) << command->name;
         EXPECT_NE(program.find(statuses), std::string::npos) << command->name;
     }
+    EXPECT_NE(program.find("Options of run and info, before or after the command name: --plugin PATH"),
+              std::string::npos);
 }
 
 } // namespace
