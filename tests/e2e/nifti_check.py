@@ -160,11 +160,11 @@ ramp = ((61 + 2.0 * np.arange(40))[:, None, None] * np.ones((1, 40, 40))).astype
 ramp[0, 0, 0], ramp[1, 0, 0] = 1e4, -1e4
 save("ramp.nii", ramp, np.array([[2, 0, 0, -39], [0, 2, 0, -39], [0, 0, 2, -39], [0, 0, 0, 1.0]]), 3)
 vocelle_run("preview", "study/s1/run1_TAL_.voi", "--underlay", "ramp.nii", "-o", "u.png")
-names = ["{} surface of the precentral gyrus, {} part".format(*n) for n in
-         (("Left lateral", "anterior"), ("Left lateral", "posterior"), ("Right medial", "anterior"))]
-with open(os.path.join(work, "names.voi"), "w") as f:
-    f.write("FileVersion: 4\nReferenceSpace: TAL\nNrOfVOIs: 3\n" + "".join(
-        "NameOfVOI: {}\nColorOfVOI: {} 90 200\nNrOfVoxels: 1\n{} -20 10\n".format(name, 250 - 100 * n, 20 * n - 20)
+names = ["{} surface of the precentral gyrus, {} part".format(*n) for n in (("Left lateral", "anterior"),
+         ("Left lateral", "posterior"), ("Right medial", "anterior"))] + ["r" + str(n) for n in range(63)]
+with open(os.path.join(work, "names.voi"), "w") as f:  # more than the legend lists, most outside the cube
+    f.write("FileVersion: 4\nReferenceSpace: TAL\nNrOfVOIs: 66\n" + "".join(
+        "NameOfVOI: {}\nColorOfVOI: {} 90 200\nNrOfVoxels: 1\n{} -20 10\n".format(name, (250 - 100 * n) % 256, 20 * n - 20)
         for n, name in enumerate(names)) + "NrOfVOIVTCs: 0\n")
 vocelle_run("preview", "names.voi", "-o", "names.png")
 for picture in ("u.png", "names.png"):
