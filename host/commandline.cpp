@@ -64,8 +64,9 @@ void declarePluginOptions(CLI::App& app, HostSettings& settings) {
            "Write every call between host and plug-in to FILE, one JSON object per line, with "
            "exact arguments (texts as JSON strings; bytes that are not UTF-8 appear as "
            "\\u0080-\\u00ff). Host functions called by the plug-in have a \"call\" key, calls "
-           "the host makes into the plug-in a \"plugin\" key. The file shows the whole transcript when "
-           "the command ends; - (standard output), a pipe or a device gets each line as it comes.")
+           "the host makes into the plug-in a \"plugin\" key. The file shows the whole transcript "
+           "when the command ends; - (standard output), a pipe or a device gets each line as it "
+           "comes.")
         ->type_name("FILE")
         ->check(fileName());
 }

@@ -17,7 +17,9 @@ inline CLI::Validator oneTo(int limit) {
 // A file's name: the empty one names none, and is refused rather than passed over.
 inline CLI::Validator fileName() {
     return CLI::Validator(
-        [](std::string& name) { return name.empty() ? std::string("names no file") : std::string(); },
+        [](std::string& name) {
+            return name.empty() ? std::string("names no file") : std::string();
+        },
         "");
 }
 

@@ -97,7 +97,8 @@ void checkKind(const Output& output) {
     if (kind.kind == FileKind::Any) return;
     // A device or pipe takes whatever it is given: /dev/null is a fine place for a picture.
     struct stat info {};
-    if (::stat(output.path.c_str(), &info) == 0 && (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)))
+    if (::stat(output.path.c_str(), &info) == 0 &&
+        (S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode)))
         return;
     for (const char* ending : kind.endings)
         if (ending != nullptr && endsWith(output.path, ending)) return;
@@ -111,7 +112,8 @@ bool inMadeFolder(const std::string& path, const std::vector<std::string>& folde
         std::error_code missing;
         if (fs::exists(folder, missing)) continue;
         const fs::path made = fs::absolute(folder).lexically_normal();
-        const auto [end, unused] = std::mismatch(made.begin(), made.end(), file.begin(), file.end());
+        const auto [end, unused] =
+            std::mismatch(made.begin(), made.end(), file.begin(), file.end());
         if (end == made.end()) return true;
     }
     return false;
@@ -155,7 +157,8 @@ std::vector<std::string> jobInputs(const ConversionJob& job) {
         } catch (const std::exception&) {
             // Refused when the job runs.
         }
-    return {job.roiName, job.fmrName, stc, job.iaTrfName, job.faTrfName, job.acpcTrfName, job.talName};
+    return {job.roiName,   job.fmrName,     stc,        job.iaTrfName,
+            job.faTrfName, job.acpcTrfName, job.talName};
 }
 
 std::string outputPath(const std::string& path) {

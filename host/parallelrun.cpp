@@ -233,7 +233,8 @@ class ParallelRun {
             }
             std::string text, unreadable;
             readWholeFile(worker.errorFile.path(), text, unreadable);
-            if (!text.empty() && std::find(forwarded.begin(), forwarded.end(), text) == forwarded.end()) {
+            if (!text.empty() &&
+                std::find(forwarded.begin(), forwarded.end(), text) == forwarded.end()) {
                 std::fputs(text.c_str(), stderr);
                 forwarded.push_back(text);
             }

@@ -177,15 +177,17 @@ private:
 };
 
 bool sameEntries(const std::vector<LabelEntry>& a, const std::vector<LabelEntry>& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const LabelEntry& x, const LabelEntry& y) {
-        return x.index == y.index && x.name == y.name && x.hasColour == y.hasColour && x.colour == y.colour;
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const LabelEntry& x, const LabelEntry& y) {
+                          return x.index == y.index && x.name == y.name &&
+                                 x.hasColour == y.hasColour && x.colour == y.colour;
+                      });
 }
 
 // The table an image written by export-nifti carries inside; a table beside it that says
 // otherwise (an export stopped between its two files, or an edit) is noted in the report.
-bool ownTable(const std::string& imagePath, const nifti_image& image, std::vector<LabelEntry>& table,
-              NiftiImportReport& report) {
+bool ownTable(const std::string& imagePath, const nifti_image& image,
+              std::vector<LabelEntry>& table, NiftiImportReport& report) {
     const std::string text = niftiComment(image, labelTableHeader);
     if (text.empty()) return false;
     readLabelTableText(text, imagePath, table);
@@ -194,7 +196,8 @@ bool ownTable(const std::string& imagePath, const nifti_image& image, std::vecto
     std::string besidePath;
     bool differs = true;
     try {
-        differs = readLabelTable(niftiStem(imagePath), beside, besidePath) && !sameEntries(table, beside);
+        differs = readLabelTable(niftiStem(imagePath), beside, besidePath) &&
+                  !sameEntries(table, beside);
     } catch (const std::exception&) {
         besidePath = niftiStem(imagePath) + ".tsv";
     }

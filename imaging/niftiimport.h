@@ -18,7 +18,7 @@
 namespace vocelle {
 
 struct NiftiImportReport {
-    std::string tablePath;     // the label table read (the image itself when it carries one); empty when none
+    std::string tablePath; // the label table read (the image when it carries one); empty: none
     std::string differingTable; // a table beside the image that differs from the one it carries
     long long outside = 0;     // labelled image voxels whose centre lies outside the cube
     bool mniCode = false;      // the image says MNI space and no space was asked for

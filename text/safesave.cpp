@@ -219,7 +219,8 @@ struct PendingSave::State {
         const std::string place = folder.empty() ? "." : folder;
         mode = Mode::Unnamed;
         fd = unnamedAllowed ? ::open(place.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1;
-        if (fd < 0 && (!unnamedAllowed || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
+        if (fd < 0 &&
+            (!unnamedAllowed || errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
             mode = Mode::Named;
             std::string name = folder + ".vocelle-XXXXXX";
             fd = ::mkostemp(&name[0], O_CLOEXEC);

@@ -35,7 +35,8 @@ std::string outputOf(const ExportOptions& options) {
 
 CommandFiles files(const ExportOptions& options) {
     const std::string image = outputOf(options);
-    return {{options.voi}, {Output(image, FileKind::Nifti), Output(labelTablePath(image), FileKind::Tsv)}};
+    return {{options.voi},
+            {Output(image, FileKind::Nifti), Output(labelTablePath(image), FileKind::Tsv)}};
 }
 
 int execute(const ExportOptions& options) {

@@ -37,8 +37,8 @@ std::string outputOf(const ImportOptions& options) {
 
 CommandFiles files(const ImportOptions& options) {
     const std::string stem = niftiStem(options.image);
-    return {{options.image, stem.empty() ? stem : stem + ".tsv", stem.empty() ? stem : stem + ".lut"},
-            {Output(outputOf(options), FileKind::Voi)}};
+    const auto table = [&](const char* ending) { return stem.empty() ? stem : stem + ending; };
+    return {{options.image, table(".tsv"), table(".lut")}, {Output(outputOf(options), FileKind::Voi)}};
 }
 
 int execute(const ImportOptions& options) {

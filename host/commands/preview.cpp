@@ -53,7 +53,8 @@ int execute(const PreviewOptions& options) {
     const Preview preview = renderPreview(voi, title, underlay.get());
     const std::string png = encodePng(preview.image);
     saveReplacing(
-        outputPath(output), [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
+        outputPath(output),
+        [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
         faulttext::createFile, std::ios::binary);
     if (preview.outside > 0)
         std::fprintf(stderr, "vocelle: %lld voxels of %s lie outside the cube and are not drawn\n",

@@ -41,8 +41,8 @@ void declare(CLI::App& command, RunOptions& options) {
     fileOption(command, "--report", options.reportPath, "FILE.tsv",
                "Write a table of the jobs, one row per job in list order, tab-separated: roi, voi "
                "(the VOI file written, empty when none), space (TAL or ACPC), status (converted, "
-               "not converted or failed), reason (as logged), voxels (per VOI, comma-separated). - is "
-               "standard output (the log then goes to standard error).");
+               "not converted or failed), reason (as logged), voxels (per VOI, comma-separated). "
+               "- is standard output (the log then goes to standard error).");
     command.add_option("JOBLIST", options.jobList, "The job list.");
     // One process of a --jobs run: its log entries go to the parent as records.
     command.add_flag("--worker", options.worker)->group("");
