@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <unordered_map>
 #include <vector>
 
 namespace vocelle {
@@ -38,48 +39,29 @@ const Kind& kindOf(FileKind kind) {
     return kinds[0];
 }
 
-// A file as the system knows it: by device and inode when it exists, else by the name a save
-// would create.
-struct Identity {
-    std::string name; // as the command line gave it
-    bool exists = false, device = false;
-    dev_t dev = 0;
-    ino_t ino = 0;
-    std::string where;
-
-    bool same(const Identity& other) const {
-        if (device || other.device) return false;
-        if (exists != other.exists) return false;
-        return exists ? dev == other.dev && ino == other.ino : where == other.where;
-    }
-};
-
-Identity identify(const std::string& name) {
-    Identity id;
-    id.name = name;
-    if (name == "-") {
-        id.where = name;
-        return id;
-    }
+// A file as the system knows it: its device and inode when it exists, else the name a save would
+// create; empty for a character device, which is never the same file as another, and for a name
+// holding a NUL byte, which names no file (the system would read it cut there).
+std::string identity(const std::string& name) {
+    if (name.empty() || name.find('\0') != std::string::npos) return std::string();
+    if (name == "-") return name;
     struct stat info {};
-    if (::stat(name.c_str(), &info) == 0) {
-        id.exists = true;
-        id.device = S_ISCHR(info.st_mode);
-        id.dev = info.st_dev;
-        id.ino = info.st_ino;
-        return id;
-    }
+    if (::stat(name.c_str(), &info) == 0)
+        return S_ISCHR(info.st_mode)
+                   ? std::string()
+                   : std::to_string(info.st_dev) + ":" + std::to_string(info.st_ino);
     std::error_code ignored;
-    id.where = fs::weakly_canonical(fs::absolute(saveTarget(name), ignored), ignored).string();
-    return id;
+    return fs::weakly_canonical(fs::absolute(saveTarget(name), ignored), ignored).string();
 }
 
-std::vector<Identity> identities(const std::vector<std::string>& names) {
-    std::vector<Identity> ids;
-    // A name holding a NUL byte names no file (the system would read it cut there).
+// Names by identity; the first of several.
+using Known = std::unordered_map<std::string, std::string>;
+
+Known known(const std::vector<std::string>& names) {
+    Known files;
     for (const std::string& name : names)
-        if (!name.empty() && name.find('\0') == std::string::npos) ids.push_back(identify(name));
-    return ids;
+        if (const std::string key = identity(name); !key.empty()) files.emplace(key, name);
+    return files;
 }
 
 [[noreturn]] void refuse(const std::string& what, const std::string& path) {
@@ -122,31 +104,26 @@ bool inMadeFolder(const std::string& path, const std::vector<std::string>& folde
 } // namespace
 
 void checkCommandFiles(const CommandFiles& files) {
-    std::vector<std::string> outputNames;
-    for (const Output& output : files.outputs)
-        if (!output.path.empty()) {
-            checkKind(output);
-            outputNames.push_back(output.path);
-        }
-    const std::vector<Identity> inputs = identities(files.inputs),
-                                outputs = identities(outputNames),
-                                written = identities(files.written);
-    for (std::size_t o = 0; o < outputs.size(); ++o) {
-        const std::string output = "the output " + outputs[o].name + " is the same file as ";
-        for (const Identity& input : inputs)
-            if (outputs[o].same(input)) refuse(output + "the input", input.name);
-        for (std::size_t other = o + 1; other < outputs.size(); ++other)
-            if (outputs[o].same(outputs[other]))
-                refuse(output + "the other output", outputs[other].name);
-        for (const Identity& voi : written)
-            if (outputs[o].same(voi)) refuse(output + "a VOI that the run writes", voi.name);
+    const Known inputs = known(files.inputs), written = known(files.written);
+    Known outputs;
+    for (const Output& output : files.outputs) {
+        if (output.path.empty()) continue;
+        checkKind(output);
+        const std::string key = identity(output.path);
+        const std::string same = "the output " + output.path + " is the same file as ";
+        if (key.empty()) continue;
+        if (inputs.count(key)) refuse(same + "the input", inputs.at(key));
+        if (outputs.count(key)) refuse(same + "the other output", outputs.at(key));
+        if (written.count(key)) refuse(same + "a VOI that the run writes", written.at(key));
+        outputs.emplace(key, output.path);
     }
-    for (const Identity& voi : written)
-        for (const Identity& input : inputs)
-            if (voi.same(input))
-                refuse("the run would write the VOI " + voi.name + " over the input", input.name);
-    for (const std::string& output : outputNames)
-        if (output != "-" && !inMadeFolder(output, files.madeFolders)) checkSavable(output);
+    for (const auto& [key, voi] : written)
+        if (inputs.count(key))
+            refuse("the run would write the VOI " + voi + " over the input", inputs.at(key));
+    for (const Output& output : files.outputs)
+        if (!output.path.empty() && output.path != "-" &&
+            !inMadeFolder(output.path, files.madeFolders))
+            checkSavable(output.path);
 }
 
 std::vector<std::string> jobInputs(const ConversionJob& job) {
