@@ -150,6 +150,11 @@ for how in (["--4d"], []):
         expected.append((name, colour, voxels - held if not how else voxels))
         held |= voxels
     check(read_voi(os.path.join(work, "example.voi")) == expected, how)
+# The names come from the table inside the image; a table beside it that says otherwise is named.
+with open(os.path.join(work, "example.tsv"), "a") as f:
+    f.write("9\tedited\t#000000\t0\n")
+edited = vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
+check("example.tsv differs" in edited.stderr and read_voi(os.path.join(work, "example.voi")) == expected, edited)
 
 # Over a 2 mm anatomy of 100 + RAS x with two outliers (grey falling from white at the subject's
 # right, the left edge, to black through the window; the cube beyond the image dark), and on
@@ -171,11 +176,12 @@ for picture in ("u.png", "names.png"):
     with open(os.path.join(work, picture), "rb") as made, open(os.path.join(data, "preview_" + picture), "rb") as kept:
         check(made.read() == kept.read(), "{} differs from tests/data/preview_{}: see {}".format(picture, picture, work))
 
-# Refused in one line, nothing written: not 3-D, not whole numbers, no orientation.
+# Refused in one line, nothing written: not 3-D, not whole numbers, no orientation, a singular one.
 save("flat.nii", np.ones((4, 4), np.int16), np.eye(4), 2)
 save("real.nii", np.full((4, 4, 4), 1.5, np.float32), np.eye(4), 2)
 save("lost.nii", np.ones((4, 4, 4), np.int16), np.eye(4), 0)
-for name in ("flat", "real", "lost"):
+save("singular.nii", np.ones((4, 4, 4), np.int16), np.array([[1, 0, 0, 0], [0, 1, 1, 0], [0, 1, 1, 0], [0, 0, 0, 1.0]]), 2)
+for name in ("flat", "real", "lost", "singular"):
     result = vocelle_run("import-nifti", name + ".nii", status=2)
     check(name + ".nii" in result.stderr and not os.path.exists(os.path.join(work, name + ".voi")), result.stderr)
 shutil.rmtree(work, ignore_errors=True)

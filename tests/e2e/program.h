@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <csignal>
-#include <string>
 #include <thread>
 #include <vector>
 

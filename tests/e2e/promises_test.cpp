@@ -83,7 +83,6 @@ Files makeStudy(const fs::path& study) {
           Lines{"run", "--report", "done/two.1.tsv", "done/two.1.txt"},
           Lines{"run", "--report", "done/two.2.tsv", "done/two.2.txt"}})
         EXPECT_EQ(runHost(command, study).status, 0) << command[0];
-    fs::remove_all(study / "done/logs");
     return filesBelow(study);
 }
 

@@ -39,7 +39,6 @@ TEST(SafeSave, NamedTemporaryGoesWithAStop) {
     writeAll(dir.file("a.voi"), "old");
     allowUnnamedTemporaries(false);
     saveReplacing(dir.file("a.voi"), [](std::ostream& out) { out << "new"; });
-    EXPECT_EQ(readAll(dir.file("a.voi")), "new");
     const pid_t child = ::fork();
     if (child == 0) {
         saveReplacing(dir.file("a.voi"), [](std::ostream& out) {
