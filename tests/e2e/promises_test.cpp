@@ -230,7 +230,7 @@ TEST(Refusals, OneLineNamingTheFile) {
     const std::pair<Lines, std::string> refusals[] = {
         {{"print", "one.txt"}, "one.txt"},
         {{"print", "none.voi"}, "Failed opening for reading: none.voi: No such file or directory"},
-        {{"export-nifti", voi, "-o", "no/a.nii"}, "Cannot Create file: no/a.nii: No such file or directory"},
+        {{"run", "--report", "no/r.tsv", "one.txt"}, "Cannot Create file: no/r.tsv: No such file or"},
         {{"import-nifti", "s1/run1.fmr"}, "not a NIfTI-1 image: s1/run1.fmr"},
         {{"preview", voi, "--underlay", "none.nii"}, "Failed opening for reading: none.nii: No such file"},
         {{"gather", "s1"}, "no job list parts or run reports in the folder: s1"},
