@@ -8,13 +8,14 @@
 //     const Command stats = makeCommand<StatsOptions>(
 //         {"stats", "Print a table ...", doneOrFailed, declareStats, statsFiles, runStats});
 //
-// and host/commandtable.cpp lists the rows. A body that cannot do its work throws, a FaultError
-// when a file is concerned; the one place that runs commands prints it as one line and exits
-// with status 2.
+// and host/commandtable.cpp lists the rows. Before a body runs, the files its command line names
+// are checked (host/filecheck.h). A body that cannot do its work throws, a FaultError when a file
+// is concerned; the one place that runs commands prints it as one line and exits with status 2.
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace CLI {
@@ -23,10 +24,26 @@ class App;
 
 namespace vocelle {
 
-// The files a command reads and those it writes, as its command line names them.
+// What an output must be: the ending of its name, and whether it is text, which `-` (standard
+// output) may stand for.
+enum class FileKind { Any, Voi, Png, Nifti, Tsv };
+
+struct Output {
+    Output(std::string path, FileKind kind = FileKind::Any) : path(std::move(path)), kind(kind) {}
+    Output(const char* path) : path(path) {}
+    std::string path; // empty when not asked for
+    FileKind kind = FileKind::Any;
+};
+
+// The files a command reads and those it writes, as its command line names them. The host
+// checks them before the command runs (host/filecheck.h).
 struct CommandFiles {
+    CommandFiles(std::vector<std::string> inputs = {}, std::vector<Output> outputs = {})
+        : inputs(std::move(inputs)), outputs(std::move(outputs)) {}
     std::vector<std::string> inputs;
-    std::vector<std::string> outputs;
+    std::vector<Output> outputs;
+    std::vector<std::string> written;     // what the plug-in writes for the command: its jobs' VOIs
+    std::vector<std::string> madeFolders; // folders the command makes when missing
 };
 
 struct ExitStatus {

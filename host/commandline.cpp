@@ -1,16 +1,19 @@
 #include <vocelle/host/commandline.h>
 
 #include <vocelle/host/command.h>
+#include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/session.h>
 #include <vocelle/text/fault.h>
 
-#include <CLI/CLI.hpp>
-
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <iostream>
 #include <map>
 #include <sstream>
 
@@ -61,8 +64,11 @@ void declarePluginOptions(CLI::App& app, HostSettings& settings) {
            "Write every call between host and plug-in to FILE, one JSON object per line, with "
            "exact arguments (texts as JSON strings; bytes that are not UTF-8 appear as "
            "\\u0080-\\u00ff). Host functions called by the plug-in have a \"call\" key, calls "
-           "the host makes into the plug-in a \"plugin\" key.")
-        ->type_name("FILE");
+           "the host makes into the plug-in a \"plugin\" key. The file shows the whole transcript "
+           "when the command ends; - (standard output), a pipe or a device gets each line as it "
+           "comes.")
+        ->type_name("FILE")
+        ->check(fileName());
 }
 
 const Command* commandNamed(const std::string& name) {
@@ -266,6 +272,31 @@ std::string leftOverError(const CLI::App* command, const std::string& word) {
     return "unknown option " + word;
 }
 
+// While an output is `-`, standard output is kept for it alone: what the command would print
+// there goes to standard error.
+class StandardOutputKept {
+  public:
+    explicit StandardOutputKept(const CommandFiles& files) {
+        for (const Output& output : files.outputs)
+            if (output.path == "-" && session.standardOutput < 0) {
+                std::cout.flush();
+                std::fflush(stdout);
+                session.standardOutput = ::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+                if (session.standardOutput >= 0) ::dup2(STDERR_FILENO, STDOUT_FILENO);
+            }
+    }
+    ~StandardOutputKept() {
+        if (session.standardOutput < 0) return;
+        std::cout.flush();
+        std::fflush(stdout);
+        ::dup2(session.standardOutput, STDOUT_FILENO);
+        ::close(session.standardOutput);
+        session.standardOutput = -1;
+    }
+    StandardOutputKept(const StandardOutputKept&) = delete;
+    StandardOutputKept& operator=(const StandardOutputKept&) = delete;
+};
+
 } // namespace
 
 ParsedArguments parseHostArguments(const std::vector<std::string>& arguments,
@@ -345,8 +376,12 @@ int runHostCommand(const std::vector<std::string>& arguments, const HostSettings
         std::fputs(parsed.text.c_str(), stdout);
         return 0;
     }
-    // The one place a command's failure is reported: one line, status 2.
+    // The one place a command's files are checked and its failure is reported: one line,
+    // status 2.
     try {
+        const CommandFiles files = parsed.parsed->files();
+        checkCommandFiles(files);
+        const StandardOutputKept kept(files);
         return parsed.parsed->run();
     } catch (const FaultError& error) {
         return fail(error.fault().line());

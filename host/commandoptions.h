@@ -14,10 +14,19 @@ inline CLI::Validator oneTo(int limit) {
     return range;
 }
 
+// A file's name: the empty one names none, and is refused rather than passed over.
+inline CLI::Validator fileName() {
+    return CLI::Validator(
+        [](std::string& name) {
+            return name.empty() ? std::string("names no file") : std::string();
+        },
+        "");
+}
+
 // An option naming a file, shown in the help as `value`.
 inline CLI::Option* fileOption(CLI::App& command, const char* names, std::string& field,
                                const char* value, const char* help) {
-    return command.add_option(names, field, help)->type_name(value);
+    return command.add_option(names, field, help)->type_name(value)->check(fileName());
 }
 
 // The files that carry a run's regions into the anatomical cube and, with a TAL file, into

@@ -16,18 +16,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace vocelle {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// Set by an interrupt (Ctrl-C) or termination: the run stops its workers, removes its folder,
-// then ends by the same signal.
+// Set by an interrupt (Ctrl-C) or termination: the run stops its workers, then ends by the same
+// signal.
 volatile std::sig_atomic_t stopSignal = 0;
 void onStopSignal(int signal) {
     stopSignal = signal;
@@ -62,30 +57,11 @@ class StopSignals {
     struct sigaction previousTerminate {};
 };
 
-// A private folder for the parts, gone when the run ends.
-class PartFolder {
-  public:
-    PartFolder() {
-        std::string pattern = (fs::temp_directory_path() / "vocelle-jobs-XXXXXX").string();
-        if (mkdtemp(&pattern[0]) != nullptr) path = pattern;
-    }
-    ~PartFolder() { remove(); }
-    PartFolder(const PartFolder&) = delete;
-    PartFolder& operator=(const PartFolder&) = delete;
-
-    void remove() {
-        std::error_code ignored;
-        if (!path.empty()) fs::remove_all(path, ignored);
-    }
-
-    fs::path path; // empty when the folder could not be made
-};
-
 struct Worker {
     std::size_t part = 0;
     std::vector<std::string> rois;
-    fs::path partFile;
-    fs::path errorFile;
+    FileDescriptor partFile;  // its part of the list, in memory
+    FileDescriptor errorFile; // its standard error, in memory
     pid_t pid = -1;
     int output = -1;                  // read end of the worker's standard output
     std::string pending;              // bytes of a record not yet complete
@@ -129,7 +105,7 @@ bool startWorker(Worker& worker) {
                                           versionText(settings.version),
                                           "run",
                                           "--worker",
-                                          worker.partFile.string()};
+                                          worker.partFile.path()};
     std::vector<char*> argv;
     for (auto& argument : arguments)
         argv.push_back(&argument[0]);
@@ -139,12 +115,12 @@ bool startWorker(Worker& worker) {
     std::fflush(stderr);
     const pid_t pid = fork();
     if (pid == 0) {
-        const int error = open(worker.errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (error < 0 || dup2(fds[1], STDOUT_FILENO) < 0 || dup2(error, STDERR_FILENO) < 0)
+        // Its part stays open across exec, under the number its name gives.
+        if (fcntl(worker.partFile.get(), F_SETFD, 0) == -1 || dup2(fds[1], STDOUT_FILENO) == -1 ||
+            dup2(worker.errorFile.get(), STDERR_FILENO) == -1)
             _exit(127);
         close(fds[0]);
         close(fds[1]);
-        close(error);
         execv(settings.program.c_str(), argv.data());
         _exit(127);
     }
@@ -160,20 +136,17 @@ bool startWorker(Worker& worker) {
 
 class ParallelRun {
   public:
-    // Writes each part into the folder; false when one cannot be written.
-    bool writeParts(const JobListParts& split, const fs::path& folder) {
+    // Keeps each part, and room for its process's errors, in memory; false when one cannot be
+    // made.
+    bool keepParts(const JobListParts& split) {
         workers.resize(split.parts.size());
         for (std::size_t part = 0; part < workers.size(); ++part) {
             Worker& worker = workers[part];
-            const std::string name = "part" + std::to_string(part + 1);
             worker.part = part;
             worker.rois = split.roiNames[part];
-            worker.partFile = folder / (name + ".txt");
-            worker.errorFile = folder / (name + ".err");
-            std::ofstream out(worker.partFile, std::ios::binary);
-            out << split.parts[part];
-            out.close();
-            if (!out) return false;
+            worker.partFile = memoryFile(split.parts[part]);
+            worker.errorFile = memoryFile(std::string());
+            if (!worker.partFile || !worker.errorFile) return false;
         }
         return true;
     }
@@ -261,13 +234,12 @@ class ParallelRun {
             int status = 0;
             while (waitpid(worker.pid, &status, 0) < 0 && errno == EINTR) {
             }
-            std::ifstream in(worker.errorFile, std::ios::binary);
-            std::ostringstream text;
-            text << in.rdbuf();
-            if (!text.str().empty() &&
-                std::find(forwarded.begin(), forwarded.end(), text.str()) == forwarded.end()) {
-                std::fputs(text.str().c_str(), stderr);
-                forwarded.push_back(text.str());
+            std::string text, unreadable;
+            readWholeFile(worker.errorFile.path(), text, unreadable);
+            if (!text.empty() &&
+                std::find(forwarded.begin(), forwarded.end(), text) == forwarded.end()) {
+                std::fputs(text.c_str(), stderr);
+                forwarded.push_back(text);
             }
             if (WIFSIGNALED(status)) {
                 std::fprintf(
@@ -322,9 +294,8 @@ class ParallelRun {
 int runInParallel(const std::string& listText, int jobs, bool report) {
     JobListParts split;
     if (!cutIntoParts(jobs, listText, split)) return -1;
-    PartFolder folder;
     ParallelRun run;
-    if (folder.path.empty() || !run.writeParts(split, folder.path)) return -1;
+    if (!run.keepParts(split)) return -1;
     if (report)
         for (const std::string& part : split.parts)
             session.reports.emplace_back(part);
@@ -336,7 +307,6 @@ int runInParallel(const std::string& listText, int jobs, bool report) {
     if (stopSignal != 0) {
         session.progress.stop();
         run.stopWorkers();
-        folder.remove();
         signals.restore();
         std::signal(stopSignal, SIG_DFL);
         std::raise(stopSignal);

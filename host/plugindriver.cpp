@@ -1,12 +1,12 @@
 #include <vocelle/host/plugindriver.h>
 
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/session.h>
 #include <vocelle/plugin/TarnPluginInterface.h>
 #include <vocelle/text/fault.h>
 
 #include <dlfcn.h>
 
-#include <cerrno>
 #include <cstdio>
 
 namespace vocelle {
@@ -33,8 +33,17 @@ void record(const char* call, bool result) {
 
 void openTranscript() {
     const std::string& path = session.settings.transcriptPath;
-    if (!path.empty() && !session.transcript.open(path))
-        throw FaultError({faulttext::createFile, path, "", errno});
+    if (!path.empty()) session.transcript.open(outputPath(path));
+}
+
+bool closeTranscript() {
+    try {
+        session.transcript.close();
+        return true;
+    } catch (const FaultError& error) {
+        std::fprintf(stderr, "vocelle: %s\n", error.fault().line().c_str());
+        return false;
+    }
 }
 
 int startFailed(const std::string& message) {

@@ -12,6 +12,10 @@ enum class Drive { InfoOnly, Run };
 // Opens the transcript of session.settings, when one was asked for. Throws FaultError.
 void openTranscript();
 
+// Puts the transcript in place (host/transcript.h); false, with the line printed, when it could
+// not be written.
+bool closeTranscript();
+
 // Loads the plug-in of session.settings and drives it; InfoOnly prints its information and
 // creates nothing. Returns 0, or 2 after a failed start (printed, and counted in the outcome).
 int drivePlugin(Drive how);

@@ -3,6 +3,7 @@
 #include <vocelle/plugin/logtexts.h>
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -51,7 +52,7 @@ void showProgress() {
 bool readWholeFile(const std::string& path, std::string& text, std::string& error, std::size_t longestLine,
                    std::size_t maxBytes) {
     const int file = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (file < 0) {
+    if (file == -1) {
         error = std::strerror(errno);
         return false;
     }
@@ -72,6 +73,30 @@ bool readWholeFile(const std::string& path, std::string& text, std::string& erro
     }
     close(file);
     return true;
+}
+
+FileDescriptor::~FileDescriptor() {
+    if (fd_ >= 0) close(fd_);
+}
+
+std::string FileDescriptor::path() const {
+    return "/proc/self/fd/" + std::to_string(fd_);
+}
+
+FileDescriptor memoryFile(const std::string& text) {
+    FileDescriptor file(memfd_create("vocelle", MFD_CLOEXEC));
+    for (std::size_t done = 0; file && done < text.size();) {
+        const ssize_t written = write(file.get(), text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            const int reason = written < 0 ? errno : EIO;
+            { const FileDescriptor closed = std::move(file); }
+            errno = reason;
+            return FileDescriptor();
+        }
+        done += std::size_t(written);
+    }
+    return file;
 }
 
 std::string unreadableListLine() {

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vocelle {
@@ -33,7 +34,33 @@ struct HostSession {
     std::string chosenList; // what the file chooser answers: the job list, or a private copy of it
     std::string listError;  // why the host could not read the job list, in the system's words
     std::vector<RunReport> reports; // run --report: one per part of the list run in a process
+    int standardOutput = -1; // while an output is `-`: where standard output went (fd 1 is stderr)
 };
+
+// An open file of this process, closed with this object.
+class FileDescriptor {
+  public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    explicit operator bool() const { return fd_ >= 0; }
+    int get() const { return fd_; }
+    // A name that opens it again from its start, in this process and in a child it is left to:
+    // /proc/self/fd/N.
+    std::string path() const;
+
+  private:
+    int fd_ = -1;
+};
+
+// A file holding `text` in memory, with no name in any folder, so nothing is left behind however
+// the process ends; closed on exec. Empty, with errno, when none could be made.
+FileDescriptor memoryFile(const std::string& text);
 
 // The one session of this process. It outlives the plug-in, whose log may still call in while
 // it is being unloaded.

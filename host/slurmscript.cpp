@@ -50,6 +50,10 @@ std::string outputPattern(const std::string& path) {
 
 } // namespace
 
+std::string slurmScriptPath(const std::string& listPath, const std::string& folder) {
+    return getPath(jobListPartName(listPath, 1, folder)) + removeExtension(getFileName(listPath)) + ".sbatch";
+}
+
 SlurmScript makeSlurmScript(const std::string& listPath, int parts, const std::string& folder,
                             const std::string& programPath) {
     const std::string first = absolute(jobListPartName(listPath, 1, folder));
@@ -58,7 +62,7 @@ SlurmScript makeSlurmScript(const std::string& listPath, int parts, const std::s
     const std::string stem = first.substr(0, first.size() - extension.size() - 1);
     const fs::path partFolder = fs::path(first).parent_path();
     const std::string name = removeExtension(getFileName(listPath));
-    const std::string script = (partFolder / (name + ".sbatch")).string();
+    const std::string script = absolute(slurmScriptPath(listPath, folder));
     const std::string study = fs::current_path().string(), program = absolute(programPath);
     for (const std::string& path : {first, study, program})
         if (path.find('\n') != std::string::npos)

@@ -14,6 +14,9 @@ struct SlurmScript {
     std::string path, text;
 };
 
+// Where the script goes: beside the parts, the list's name ending ".sbatch".
+std::string slurmScriptPath(const std::string& listPath, const std::string& folder);
+
 // The script STEM.sbatch beside the `parts` parts of listPath (in `folder`, or the list's folder
 // when empty), its tasks logging to logs/ there and running `program`. Made before any part is
 // written, so that a list the script cannot serve is refused with nothing written: throws

@@ -91,7 +91,7 @@ std::string manifestText(const SplitManifest& manifest) {
         for (const SplitManifest::Job& job : part.jobs) text += "job\t" + job.roi + "\t" + job.voi + "\n";
     }
     if (!manifest.script.empty()) text += "script\t" + manifest.script + "\n";
-    return text;
+    return text + "end\n";
 }
 
 SplitManifest parseManifest(const std::string& text, const std::string& path) {
@@ -103,8 +103,9 @@ SplitManifest parseManifest(const std::string& text, const std::string& path) {
     if (!reader.next(cells) || cells.size() != 2 || cells[0] != "list" || cells[1].empty())
         reader.fail("no list line");
     manifest.list = cells[1];
-    while (reader.next(cells)) {
-        if (!manifest.script.empty()) reader.fail("a line after the script line");
+    bool ended = false;
+    while (!ended && reader.next(cells)) {
+        if (!manifest.script.empty() && cells[0] != "end") reader.fail("a line after the script line");
         if (cells[0] == "part" && cells.size() == 3) {
             if (!manifest.parts.empty() && manifest.parts.back().jobs.empty()) reader.fail("a part without jobs");
             manifest.parts.push_back({reader.fileName(cells[1]), reader.fileName(cells[2]), {}});
@@ -112,10 +113,14 @@ SplitManifest parseManifest(const std::string& text, const std::string& path) {
             manifest.parts.back().jobs.push_back({cells[1], cells[2]});
         } else if (cells[0] == "script" && cells.size() == 2) {
             manifest.script = reader.fileName(cells[1]);
+        } else if (cells[0] == "end" && cells.size() == 1) {
+            ended = true;
         } else {
             reader.fail("a line that is no part, job or script line");
         }
     }
+    if (!ended) reader.fail("no end line: the manifest is cut short");
+    if (reader.next(cells)) reader.fail("a line after the end line");
     if (manifest.parts.empty() || manifest.parts.back().jobs.empty()) reader.fail("a part without jobs, or no part");
     return manifest;
 }

@@ -10,6 +10,7 @@
 //     part     jobs.2.txt  jobs.2.tsv
 //     job      ./s2/run1.roi  ./s2/run1_TAL_.voi
 //     script   jobs.sbatch               the Slurm script, when split wrote one
+//     end                                so that a manifest cut at a line end is not taken whole
 //
 // Cells are separated by one tab, every line ends in LF. A folder holds at most one split.
 

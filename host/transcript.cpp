@@ -82,22 +82,20 @@ JsonLine& JsonLine::add(const char* key, int value) { return addRaw(key, std::to
 
 JsonLine& JsonLine::add(const char* key, bool value) { return addRaw(key, value ? "true" : "false"); }
 
-Transcript::~Transcript() {
-    if (file != nullptr) std::fclose(file);
-}
-
-bool Transcript::open(const std::string& path) {
-    if (file != nullptr) std::fclose(file);
-    file = std::fopen(path.c_str(), "w");
-    return file != nullptr;
+void Transcript::open(const std::string& path) {
+    file = std::make_unique<PendingSave>(path);
 }
 
 void Transcript::write(const JsonLine& line) {
-    if (file == nullptr) return;
-    const std::string text = line.str() + "\n";
-    std::fwrite(text.data(), 1, text.size(), file);
-    // Flushed at once, so the record is complete even if the plug-in brings the process down.
-    std::fflush(file);
+    if (!file) return;
+    // Flushed at once, so a pipe or terminal shows each call as it happens.
+    file->out() << line.str() << '\n' << std::flush;
+}
+
+void Transcript::close() {
+    if (!file) return;
+    const std::unique_ptr<PendingSave> done = std::move(file);
+    done->commit();
 }
 
 } // namespace vocelle

@@ -1,7 +1,9 @@
 #pragma once
 // The host's transcript: one flat JSON object per line, written and flushed as each call happens.
 
-#include <cstdio>
+#include <vocelle/text/safesave.h>
+
+#include <memory>
 #include <string>
 
 namespace vocelle {
@@ -24,20 +26,19 @@ private:
     std::string body = "{";
 };
 
+// Saved as any output is (text/safesave.h): a file shows the whole transcript once the command
+// ends, or its old content when it never does; a pipe or device gets each line as it happens.
 class Transcript {
 public:
-    Transcript() = default;
-    ~Transcript();
-    Transcript(const Transcript&) = delete;
-    Transcript& operator=(const Transcript&) = delete;
-
-    // Creates or replaces the file; false when it cannot be created.
-    bool open(const std::string& path);
-    // Writes the line when a file is open; does nothing otherwise.
+    // Makes the transcript ready to replace `path`; throws FaultError when it could not.
+    void open(const std::string& path);
+    // Writes the line when a transcript is open; does nothing otherwise.
     void write(const JsonLine& line);
+    // Puts the transcript in place; throws FaultError when any line could not be written.
+    void close();
 
 private:
-    std::FILE* file = nullptr;
+    std::unique_ptr<PendingSave> file;
 };
 
 } // namespace vocelle

@@ -154,4 +154,11 @@ bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, s
     return false;
 }
 
+void readLabelTableText(const std::string& text, const std::string& source,
+                        std::vector<LabelEntry>& entries) {
+    std::istringstream in(text);
+    TableReader reader(source, in);
+    readTsv(reader, entries);
+}
+
 } // namespace vocelle

@@ -12,6 +12,9 @@
 
 namespace vocelle {
 
+// The start of the header line of export-nifti's table.
+constexpr const char* labelTableHeader = "index\tname\tcolor";
+
 struct LabelEntry {
     long long index = 0;
     std::string name;
@@ -34,5 +37,10 @@ constexpr std::size_t maxLabelTableLine = 8192;
 // cannot be read or is no regular file, a line that cannot be parsed, is too long or ends in CR
 // alone, a name longer than maxLabelName, or a label given twice.
 bool readLabelTable(const std::string& stem, std::vector<LabelEntry>& entries, std::string& tablePath);
+
+// Reads a table in export-nifti's layout from text (the table an image carries inside); errors
+// name `source`.
+void readLabelTableText(const std::string& text, const std::string& source,
+                        std::vector<LabelEntry>& entries);
 
 } // namespace vocelle

@@ -4,6 +4,7 @@
 #include <vocelle/imaging/niftifile.h>
 #include <vocelle/math/cubespace.h>
 #include <vocelle/text/safesave.h>
+#include <vocelle/text/stringmanipulation.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -86,6 +87,19 @@ void setGeometry(nifti_image& image, VoxelConvention convention, const std::stri
                   masks ? "masks" : "labels", space.c_str());
 }
 
+// The table of names and colours by label; with counts, the voxels of each too.
+std::string labelTableText(const VOI& voi, const std::vector<long long>* counts) {
+    std::ostringstream table;
+    table << labelTableHeader << (counts ? "\tvoxels\n" : "\n");
+    for (std::size_t n = 0; n < voi.vois.size(); ++n) {
+        table << n + 1 << '\t' << tableText(voi.vois[n].NameOfVOI.value()) << '\t'
+              << hexColour(voi.vois[n].color);
+        if (counts) table << '\t' << (*counts)[n];
+        table << '\n';
+    }
+    return table.str();
+}
+
 } // namespace
 
 std::string labelTablePath(const std::string& imagePath) {
@@ -122,11 +136,19 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool
     NiftiExportReport report;
     report.imagePath = imagePath;
     report.tablePath = tablePath;
+    // Both files are written in full before either is put in place, the table first: the image,
+    // which carries the same table inside, is what makes the export done, so a reader of the image
+    // never meets another export's names.
+    PendingSave imageSave(imagePath), tableSave(tablePath);
+    const bool compressed = endsWith(imagePath, ".gz");
     std::vector<long long> counts;
+    const auto write = [&](const auto& data) {
+        writeNiftiImage(imageSave, compressed, *image, labelTableText(voi, nullptr), data);
+    };
     if (oneVolumePerVoi) {
         // One volume at a time, so memory stays that of one volume whatever the count.
         std::vector<std::uint8_t> mask(voxelCount);
-        writeNiftiImage(imagePath, *image, [&](const ByteSink& put) {
+        write([&](const ByteSink& put) {
             for (const single_VOI& entry : voi.vois) {
                 std::fill(mask.begin(), mask.end(), std::uint8_t(0));
                 counts.push_back(markVoxels(entry, convention, std::uint8_t(1), mask.data(), report));
@@ -135,19 +157,14 @@ NiftiExportReport exportNifti(const VOI& voi, const std::string& imagePath, bool
         });
     } else if (small) {
         const std::vector<std::uint8_t> labels = labelVolume<std::uint8_t>(voi, convention, report, counts);
-        writeNiftiImage(imagePath, *image, [&](const ByteSink& put) { put(labels.data(), labels.size()); });
+        write([&](const ByteSink& put) { put(labels.data(), labels.size()); });
     } else {
         const std::vector<std::int16_t> labels = labelVolume<std::int16_t>(voi, convention, report, counts);
-        writeNiftiImage(imagePath, *image,
-                        [&](const ByteSink& put) { put(labels.data(), labels.size() * sizeof labels[0]); });
+        write([&](const ByteSink& put) { put(labels.data(), labels.size() * sizeof labels[0]); });
     }
-
-    std::ostringstream table;
-    table << "index\tname\tcolor\tvoxels\n";
-    for (std::size_t n = 0; n < voi.vois.size(); ++n)
-        table << n + 1 << '\t' << tableText(voi.vois[n].NameOfVOI.value()) << '\t'
-              << hexColour(voi.vois[n].color) << '\t' << counts[n] << '\n';
-    saveReplacing(tablePath, [&](std::ostream& out) { out << table.str(); });
+    tableSave.out() << labelTableText(voi, &counts);
+    tableSave.commit();
+    imageSave.commit();
     return report;
 }
 

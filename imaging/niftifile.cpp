@@ -139,15 +139,11 @@ void loadData(nifti_image& image, std::size_t bytes) {
         nifti_swap_Nbytes(image.nvox, image.swapsize, image.data);
 }
 
-// One output file: plain writes, or through zlib for .gz.
+// The bytes of a file being saved: plain writes, or through zlib for .gz. The descriptor stays
+// the save's.
 class OutputFile {
 public:
-    OutputFile(const std::string& path, bool compressed) {
-        fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd_ < 0) {
-            fail(errno);
-            return;
-        }
+    OutputFile(int fd, bool compressed) : fd_(fd) {
         if (!compressed) return;
         const int own = ::dup(fd_);
         gz_ = own < 0 ? nullptr : gzdopen(own, "wb6");
@@ -158,7 +154,6 @@ public:
     }
     ~OutputFile() {
         if (gz_ != nullptr) gzclose(gz_);
-        if (fd_ >= 0) ::close(fd_);
     }
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -184,7 +179,7 @@ public:
         }
     }
 
-    // Flushes everything to disk; false (with error()) when any step failed.
+    // Ends the compressed stream; false (with error()) when any step failed.
     bool finish() {
         if (gz_ != nullptr) {
             errno = 0;
@@ -192,9 +187,6 @@ public:
             gz_ = nullptr;
             if (status != Z_OK && error_ == 0) fail(status == Z_ERRNO && errno != 0 ? errno : EIO);
         }
-        if (error_ == 0 && ::fsync(fd_) != 0) fail(errno);
-        if (::close(fd_) != 0 && error_ == 0) fail(errno);
-        fd_ = -1;
         return error_ == 0;
     }
 
@@ -208,7 +200,7 @@ private:
         fail(status == Z_ERRNO && errno != 0 ? errno : status == Z_MEM_ERROR ? ENOMEM : EIO);
     }
 
-    int fd_ = -1;
+    int fd_;
     gzFile gz_ = nullptr;
     int error_ = 0;
 };
@@ -267,7 +259,7 @@ bool niftiRealValued(const nifti_image& image) {
 
 double niftiValue(const nifti_image& image, std::size_t index) {
     const void* data = image.data;
-    double value = 0;
+    double value;
     switch (image.datatype) {
     case NIFTI_TYPE_UINT8: value = static_cast<const std::uint8_t*>(data)[index]; break;
     case NIFTI_TYPE_INT8: value = static_cast<const std::int8_t*>(data)[index]; break;
@@ -303,12 +295,16 @@ mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code)
     return toWorld;
 }
 
-void writeNiftiImage(const std::string& path, nifti_image& image,
+void writeNiftiImage(PendingSave& save, bool compressed, nifti_image& image,
+                     const std::string& comment,
                      const std::function<void(const ByteSink&)>& writeData) {
-    // One file: the 348-byte header, a 4-byte extender saying "no extensions", then the data.
-    constexpr int dataOffset = 352;
+    // The 348-byte header, a 4-byte extender saying whether an extension follows, the comment as
+    // one extension (its size, code and text padded with zeros to a multiple of 16), the data.
+    const std::size_t extension =
+        comment.empty() ? 0 : (8 + comment.size() + 15) / 16 * 16;
+    if (extension > (std::size_t(1) << 30)) save.fail(EFBIG);
     image.nifti_type = NIFTI_FTYPE_NIFTI1_1;
-    image.iname_offset = dataOffset;
+    image.iname_offset = 352 + int(extension);
     nifti_1_header header;
     {
         const QuietNifti quiet;
@@ -316,20 +312,37 @@ void writeNiftiImage(const std::string& path, nifti_image& image,
     }
     static_assert(sizeof header == 348, "NIfTI-1 header size");
 
-    const char extender[4] = {0, 0, 0, 0};
-    saveReplacingFile(
-        path,
-        [&](const std::string& temporary) {
-            OutputFile out(temporary, endsWith(path, ".gz"));
-            if (out.error() == 0) {
-                out.put(&header, sizeof header);
-                out.put(extender, sizeof extender);
-                writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
-            }
-            const int error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
-            if (error != 0) throw FaultError({faulttext::createFile, path, "", error});
-        },
-        endsWith(path, ".gz") ? ".nii.gz" : ".nii");
+    std::string extensions(4 + extension, '\0');
+    if (extension > 0) {
+        extensions[0] = 1;
+        const std::int32_t size = std::int32_t(extension), code = NIFTI_ECODE_COMMENT;
+        for (int b = 0; b < 4; ++b) {
+            extensions[std::size_t(4 + b)] = char((size >> (8 * b)) & 0xff);
+            extensions[std::size_t(8 + b)] = char((code >> (8 * b)) & 0xff);
+        }
+        extensions.replace(12, comment.size(), comment);
+    }
+    OutputFile out(save.fd(), compressed);
+    if (out.error() == 0) {
+        out.put(&header, sizeof header);
+        out.put(extensions.data(), extensions.size());
+        writeData([&out](const void* bytes, std::size_t size) { out.put(bytes, size); });
+    }
+    const int error = out.error() != 0 ? out.error() : out.finish() ? 0 : out.error();
+    if (error != 0) save.fail(error);
+}
+
+std::string niftiComment(const nifti_image& image, const std::string& startingWith) {
+    for (int e = 0; e < image.num_ext && image.ext_list != nullptr; ++e) {
+        const nifti1_extension& extension = image.ext_list[e];
+        if (extension.ecode != NIFTI_ECODE_COMMENT || extension.edata == nullptr ||
+            extension.esize <= 8)
+            continue;
+        std::string text(extension.edata, std::size_t(extension.esize - 8));
+        text.erase(text.find_last_not_of('\0') + 1);
+        if (text.compare(0, startingWith.size(), startingWith) == 0) return text;
+    }
+    return std::string();
 }
 
 } // namespace vocelle

@@ -4,6 +4,8 @@
 // error, so every call into it runs with standard error muted, and reading and writing the bytes
 // of a file is done here, where the system's reason for a failure is known.
 
+#include <vocelle/text/safesave.h>
+
 #include <nifti1_io.h>
 
 #include <cstddef>
@@ -49,10 +51,16 @@ mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code)
 
 using ByteSink = std::function<void(const void* bytes, std::size_t size)>;
 
-// Writes `image`'s header (a single .nii or .nii.gz file, told by path) and the data that
-// writeData hands to its sink, under a temporary name beside path, renamed over it only when
-// complete. Throws std::runtime_error "cannot write PATH: reason" otherwise, leaving path as it was.
-void writeNiftiImage(const std::string& path, nifti_image& image,
+// Writes `image`'s header as a single-file NIfTI-1 (.nii, or .nii.gz when compressed), with
+// `comment`, when not empty, as one comment extension, then the data that writeData hands to its
+// sink, into `save`, which the caller commits. Throws through save.fail() with the system's
+// reason.
+void writeNiftiImage(PendingSave& save, bool compressed, nifti_image& image,
+                     const std::string& comment,
                      const std::function<void(const ByteSink&)>& writeData);
+
+// The text of the image's first comment extension that starts with `startingWith`, without its
+// padding; empty when there is none.
+std::string niftiComment(const nifti_image& image, const std::string& startingWith);
 
 } // namespace vocelle

@@ -165,6 +165,35 @@ private:
     const std::vector<long long>& labels_;
 };
 
+bool sameEntries(const std::vector<LabelEntry>& a, const std::vector<LabelEntry>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const LabelEntry& x, const LabelEntry& y) {
+                          return x.index == y.index && x.name == y.name &&
+                                 x.hasColour == y.hasColour && x.colour == y.colour;
+                      });
+}
+
+// The table an image written by export-nifti carries inside; a table beside it that says
+// otherwise (an export stopped between its two files, or an edit) is noted in the report.
+bool ownTable(const std::string& imagePath, const nifti_image& image,
+              std::vector<LabelEntry>& table, NiftiImportReport& report) {
+    const std::string text = niftiComment(image, labelTableHeader);
+    if (text.empty()) return false;
+    readLabelTableText(text, imagePath, table);
+    report.tablePath = imagePath;
+    std::vector<LabelEntry> beside;
+    std::string besidePath;
+    bool differs = true;
+    try {
+        differs = readLabelTable(niftiStem(imagePath), beside, besidePath) &&
+                  !sameEntries(table, beside);
+    } catch (const std::exception&) {
+        besidePath = niftiStem(imagePath) + ".tsv";
+    }
+    if (differs) report.differingTable = besidePath;
+    return true;
+}
+
 } // namespace
 
 VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImportReport& report) {
@@ -177,14 +206,15 @@ VOI importNifti(const std::string& imagePath, const std::string& space, NiftiImp
     std::map<long long, LabelEntry> named;
     std::vector<LabelEntry> table;
     const std::string stem = niftiStem(imagePath);
-    if (!stem.empty() && readLabelTable(stem, table, report.tablePath))
-        for (LabelEntry& entry : table) {
-            if (entry.index == 0) continue;
-            // A 4-D image has as many VOIs as volumes; other rows of its table name nothing.
-            if (grid.volumes == 1 && !std::binary_search(labels.begin(), labels.end(), entry.index))
-                labels.insert(std::upper_bound(labels.begin(), labels.end(), entry.index), entry.index);
-            named[entry.index] = std::move(entry);
-        }
+    if (!ownTable(imagePath, *image, table, report) && !stem.empty())
+        readLabelTable(stem, table, report.tablePath);
+    for (LabelEntry& entry : table) {
+        if (entry.index == 0) continue;
+        // A 4-D image has as many VOIs as volumes; other rows of its table name nothing.
+        if (grid.volumes == 1 && !std::binary_search(labels.begin(), labels.end(), entry.index))
+            labels.insert(std::upper_bound(labels.begin(), labels.end(), entry.index), entry.index);
+        named[entry.index] = std::move(entry);
+    }
     if (labels.size() > maxLabels)
         throw FaultError({"the image and its table hold more than " + std::to_string(maxLabels) + " labels", imagePath});
 

@@ -3,6 +3,7 @@
 
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/plugindriver.h>
 #include <vocelle/plugin/TarnPluginInterface.h>
 #include <vocelle/plugin/conversionrun.h>
@@ -23,7 +24,7 @@ void declare(CLI::App& command, ConvertOptions& options) {
     declareAlignment(command, options.alignment, true);
     fileOption(command, "-o,--output", options.output, "OUT.voi",
                "The VOI file (default: where the run would write it, beside the ROI file, ending "
-               "\"_TAL_.voi\" with --tal, \"_ACPC_.voi\" without).");
+               "\"_TAL_.voi\" with --tal, \"_ACPC_.voi\" without; - for standard output).");
 }
 
 ConversionJob jobOf(const ConvertOptions& options) {
@@ -40,14 +41,15 @@ ConversionJob jobOf(const ConvertOptions& options) {
 
 CommandFiles files(const ConvertOptions& options) {
     const ConversionJob job = jobOf(options);
-    return {{job.roiName, job.fmrName, job.iaTrfName, job.faTrfName, job.acpcTrfName, job.talName},
-            {voiFileName(job)}};
+    return {jobInputs(job), {Output(voiFileName(job), FileKind::Voi)}};
 }
 
 // The job's log reaches this host's hxLogText, found by name as the plug-in finds it.
 int execute(const ConvertOptions& options) {
     if (!InitHXAccess()) return startFailed("cannot bind the host functions for the conversion");
-    runConversion(jobOf(options));
+    ConversionJob job = jobOf(options);
+    job.voiName = outputPath(job.voiName);
+    runConversion(job);
     // The log stream outlives main; what it would send while the process ends is not this job's.
     tarn::hxLogText = nullptr;
     return summedUp();
@@ -56,7 +58,7 @@ int execute(const ConvertOptions& options) {
 const ExitStatuses statuses = {
     {0, "the job was converted"},
     {1, "it was not: a file is missing or a document is damaged (the log says which)"},
-    {2, "the command line was wrong"}};
+    {2, "the command line was wrong, or the VOI would replace an input or cannot be written"}};
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/niftiexport.h>
 #include <vocelle/text/stringmanipulation.h>
 
@@ -34,11 +35,12 @@ std::string outputOf(const ExportOptions& options) {
 
 CommandFiles files(const ExportOptions& options) {
     const std::string image = outputOf(options);
-    return {{options.voi}, {image, labelTablePath(image)}};
+    return {{options.voi},
+            {Output(image, FileKind::Nifti), Output(labelTablePath(image), FileKind::Tsv)}};
 }
 
 int execute(const ExportOptions& options) {
-    const VOI voi(options.voi);
+    const VOI voi = wholeDocument<VOI>(options.voi);
     const NiftiExportReport report = exportNifti(voi, outputOf(options), options.oneVolumePerVoi);
     if (report.outside > 0)
         std::fprintf(stderr,

@@ -3,6 +3,7 @@
 
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/runreport.h>
 #include <vocelle/host/splitmanifest.h>
 #include <vocelle/text/safesave.h>
@@ -23,8 +24,8 @@ struct GatherOptions {
 void declare(CLI::App& command, GatherOptions& options) {
     command.add_option("FOLDER", options.folder, "The folder of the parts.")->required();
     fileOption(command, "-o,--output", options.output, "FILE.tsv",
-               "Write the reports' rows, in part order, as one report; only when every part's "
-               "report is there and matches its part.");
+               "Write the reports' rows, in part order, as one report (- for standard output); "
+               "only when every part's report is there and matches its part.");
 }
 
 std::string inFolder(const GatherOptions& options, const std::string& name) {
@@ -32,7 +33,15 @@ std::string inFolder(const GatherOptions& options, const std::string& name) {
 }
 
 CommandFiles files(const GatherOptions& options) {
-    return {{inFolder(options, manifestFileName)}, {options.output}};
+    CommandFiles files{{inFolder(options, manifestFileName)}, {Output(options.output, FileKind::Tsv)}};
+    // The split's own files are inputs too; an unreadable manifest is reported when the command runs.
+    std::string text, error;
+    if (readSplitFile(files.inputs.front(), text, error)) try {
+            for (const std::string& name : parseManifest(text, files.inputs.front()).files())
+                files.inputs.push_back(inFolder(options, name));
+        } catch (const FaultError&) {
+        }
+    return files;
 }
 
 void warn(const std::string& message) {
@@ -46,8 +55,10 @@ bool completeRows(const GatherOptions& options, const SplitManifest::Part& part,
     const std::string list = inFolder(options, part.list), report = inFolder(options, part.report);
     std::string text, error;
     if (!readSplitFile(list, text, error) || manifestJobs(text) != part.jobs) {
-        warn(list + (error.empty() ? " holds other jobs than split wrote into it; split the list again"
-                                   : ": cannot read the part: " + error));
+        // The manifest may be what changed: both are named.
+        const std::string manifest = inFolder(options, manifestFileName);
+        warn(list + (error.empty() ? " holds other jobs than " + manifest + " gives it; split the list again"
+                                   : ", a part of " + manifest + ", cannot be read: " + error));
         return false;
     }
     text.clear();
@@ -110,7 +121,8 @@ int execute(const GatherOptions& options) {
         if (!options.output.empty()) warn(options.output + " is not written: a part's report is missing or does not match it");
         return 2;
     }
-    if (!options.output.empty()) saveReplacing(options.output, [&](std::ostream& out) { out << table; });
+    if (!options.output.empty())
+        saveReplacing(outputPath(options.output), [&](std::ostream& out) { out << table; });
     return notConverted > 0 ? 1 : 0;
 }
 

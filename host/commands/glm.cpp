@@ -5,6 +5,7 @@
 #include <vocelle/analysis/tables.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/regionplot.h>
 #include <vocelle/plugin/joblist.h>
 #include <vocelle/text/fileopen.h>
@@ -15,7 +16,6 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
 #include <sstream>
 #include <stdexcept>
 #include <thread>
@@ -46,7 +46,7 @@ void declare(CLI::App& command, GlmOptions& options) {
                     "repeatable.")
         ->type_name("NAME=w1,w2,...");
     fileOption(command, "-o,--output", options.output, "OUT.tsv",
-               "The table (default: standard output).");
+               "The table (default, or -: standard output).");
     fileOption(command, "--plot", options.plot, "OUT.png",
                "Draw one panel per region: its time course, the fitted model and the predictors.");
     fileOption(command, "--list", options.list, "JOBLIST",
@@ -81,19 +81,14 @@ void declare(CLI::App& command, GlmOptions& options) {
 
 CommandFiles files(const GlmOptions& options) {
     const AlignmentFiles& a = options.alignment;
-    return {{options.regions, options.fmr, options.sdm, a.ia, a.fa, a.acpc, a.tal, options.list,
-             options.voi},
-            {options.output, options.plot}};
+    return {{options.regions, options.fmr, stcFileOf(options.fmr), options.sdm, a.ia, a.fa, a.acpc,
+             a.tal, options.list, options.voi},
+            {Output(options.output, FileKind::Tsv), Output(options.plot, FileKind::Png)}};
 }
 
 void writeTable(const GlmOptions& options, const std::string& table) {
-    if (!options.output.empty()) {
-        saveReplacing(options.output, [&](std::ostream& out) { out << table; });
-        return;
-    }
-    std::cout << table;
-    std::cout.flush();
-    if (!std::cout) throw std::runtime_error("cannot write to standard output");
+    saveReplacing(outputPath(options.output.empty() ? "-" : options.output),
+                  [&](std::ostream& out) { out << table; });
 }
 
 void warn(const std::vector<std::string>& warnings) {
@@ -189,6 +184,12 @@ int fitList(const GlmOptions& options) {
     if (jobs.empty())
         throw FaultError({"The job list names no job with a design (a line ending \"sdm\")",
                           options.list});
+    CommandFiles all = files(options);
+    for (const ConversionJob& job : jobs) {
+        all.inputs.push_back(job.sdmName);
+        for (const std::string& input : jobInputs(job)) all.inputs.push_back(input);
+    }
+    checkCommandFiles(all);
     // Jobs are independent: each thread takes the next one; results keep the list's order.
     std::vector<JobResult> results(jobs.size());
     std::atomic<size_t> next{0};

@@ -3,6 +3,7 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/niftiexport.h>
 #include <vocelle/imaging/niftiimport.h>
 
@@ -19,7 +20,7 @@ struct ImportOptions {
 void declare(CLI::App& command, ImportOptions& options) {
     command.add_option("IMAGE", options.image, "The image, .nii or .nii.gz.")->required();
     fileOption(command, "-o,--output", options.output, "OUT.voi",
-               "The VOI file (default: the image's name ending \".voi\").");
+               "The VOI file (default: the image's name ending \".voi\"; - for standard output).");
     command
         .add_option("--space", options.space,
                     "The VOIs' reference space (default: TAL when the image's code says "
@@ -35,7 +36,9 @@ std::string outputOf(const ImportOptions& options) {
 }
 
 CommandFiles files(const ImportOptions& options) {
-    return {{options.image}, {outputOf(options)}};
+    const std::string stem = niftiStem(options.image);
+    const auto table = [&](const char* ending) { return stem.empty() ? stem : stem + ending; };
+    return {{options.image, table(".tsv"), table(".lut")}, {Output(outputOf(options), FileKind::Voi)}};
 }
 
 int execute(const ImportOptions& options) {
@@ -51,7 +54,12 @@ int execute(const ImportOptions& options) {
                      "vocelle: %lld labelled voxels of %s lie outside the cube and are left out\n",
                      report.outside, options.image.c_str());
     const std::string output = outputOf(options);
-    voi.SaveAs(output);
+    if (!report.differingTable.empty())
+        std::fprintf(stderr,
+                     "vocelle: %s differs from the label table inside %s, which gives the names "
+                     "and colours\n",
+                     report.differingTable.c_str(), options.image.c_str());
+    voi.SaveAs(outputPath(output));
     long long voxels = 0;
     for (const single_VOI& entry : voi.vois)
         voxels += static_cast<long long>(entry.voxels.size());

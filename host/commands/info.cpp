@@ -20,11 +20,14 @@ CommandFiles files(const InfoOptions&) {
 
 int execute(const InfoOptions&) {
     openTranscript();
-    return drivePlugin(Drive::InfoOnly);
+    const int status = drivePlugin(Drive::InfoOnly);
+    return closeTranscript() ? status : 2;
 }
 
 const ExitStatuses statuses = {
-    {0, "printed"}, {2, "the plug-in could not be loaded, or the command line was wrong"}};
+    {0, "printed"},
+    {2, "the plug-in could not be loaded, the transcript could not be written, or the command line "
+        "was wrong"}};
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/preview.h>
 #include <vocelle/imaging/underlay.h>
 #include <vocelle/text/safesave.h>
@@ -35,12 +36,12 @@ std::string outputOf(const PreviewOptions& options) {
 }
 
 CommandFiles files(const PreviewOptions& options) {
-    return {{options.voi, options.underlay}, {outputOf(options)}};
+    return {{options.voi, options.underlay}, {Output(outputOf(options), FileKind::Png)}};
 }
 
 int execute(const PreviewOptions& options) {
     const std::string output = outputOf(options);
-    const VOI voi(options.voi);
+    const VOI voi = wholeDocument<VOI>(options.voi);
     long long voxels = 0;
     for (const auto& entry : voi.vois)
         voxels += static_cast<long long>(entry.voxels.size());
@@ -53,7 +54,8 @@ int execute(const PreviewOptions& options) {
     const Preview preview = renderPreview(voi, title, underlay.get());
     const std::string png = encodePng(preview.image);
     saveReplacing(
-        output, [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
+        outputPath(output),
+        [&](std::ostream& out) { out.write(png.data(), std::streamsize(png.size())); },
         faulttext::createFile, std::ios::binary);
     const std::string imageSpace = underlay ? underlay->templateSpace() : "";
     if (!imageSpace.empty() && !(imageSpace == "Talairach" && voi.ReferenceSpace.value() == "TAL"))

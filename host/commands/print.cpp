@@ -78,9 +78,10 @@ int execute(const PrintOptions& options) {
         show(SDM(path));
     std::cout << text.str();
     std::cout.flush();
-    if (!readFault.empty()) std::fprintf(stderr, "vocelle: %s\n", readFault.line().c_str());
     if (!std::cout) throw std::runtime_error("cannot write to standard output");
-    return 0;
+    // What was read is worth seeing, but it is not the document: the status says so.
+    if (!readFault.empty()) std::fprintf(stderr, "vocelle: %s\n", readFault.line().c_str());
+    return readFault.empty() ? 0 : 2;
 }
 
 } // namespace

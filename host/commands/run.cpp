@@ -3,6 +3,7 @@
 
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/host/parallelrun.h>
 #include <vocelle/host/plugindriver.h>
 #include <vocelle/host/runreport.h>
@@ -11,14 +12,10 @@
 #include <vocelle/text/safesave.h>
 #include <vocelle/text/stringmanipulation.h>
 
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <exception>
-#include <filesystem>
-#include <fstream>
-#include <memory>
 
 namespace vocelle {
 
@@ -45,7 +42,8 @@ void declare(CLI::App& command, RunOptions& options) {
                "Write a table of the jobs, one row per job in list order, tab-separated: roi, voi "
                "(the VOI file written, empty when none), space (the space it holds, TAL, ACPC or "
                "CV; when none was written, the space asked for), status (converted, not converted "
-               "or failed), reason (as logged), voxels (per VOI, comma-separated).");
+               "or failed), reason (as logged), voxels (per VOI, comma-separated). - is standard "
+               "output (the log then goes to standard error).");
     command.add_option("JOBLIST", options.jobList, "The job list.");
     // One process of a --jobs run: its log entries go to the parent as records.
     command.add_flag("--worker", options.worker)->group("");
@@ -57,45 +55,31 @@ void declare(CLI::App& command, RunOptions& options) {
 }
 
 CommandFiles files(const RunOptions& options) {
-    return {{options.jobList}, {options.reportPath, session.settings.transcriptPath}};
+    return {{options.jobList},
+            {Output(options.reportPath, FileKind::Tsv), session.settings.transcriptPath}};
 }
 
-// A list that can be read only once (a pipe, /dev/stdin) reaches the plug-in as a private copy
-// of what the host read, removed when the run ends.
-class ListCopy {
-  public:
-    explicit ListCopy(const std::string& text) {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "vocelle-list-XXXXXX").string();
-        const int file = mkstemp(&pattern[0]);
-        if (file < 0) return;
-        close(file);
-        path = pattern;
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-        out.close();
-        if (!out) path.clear();
+// The run's files once the list is read: each job's documents are inputs too, its VOI is
+// written by the plug-in.
+CommandFiles filesOfList(const RunOptions& options, const std::string& listText) {
+    CommandFiles all = files(options);
+    for (const ConversionJob& job : listedJobs(listText)) {
+        const std::vector<std::string> inputs = jobInputs(job);
+        all.inputs.insert(all.inputs.end(), inputs.begin(), inputs.end());
+        all.written.push_back(voiFileName(job));
     }
-    ~ListCopy() {
-        std::error_code ignored;
-        if (!path.empty()) std::filesystem::remove(path, ignored);
-    }
-    ListCopy(const ListCopy&) = delete;
-    ListCopy& operator=(const ListCopy&) = delete;
+    return all;
+}
 
-    std::string path; // empty when no copy could be kept
-};
-
-// Writes the report when one was asked for, then sums up; a report that cannot be written makes
-// the status 2.
+// Puts the transcript and the report in place, then sums up; either failing makes the status 2.
 int finished(const RunOptions& options) {
-    bool written = true;
+    bool written = closeTranscript();
     if (!options.reportPath.empty()) {
         std::string table = reportHeader;
         for (const RunReport& part : session.reports)
             table += part.rows();
         try {
-            saveReplacing(options.reportPath, [&](std::ostream& out) { out << table; });
+            saveReplacing(outputPath(options.reportPath), [&](std::ostream& out) { out << table; });
         } catch (const FaultError& e) {
             std::fprintf(stderr, "vocelle: %s\n", e.fault().line().c_str());
             written = false;
@@ -106,7 +90,6 @@ int finished(const RunOptions& options) {
 }
 
 int execute(const RunOptions& options) {
-    openTranscript();
     session.jobList = options.jobList;
     session.worker = options.worker;
     session.chosenList = options.jobList;
@@ -126,19 +109,25 @@ int execute(const RunOptions& options) {
         startFailed("the job list " + options.jobList + " is larger than any job list (256 MiB)");
         return finished(options);
     }
+    // Only now are the VOIs known, and the documents a transcript or report must not replace.
+    if (listRead) checkCommandFiles(filesOfList(options, listText));
+    openTranscript();
     if (options.jobs > 1 && listRead) {
         const int status = runInParallel(listText, options.jobs, !options.reportPath.empty());
         if (status >= 0) return finished(options);
     }
     if (!options.reportPath.empty()) session.reports.assign(1, RunReport(listText));
-    std::unique_ptr<ListCopy> copy;
+    // A list that can be read only once (a pipe, /dev/stdin) reaches the plug-in as a copy of what
+    // the host read, in memory, so nothing is left behind however the run ends.
+    FileDescriptor copy;
     if (listRead && !isRegularFile(options.jobList)) {
-        copy = std::make_unique<ListCopy>(listText);
-        if (copy->path.empty()) {
-            startFailed("cannot keep a copy of the job list " + options.jobList);
+        copy = memoryFile(listText);
+        if (!copy) {
+            startFailed("cannot keep a copy of the job list " + options.jobList + ": " +
+                        std::strerror(errno));
             return finished(options);
         }
-        session.chosenList = copy->path;
+        session.chosenList = copy.path();
     }
     if (errorIsTerminal() && listRead) {
         for (const ConversionJob& job : listedJobs(listText))
@@ -154,7 +143,8 @@ const ExitStatuses statuses = {
     {0, "every job of the list was converted"},
     {1, "at least one job was not converted"},
     {2, "the job list could not be read or held no job, the plug-in could not be loaded or did "
-        "not start, the report could not be written, or the command line was wrong"}};
+        "not start, the report or transcript could not be written or would replace an input, or "
+        "the command line was wrong"}};
 
 } // namespace
 

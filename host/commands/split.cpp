@@ -63,9 +63,8 @@ CommandFiles files(const SplitOptions& options) {
     for (int part = 1; part <= options.parts; ++part)
         files.outputs.push_back(jobListPartName(options.jobList, part, options.folder));
     files.outputs.push_back(folderOf(options) + manifestFileName);
-    if (options.sbatch)
-        files.outputs.push_back(folderOf(options) +
-                                removeExtension(getFileName(options.jobList)) + ".sbatch");
+    if (options.sbatch) files.outputs.push_back(slurmScriptPath(options.jobList, options.folder));
+    if (!options.folder.empty()) files.madeFolders.push_back(options.folder);
     return files;
 }
 
@@ -147,7 +146,6 @@ int execute(const SplitOptions& options) {
     clearFolder(options, written);
     for (int part = 1; part <= parts; ++part) {
         const std::string name = jobListPartName(options.jobList, part, options.folder);
-        if (name == options.jobList) throw std::runtime_error("a part would replace the list itself: " + name);
         saveReplacing(
             name, [&](std::ostream& out) { out << split.parts[std::size_t(part - 1)]; },
             faulttext::createFile, std::ios::binary);

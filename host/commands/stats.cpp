@@ -3,6 +3,7 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/imaging/voistats.h>
 
 #include <cstdio>
@@ -27,7 +28,7 @@ CommandFiles files(const StatsOptions& options) {
 
 int execute(const StatsOptions& options) {
     long long outside = 0;
-    const std::string table = voiStatsTable(VOI(options.voi), outside);
+    const std::string table = voiStatsTable(wholeDocument<VOI>(options.voi), outside);
     std::cout << table;
     std::cout.flush();
     if (!std::cout) throw std::runtime_error("cannot write to standard output");

@@ -5,11 +5,10 @@
 #include <vocelle/analysis/timecourse.h>
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandoptions.h>
+#include <vocelle/host/filecheck.h>
 #include <vocelle/text/safesave.h>
 
 #include <cstdio>
-#include <iostream>
-#include <stdexcept>
 
 namespace vocelle {
 
@@ -27,14 +26,15 @@ void declare(CLI::App& command, TimeCourseOptions& options) {
     command.add_option("FMR", options.fmr, "The run, its STC data beside it.")->required();
     declareAlignment(command, options.alignment, false);
     fileOption(command, "-o,--output", options.output, "OUT.tsv",
-               "The table (default: standard output).");
+               "The table (default, or -: standard output).");
     command.add_flag("--psc", options.psc,
                      "Percent signal change against each region's mean over the run.");
 }
 
 CommandFiles files(const TimeCourseOptions& options) {
     const AlignmentFiles& a = options.alignment;
-    return {{options.regions, options.fmr, a.ia, a.fa, a.acpc, a.tal}, {options.output}};
+    return {{options.regions, options.fmr, stcFileOf(options.fmr), a.ia, a.fa, a.acpc, a.tal},
+            {Output(options.output, FileKind::Tsv)}};
 }
 
 int execute(const TimeCourseOptions& options) {
@@ -44,14 +44,8 @@ int execute(const TimeCourseOptions& options) {
         std::fprintf(stderr, "vocelle: %s\n", warning.c_str());
     TimeCourses courses = measureTimeCourses(run.fmr, run.regions);
     if (options.psc) toPercentSignalChange(courses);
-    const auto write = [&](std::ostream& out) { writeTimeCourses(out, run.regions, courses); };
-    if (options.output.empty()) {
-        write(std::cout);
-        std::cout.flush();
-        if (!std::cout) throw std::runtime_error("cannot write to standard output");
-    } else {
-        saveReplacing(options.output, write);
-    }
+    saveReplacing(outputPath(options.output.empty() ? "-" : options.output),
+                  [&](std::ostream& out) { writeTimeCourses(out, run.regions, courses); });
     std::fprintf(stderr, "%s\n", voxelCounts(run.regions).c_str());
     return 0;
 }

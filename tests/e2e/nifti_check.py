@@ -166,6 +166,11 @@ for how in (["--4d"], []):
         expected.append((name, colour, voxels - held if not how else voxels))
         held |= voxels
     check(read_voi(os.path.join(work, "example.voi")) == expected, how)
+# The names come from the table inside the image; a table beside it that says otherwise is named.
+with open(os.path.join(work, "example.tsv"), "a") as f:
+    f.write("9\tedited\t#000000\t0\n")
+edited = vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
+check("example.tsv differs" in edited.stderr and read_voi(os.path.join(work, "example.voi")) == expected, edited)
 
 # Over a 2 mm anatomy of 100 + RAS x with two outliers: along a row of the axial view clear of VOIs
 # and marks, grey falls from the subject's right (left edge) to the left, from white to black
@@ -192,12 +197,13 @@ save("lost.nii", np.ones((4, 4, 4), np.int16), np.eye(4), 0)
 nib.save(nib.Nifti1Pair(np.ones((4, 4, 4), np.int16), np.eye(4)), os.path.join(work, "pair.img"))
 whole = open(os.path.join(work, "atlas.nii.gz"), "rb").read()
 plain = gzip.decompress(whole)
+save("singular.nii", np.ones((4, 4, 4), np.int16), np.array([[1, 0, 0, 0], [0, 1, 1, 0], [0, 1, 1, 0], [0, 0, 0, 1.0]]), 2)
 damaged = {"cut.nii": plain[:-1], "header.nii": plain[:352], "cut.nii.gz": whole[:-4],
            "crc.nii.gz": whole[:-8] + bytes([whole[-8] ^ 1]) + whole[-7:], "pair.img": b"\1\0",
            "dim.nii": plain[:46] + b"\0\0" + plain[48:], "size.nii": plain[:80] + b"\0\0\xc0\x7f" + plain[84:]}
 for name, data in damaged.items():
     open(os.path.join(work, name), "wb").write(data)
-for name in ("flat.nii", "real.nii", "nan.nii", "lost.nii", *damaged):
+for name in ("flat.nii", "real.nii", "nan.nii", "lost.nii", "singular.nii", *damaged):
     result = vocelle_run("import-nifti", name.replace(".img", ".hdr"), "-o", "refused.voi", status=2)
     check(name in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
 os.mkfifo(os.path.join(work, "fifo.hdr"))  # a pipe as the header of a pair is refused, not waited on

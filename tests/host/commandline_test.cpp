@@ -22,7 +22,7 @@ TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
     for (const char* line :
          {"", "frobnicate", "run a b", "run --frobnicate", "--host-version 2.8 run",
           "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
-          "convert --roi r x", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
+          "convert --roi r x", "convert --roi r --fmr f", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
           "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi",
           "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi",
           "timecourse a.roi", "glm a.roi f.fmr", "glm --list j a.roi", "glm --list j --plot p.png",
@@ -33,6 +33,10 @@ TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
         EXPECT_NE(parsed.error, "") << line;
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
     }
+    // An empty name is no file, not a file left out.
+    for (const std::vector<std::string>& line : {std::vector<std::string>{"run", "--report", "", "j"},
+                                                {"--transcript", "", "info"}})
+        EXPECT_NE(parseHostArguments(line).error.find("names no file"), std::string::npos);
 }
 
 // Values in both spellings, options before and after the command: each lands where the
@@ -43,22 +47,24 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
         EXPECT_NE(parsed.command, nullptr) << line << ": " << parsed.error;
         std::string named;
         if (parsed.parsed == nullptr) return named;
-        for (const auto& list : {parsed.parsed->files().inputs, parsed.parsed->files().outputs})
-            for (const std::string& file : list)
-                named += file + "|";
+        const CommandFiles files = parsed.parsed->files();
+        for (const std::string& file : files.inputs)
+            named += file + "|";
+        for (const Output& file : files.outputs)
+            named += file.path + "|";
         return named + session.settings.pluginPath;
     };
     for (const char* line : {"--plugin p.so --transcript t run --report=r list",
                              "run --transcript=t list --plugin=p.so --report r"})
         EXPECT_EQ(files(line), "list|r|t|p.so") << line;
     EXPECT_EQ(files("convert --roi a.roi --fmr f --ia i --fa f2 --acpc c"),
-              "a.roi|f|i|f2|c||a_ACPC_.voi|");
+              "a.roi|f||i|f2|c||a_ACPC_.voi|");
     EXPECT_EQ(files("export-nifti v.voi -o out.nii"), "v.voi|out.nii|out.tsv|");
-    EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.voi|");
+    EXPECT_EQ(files("import-nifti atlas.nii.gz"), "atlas.nii.gz|atlas.tsv|atlas.lut|atlas.voi|");
     EXPECT_EQ(files("split j.txt 2 -o p --sbatch"), "j.txt|p/j.1.txt|p/j.2.txt|p/split.manifest|p/j.sbatch|");
     EXPECT_EQ(files("timecourse a.voi f.fmr --ia i --fa f2 --acpc c --tal t -o o.tsv"),
-              "a.voi|f.fmr|i|f2|c|t|o.tsv|");
-    EXPECT_EQ(files("glm --list j --voi v.voi --contrast c=1,-1 -o s.tsv"), "|||||||j|v.voi|s.tsv||");
+              "a.voi|f.fmr||i|f2|c|t|o.tsv|");
+    EXPECT_EQ(files("glm --list j --voi v.voi --contrast c=1,-1 -o s.tsv"), "||||||||j|v.voi|s.tsv||");
     parse("info --host-version 2.10.7");
     EXPECT_EQ(std::vector<int>(session.settings.version, session.settings.version + 3),
               (std::vector<int>{2, 10, 7}));
@@ -84,6 +90,8 @@ TEST(HostArguments, HelpGivesEachCommandsOwnExitStatuses) {
         EXPECT_EQ(help.substr(help.find("Exit status: ") + 13), statuses) << command->name;
         EXPECT_NE(program.find(statuses), std::string::npos) << command->name;
     }
+    EXPECT_NE(program.find("Options of run and info, before or after the command name: --plugin PATH"),
+              std::string::npos);
 }
 
 } // namespace

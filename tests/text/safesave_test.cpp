@@ -1,9 +1,11 @@
-// Replacing and failing at opening or half way are covered with every document's save; here the
-// rest of what the one save helper promises.
+// Replacing and failing are covered with every document's save; owners, folders, devices and
+// kills through the host (tests/e2e); here the rest of what the one save helper promises.
 #include "tests/text/scratchdir.h"
 #include <vocelle/text/safesave.h>
 
 #include <gtest/gtest.h>
+
+#include <sys/wait.h>
 
 using namespace vocelle;
 
@@ -11,17 +13,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(SafeSave, KeepsLinksAndPermissions) {
+// Modes and owners kept are shown through the host (tests/e2e).
+TEST(SafeSave, KeepsLinks) {
     ScratchDir dir;
     const auto real = dir.file("real.trf"), link = dir.file("link.trf");
     writeAll(real, "old");
-    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
-    fs::permissions(real, mode);
     fs::create_symlink(real, link);
     saveReplacing(link, [](std::ostream& out) { out << "new"; });
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(readAll(real), "new");
-    EXPECT_EQ(fs::status(real).permissions() & fs::perms::all, mode);
     // The writer's own exception passes on, after the clean-up.
     const auto broken = [](std::ostream& out) {
         out << "partial";
@@ -30,6 +30,29 @@ TEST(SafeSave, KeepsLinksAndPermissions) {
     EXPECT_THROW(saveReplacing(link, broken), std::logic_error);
     EXPECT_EQ(readAll(real), "new");
     EXPECT_EQ(dir.names(), (std::set<std::string>{"link.trf", "real.trf"}));
+}
+
+// Where the file system makes no unnamed files, the named temporary is gone after a stop by
+// SIGTERM too, and the old file stays.
+TEST(SafeSave, NamedTemporaryGoesWithAStop) {
+    ScratchDir dir;
+    writeAll(dir.file("a.voi"), "old");
+    allowUnnamedTemporaries(false);
+    saveReplacing(dir.file("a.voi"), [](std::ostream& out) { out << "new"; });
+    const pid_t child = ::fork();
+    if (child == 0) {
+        saveReplacing(dir.file("a.voi"), [](std::ostream& out) {
+            out << "cut" << std::flush;
+            ::raise(SIGTERM);
+        });
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    allowUnnamedTemporaries(true);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(readAll(dir.file("a.voi")), "new");
+    EXPECT_EQ(dir.names(), std::set<std::string>{"a.voi"});
 }
 
 } // namespace
