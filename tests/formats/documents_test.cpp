@@ -156,16 +156,13 @@ TEST(Documents, SdmReadingRules) {
 // A folder or a device named as a document gives the one opening error, without blocking; an SDM
 // logs it instead.
 TEST(Documents, OnlyRegularFilesAreOpened) {
-    using Read = void (*)(const std::string&);
     static std::vector<std::string> logged;
     setLogSink([](const std::string& message) { logged.push_back(message); });
     for (const std::string path : {VOCELLE_TEST_DATA, "/dev/null"}) {
-        for (const Read read : {Read([](const std::string& p) { ROI document(p); }),
-                                Read([](const std::string& p) { VOI document(p); }),
-                                Read([](const std::string& p) { TRF document(p); }),
-                                Read([](const std::string& p) { TAL document(p); }),
-                                Read([](const std::string& p) { FMR document(p, false); })})
-            EXPECT_EQ(errorOf([&] { read(path); }), "Failed opening for reading: " + path);
+        for (const auto& read : std::vector<std::function<void()>>{
+                 [&] { ROI{path}; }, [&] { VOI{path}; }, [&] { TRF{path}; }, [&] { TAL{path}; },
+                 [&] { FMR(path, false); }})
+            EXPECT_EQ(errorOf(read), "Failed opening for reading: " + path);
         logged.clear();
         EXPECT_FALSE(SDM(path).FileVersion.isSet());
         EXPECT_EQ(logged, std::vector<std::string>{"!!!  Failed opening SDM for reading: " + path});
