@@ -182,18 +182,15 @@ void requireOnlyVoisWritten(const ScratchDir& folder,
 void fuzzJobList(const std::uint8_t* data, std::size_t size) {
     namespace cf = conversionfiles;
     static const ScratchDir folder;
-    static const bool written = [] {
-        for (const std::string at : {"/study/s1/", "/study/s2/"}) {
+    [[maybe_unused]] static const bool written = [] {
+        for (const std::string at : {"/study/s1", "/study/s2"}) {
             fs::create_directories(folder.path().string() + at);
-            for (const auto& [file, text] :
-                 {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""}, {"anat.tal", cf::tal(1)},
-                  {"run1.fmr", cf::fmr("run1", cf::Grid{8, 8, 8})}, {"run1_IA.trf", cf::trf(true)},
-                  {"run1_FA.trf", cf::trf(true)}, {"anat_ACPC.trf", cf::trf(true)}})
-                writeAll(folder.path().string() + at + file, text);
+            cf::job(folder.path().string() + at, "run1", {}, cf::Grid{8, 8, 8});
+            writeAll(folder.path().string() + at + "/anat_ACPC.trf", cf::trf(true));
+            writeAll(folder.path().string() + at + "/anat.tal", cf::tal(1));
         }
         return true;
     }();
-    static_cast<void>(written);
     const std::string text = folder.path().string() + "/" + asText(data, size);
     std::string base = text.substr(0, std::min(text.find('\n'), maxJobListLineLength));
     if (!base.empty() && base.back() == '\r') base.pop_back();

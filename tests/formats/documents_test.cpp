@@ -129,9 +129,7 @@ std::string sdmHead(const std::string& predictors, const std::string& rows) {
 TEST(Documents, SdmReadingRules) {
     // Colours and names may fall short of the predictors, rows be free-form or 12-character
     // fields that touch; a value too small for a normal float reads as the nearest float.
-    const auto sdm = parse<SDM>("Junk: 3 " + sdmHead("3", "3") + "\n1 2 3   4 5 6\n"
-                                "\"alpha\" \"beta gamma\"\n  1.000000   0.000000  -0.500000\n"
-                                "-1234.567890-1.500000000    0.000000\n2 1e-50 1e-45\n");
+    const SDM sdm(VOCELLE_TEST_DATA "/freeform.sdm");
     EXPECT_EQ(sdm.predictorNames, (std::vector<std::string>{"alpha", "beta gamma", "NoName"}));
     EXPECT_EQ(sdm.red, (std::vector<int>{1, 4, 0}));
     ASSERT_EQ(sdm.values.size(), 3u);

@@ -87,9 +87,7 @@ TEST_F(ConversionRun, EachFaultyJobIsLoggedAndTheRunGoesOn) {
     ::alarm(60); // a regression here hangs: end the test process instead
     const auto at = [&](const std::string& name) { return dir.file(name); };
     std::string list = dir.path().string() + "/\n";
-    cf::Grid grid;
-    grid.nx = grid.ny = grid.nz = 8;
-    const cf::Grid huge{8, 8, 8, 1.0f, 1.0f, 200000};
+    const cf::Grid grid{8, 8, 8}, huge{8, 8, 8, 1.0f, 1.0f, 200000};
     for (const auto& [name, g] : {std::pair<std::string, cf::Grid>{"device", grid}, {"pipe", grid},
                                   {"folder", grid}, {"stcpipe", grid}, {"blocked", grid},
                                   {"plain", huge}})
