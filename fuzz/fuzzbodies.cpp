@@ -15,6 +15,7 @@
 #include <vocelle/text/stringmanipulation.h>
 
 #include "tests/formats/conversionfiles.h"
+#include "tests/formats/doctext.h"
 #include "tests/text/scratchdir.h"
 
 #include <glm/common.hpp>
@@ -57,12 +58,6 @@ std::vector<std::string> splitDocuments(const std::string& text, std::size_t atL
     return parts;
 }
 
-template <typename Doc, typename... Extra>
-Doc parse(const std::string& text, const char* name, Extra... extra) {
-    std::istringstream in(text, std::ios::in | std::ios::binary);
-    return Doc(in, name, extra...);
-}
-
 std::size_t claimed(int count) { return static_cast<std::size_t>(std::max(count, 0)); }
 
 // No more entries than claimed; a kept voxel list is complete or cut to what the file held, and
@@ -80,18 +75,15 @@ template <typename Entries> void checkEntries(const Entries& entries, int count)
 template <typename Doc> void requireSameAsFormattedExtraction(const std::string& text, const Doc& doc) {
     std::istringstream in(text, std::ios::in | std::ios::binary);
     in.imbue(std::locale(std::locale::classic(), new std::numpunct<char>));
-    std::ostringstream scanned, extracted;
-    doc.PrintTo(scanned, true);
-    Doc(in, doc.fileName).PrintTo(extracted, true);
-    require(scanned.str() == extracted.str(), "voxel lists read otherwise than by extraction");
+    require(printed(doc, true) == printed(Doc(in, doc.fileName), true),
+            "voxel lists read otherwise than by extraction");
 }
 
 void fuzzRoi(const std::uint8_t* data, std::size_t size) {
     const auto roi = parse<ROI>(asText(data, size), "fuzz.roi");
     checkEntries(roi.rois, roi.NrOfTCPlots.value());
     requireSameAsFormattedExtraction(asText(data, size), roi);
-    std::ostringstream out;
-    roi.PrintTo(out, false);
+    printed(roi, false);
 }
 
 void fuzzVoi(const std::uint8_t* data, std::size_t size) {
@@ -99,16 +91,13 @@ void fuzzVoi(const std::uint8_t* data, std::size_t size) {
     checkEntries(voi.vois, voi.NrOfVOIs.value());
     require(voi.vtcFiles.size() <= claimed(voi.NrOfVOIVTCs.value()),
             "more linked files than NrOfVOIVTCs");
-    std::ostringstream out;
-    voi.PrintTo(out, true);
-    voi.PrintTo(out, false);
+    printed(voi, true) + printed(voi, false);
 }
 
 void fuzzFmrHeader(const std::uint8_t* data, std::size_t size) {
     const auto fmr = parse<FMR>(asText(data, size), "fuzz/run.fmr", false);
     require(fmr.stcVolumes.empty(), "slice data without loading it");
-    std::ostringstream out;
-    fmr.PrintTo(out);
+    printed(fmr);
 }
 
 // The FMR header, the separator line, then the bytes of its STC file.
@@ -147,8 +136,7 @@ void fuzzFmrStc(const std::uint8_t* data, std::size_t size) {
 }
 
 template <typename Doc> void fuzzPrinted(const std::uint8_t* data, std::size_t size) {
-    std::ostringstream out;
-    parse<Doc>(asText(data, size), "fuzz.doc").PrintTo(out);
+    printed(parse<Doc>(asText(data, size), "fuzz.doc"));
 }
 
 void fuzzSdm(const std::uint8_t* data, std::size_t size) {
@@ -164,8 +152,7 @@ void fuzzSdm(const std::uint8_t* data, std::size_t size) {
             require(column.size() == sdm.values[0].size() &&
                         column.size() <= claimed(sdm.NrOfDataPoints.value()),
                     "columns of different lengths or longer than NrOfDataPoints");
-        std::ostringstream out;
-        sdm.PrintTo(out);
+        printed(sdm);
     } catch (const FaultError& e) {
         // A data row without its numbers: the documented failure, naming the file.
         require(e.fault().path == "fuzz.sdm", "SDM error without the file name");
@@ -195,18 +182,15 @@ void requireOnlyVoisWritten(const ScratchDir& folder,
 void fuzzJobList(const std::uint8_t* data, std::size_t size) {
     namespace cf = conversionfiles;
     static const ScratchDir folder;
-    static const bool written = [] {
-        for (const std::string at : {"/study/s1/", "/study/s2/"}) {
+    [[maybe_unused]] static const bool written = [] {
+        for (const std::string at : {"/study/s1", "/study/s2"}) {
             fs::create_directories(folder.path().string() + at);
-            for (const auto& [file, text] :
-                 {std::pair{"run1.roi", cf::roi({})}, {"run1.stc", ""}, {"anat.tal", cf::tal(1)},
-                  {"run1.fmr", cf::fmr("run1", cf::Grid{8, 8, 8})}, {"run1_IA.trf", cf::trf(true)},
-                  {"run1_FA.trf", cf::trf(true)}, {"anat_ACPC.trf", cf::trf(true)}})
-                writeAll(folder.path().string() + at + file, text);
+            cf::job(folder.path().string() + at, "run1", {}, cf::Grid{8, 8, 8});
+            writeAll(folder.path().string() + at + "/anat_ACPC.trf", cf::trf(true));
+            writeAll(folder.path().string() + at + "/anat.tal", cf::tal(1));
         }
         return true;
     }();
-    static_cast<void>(written);
     const std::string text = folder.path().string() + "/" + asText(data, size);
     std::string base = text.substr(0, std::min(text.find('\n'), maxJobListLineLength));
     if (!base.empty() && base.back() == '\r') base.pop_back();

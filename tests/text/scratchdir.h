@@ -71,28 +71,29 @@ inline std::string errorOf(const std::function<void()>& call) {
     return "no exception";
 }
 
+// errorOf(call) while `resource` is held to `limit`.
+inline std::string errorWithLimit(decltype(RLIMIT_AS) resource, rlim_t limit,
+                                  const std::function<void()>& call) {
+    rlimit old{};
+    ::getrlimit(resource, &old);
+    const rlimit cap{limit, old.rlim_max};
+    ::setrlimit(resource, &cap);
+    const std::string error = errorOf(call);
+    ::setrlimit(resource, &old);
+    return error;
+}
+
 // errorOf(call) while no file may grow beyond `bytes`, so a write fails half way as on a full disk.
 inline std::string errorWithFileSizeLimit(rlim_t bytes, const std::function<void()>& call) {
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    const rlimit small{bytes, old.rlim_max};
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const std::string message = errorOf(call);
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    const std::string error = errorWithLimit(RLIMIT_FSIZE, bytes, call);
     std::signal(SIGXFSZ, oldHandler);
-    return message;
+    return error;
 }
 
 // errorOf(call) while the address space may grow by at most 100 MB.
 inline std::string errorWithLittleMemory(const std::function<void()>& call) {
     rlim_t pages = 0;
     std::ifstream("/proc/self/statm") >> pages;
-    rlimit old{};
-    ::getrlimit(RLIMIT_AS, &old);
-    const rlimit cap{pages * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(100) << 20), old.rlim_max};
-    ::setrlimit(RLIMIT_AS, &cap);
-    const std::string error = errorOf(call);
-    ::setrlimit(RLIMIT_AS, &old);
-    return error;
+    return errorWithLimit(RLIMIT_AS, pages * rlim_t(::sysconf(_SC_PAGESIZE)) + (rlim_t(100) << 20), call);
 }

@@ -1,13 +1,16 @@
+// The plug-in's side of the host: its log stream, the host version it accepts, and runs of job
+// lists with faulty jobs.
 #include <vocelle/plugin/conversionrun.h>
-
-#include "fuzz/fuzzbodies.h"
-#include "tests/formats/conversionfiles.h"
-#include "tests/plugin/hostcapture.h"
-#include "tests/text/scratchdir.h"
 #include <vocelle/plugin/joblist.h>
+#include <vocelle/plugin/TarnPluginInterface.h>
+#include <vocelle/plugin/tarnlog.h>
+
+#include "tests/formats/conversionfiles.h"
+#include "tests/text/scratchdir.h"
+
+#include <gtest/gtest.h>
 
 #include <cstring>
-#include <random>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,9 +19,63 @@ using namespace vocelle;
 
 namespace {
 
-namespace cf = conversionfiles;
 using Entries = std::vector<std::string>;
 
+// Stands in for the host: binds a capturing log function directly into the table.
+class WithHost : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        logs().clear();
+        tarn::hxLogText = [](const char* text) { logs().push_back(text); };
+    }
+    void TearDown() override { tarn::hxLogText = nullptr; }
+    static Entries& logs() {
+        static Entries entries;
+        return entries;
+    }
+};
+
+using LogStream = WithHost;
+
+TEST_F(LogStream, EachFlushIsOneEntryAsWritten) {
+    logger << "Converted " << std::string("/data/s1/run1.roi") << std::flush;
+    logger << "two\nlines\n" << 42;
+    EXPECT_EQ(logs(), (Entries{"Converted /data/s1/run1.roi"})); // nothing without a flush
+    logger << std::flush;
+    logger.flush();
+    EXPECT_EQ(logs(), (Entries{"Converted /data/s1/run1.roi", "two\nlines\n42", ""}));
+    // Destruction hands over pending text, then its own line; without a host it drops both.
+    logs().clear();
+    {
+        TarnLog log;
+        log << "unflushed";
+    }
+    EXPECT_EQ(logs(), (Entries{"unflushed", "Destructor of TarnLog never called"}));
+    logs().clear();
+    tarn::hxLogText = nullptr;
+    {
+        TarnLog log;
+        log << "dropped" << std::flush << "also dropped";
+    }
+    EXPECT_TRUE(logs().empty());
+}
+
+// Each part compared as a number.
+TEST(HostVersion, ComparedPartByPart) {
+    const int cases[][4] = {{1, 99, 99, 0}, {2, 7, 9, 0}, {2, 8, -1, 0},
+                            {2, 8, 0, 1},   {2, 9, 0, 1}, {3, 0, 0, 1}};
+    for (const auto& c : cases)
+        EXPECT_EQ(checkVersionGreaterEqualVersion(c[0], c[1], c[2], 2, 8, 0), c[3] == 1)
+            << c[0] << "." << c[1] << "." << c[2];
+}
+
+// The test program exports no host functions, so binding fails and leaves the table empty.
+TEST_F(LogStream, BindingFailsWithoutAVersionFunction) {
+    EXPECT_FALSE(InitHXAccess());
+    EXPECT_EQ(tarn::hxGetVersionOfCorvane, nullptr);
+}
+
+namespace cf = conversionfiles;
 using ConversionRun = WithHost;
 
 // A device that never ends, a pipe whose open blocks, a folder: each is reported like a missing
@@ -30,9 +87,7 @@ TEST_F(ConversionRun, EachFaultyJobIsLoggedAndTheRunGoesOn) {
     ::alarm(60); // a regression here hangs: end the test process instead
     const auto at = [&](const std::string& name) { return dir.file(name); };
     std::string list = dir.path().string() + "/\n";
-    cf::Grid grid;
-    grid.nx = grid.ny = grid.nz = 8;
-    const cf::Grid huge{8, 8, 8, 1.0f, 1.0f, 200000};
+    const cf::Grid grid{8, 8, 8}, huge{8, 8, 8, 1.0f, 1.0f, 200000};
     for (const auto& [name, g] : {std::pair<std::string, cf::Grid>{"device", grid}, {"pipe", grid},
                                   {"folder", grid}, {"stcpipe", grid}, {"blocked", grid},
                                   {"plain", huge}})
@@ -87,36 +142,6 @@ TEST_F(ConversionRun, ChosenListMustEndInsideTheBuffer) {
     EXPECT_EQ(messages, Entries{" Error: Can not read this text file!"});
     tarn::hxGetOpenFileName = nullptr;
     tarn::hxMessageBox = nullptr;
-}
-
-// Whatever a list holds, a run writes nothing but the VOIs of its jobs. Lists are drawn from the
-// lines of a study's jobs, names holding a NUL byte (the VOI of s1/run1.roi NUL .roi would be the
-// ROI itself to every file call), both line ends and first lines of every sort; the job-list fuzz
-// body runs each on its study folder and compares every file before and after.
-TEST(JobListRun, WritesOnlyTheVoisOfItsJobs) {
-    const std::string bases[] = {"study/", "/study/", "", "study/s1/run1.roi"},
-                      lines[] = {"s1/run1.roi",
-                                 "s1/run1.fmr",
-                                 "s1/run1_IA.trf",
-                                 "s1/run1_FA.trf",
-                                 "s1/anat_ACPC.trf",
-                                 "s1/anat.tal",
-                                 "s2/run1.roi",
-                                 " s1/run1_ACPC_.voi",
-                                 std::string("s1/run1.roi\0.roi", 16),
-                                 std::string("s1/anat.tal\0.roi", 16)};
-    std::mt19937 random(14);
-    for (int n = 0; n < 300; ++n) {
-        std::string list = bases[random() % std::size(bases)];
-        for (auto count = random() % 14; count > 0; --count)
-            list += (random() % 4 ? "\n" : "\r\n") + lines[random() % std::size(lines)];
-        try {
-            findFuzzBody("joblist")(reinterpret_cast<const std::uint8_t*>(list.data()),
-                                    list.size());
-        } catch (const std::exception& e) {
-            ADD_FAILURE() << e.what() << " on the list:\n" << list;
-        }
-    }
 }
 
 } // namespace
