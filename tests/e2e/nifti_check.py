@@ -2,7 +2,6 @@
 the world coordinates its VOI voxels stand for, in both conventions; and images made by nibabel
 read by import-nifti; the example study's VOI out and back in, and over an anatomy.
 Usage: VOCELLE WORK_FOLDER EXAMPLE_STUDY"""
-import gzip
 import itertools
 import os
 import shutil
@@ -187,36 +186,12 @@ check(all(z == 145 or grey[z] <= grey[z - 1] for z in range(90, 168)), grey[88:1
 run = vocelle_run("preview", "study/s1/run1_ACPC_.voi", "--underlay", "ramp.nii", "-o", "u.png")
 check("ramp.nii says Talairach space, but the VOIs of study/s1/run1_ACPC_.voi are ACPC" in run.stderr, run.stderr)
 
-# Refused in one line naming the file, nothing written: not 3-D, not whole numbers (NaN too), no
-# orientation; data cut short (a pair's .img too), a compressed stream cut or with another
-# checksum, a dimension of 0, a voxel size that is not a number.
-save("flat.nii", np.ones((4, 4), np.int16), np.eye(4), 2)
-save("real.nii", np.full((4, 4, 4), 1.5, np.float32), np.eye(4), 2)
-save("nan.nii", np.full((4, 4, 4), np.nan, np.float32), np.eye(4), 2)
-save("lost.nii", np.ones((4, 4, 4), np.int16), np.eye(4), 0)
-nib.save(nib.Nifti1Pair(np.ones((4, 4, 4), np.int16), np.eye(4)), os.path.join(work, "pair.img"))
-whole = open(os.path.join(work, "atlas.nii.gz"), "rb").read()
-plain = gzip.decompress(whole)
-save("singular.nii", np.ones((4, 4, 4), np.int16), np.array([[1, 0, 0, 0], [0, 1, 1, 0], [0, 1, 1, 0], [0, 0, 0, 1.0]]), 2)
-damaged = {"cut.nii": plain[:-1], "header.nii": plain[:352], "cut.nii.gz": whole[:-4],
-           "crc.nii.gz": whole[:-8] + bytes([whole[-8] ^ 1]) + whole[-7:], "pair.img": b"\1\0",
-           "dim.nii": plain[:46] + b"\0\0" + plain[48:], "size.nii": plain[:80] + b"\0\0\xc0\x7f" + plain[84:]}
-for name, data in damaged.items():
-    open(os.path.join(work, name), "wb").write(data)
-for name in ("flat.nii", "real.nii", "nan.nii", "lost.nii", "singular.nii", *damaged):
-    result = vocelle_run("import-nifti", name.replace(".img", ".hdr"), "-o", "refused.voi", status=2)
-    check(name in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
-os.mkfifo(os.path.join(work, "fifo.hdr"))  # a pipe as the header of a pair is refused, not waited on
-shutil.copy(os.path.join(work, "pair.img"), os.path.join(work, "fifo.img"))
-check("fifo.hdr" in vocelle_run("import-nifti", "fifo.img", "-o", "refused.voi", status=2).stderr, "fifo.hdr")
-
-# A label table beside the image that cannot be read, or has a line that cannot be parsed, stops
-# the import naming the table and the line.
-shutil.copy(os.path.join(work, "atlas.nii.gz"), os.path.join(work, "t.nii.gz"))
-for table, named in (("index\tname\tcolor\n\n7\tx\t#-1-1-1\n", "t.tsv (line 3)"), ("index\tname\r7\tx\r", "t.tsv (line 1)"),
-                     ("index\tname\n7\t" + "n" * 4097 + "\n", "t.tsv (line 2)"), (None, "t.tsv")):
-    os.mkfifo(os.path.join(work, "t.tsv")) if table is None else open(os.path.join(work, "t.tsv"), "w").write(table)
-    result = vocelle_run("import-nifti", "t.nii.gz", "-o", "refused.voi", status=2)
+# A pipe as the header of a pair, or as the label table beside an image, is refused, not waited
+# on (tests/host has the damaged images and tables).
+os.mkfifo(os.path.join(work, "fifo.hdr"))
+open(os.path.join(work, "fifo.img"), "wb").write(b"\1\0")
+os.mkfifo(os.path.join(work, "atlas.tsv"))
+for image, named in (("fifo.img", "fifo.hdr"), ("atlas.nii.gz", "atlas.tsv")):
+    result = vocelle_run("import-nifti", image, "-o", "refused.voi", status=2)
     check(named in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
-    os.remove(os.path.join(work, "t.tsv"))
 shutil.rmtree(work, ignore_errors=True)
