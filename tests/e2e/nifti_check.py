@@ -25,6 +25,12 @@ def check(condition, message):
         sys.exit("FAILED: {}".format(message))
 
 
+def vocelle_run(*arguments, status=0):
+    result = subprocess.run([vocelle, *arguments], cwd=work, capture_output=True, text=True)
+    check(result.returncode == status and (status == 0 or result.stderr.count("\n") == 1), (arguments, result))
+    return result
+
+
 def export(space, stored, image):
     text = "FileVersion: 4\nReferenceSpace: {}\nNrOfVOIs: 3\n".format(space)
     for name, colour, voxels in VOIS:
@@ -32,10 +38,7 @@ def export(space, stored, image):
         text += "".join("{} {} {}\n".format(*stored(v)) for v in voxels)
     with open(os.path.join(work, space + ".voi"), "w") as f:
         f.write(text + "NrOfVOIVTCs: 0\n")
-    result = subprocess.run([vocelle, "export-nifti", space + ".voi", "-o", image], cwd=work,
-                            capture_output=True, text=True)
-    check(result.returncode == 0, result.stderr)
-    return result.stderr, nib.load(os.path.join(work, image))
+    return vocelle_run("export-nifti", space + ".voi", "-o", image).stderr, nib.load(os.path.join(work, image))
 
 
 shutil.rmtree(work, ignore_errors=True)
@@ -73,12 +76,6 @@ def read_voi(path):
     return entries
 
 
-def vocelle_run(*arguments, status=0):
-    result = subprocess.run([vocelle, *arguments], cwd=work, capture_output=True, text=True)
-    check(result.returncode == status and (status == 0 or result.stderr.count("\n") == 1), (arguments, result))
-    return result
-
-
 def save(name, data, affine, code, qform_only=False):
     image = nib.Nifti1Image(data, affine)
     image.set_sform(affine, 0 if qform_only else code)
@@ -94,7 +91,8 @@ check(stats.split("\n")[1] == "1\tright motor\t3\t3.00\t38.33\t-19.67\t55.33\t38
 check(stats.split("\n")[3].startswith("3\tleft thalamus\t2\t") and run.stderr == warnings.split("\n")[0] + "\n", run.stderr)
 check(vocelle_run("stats", "ACPC.voi").stdout == stats, "AC-PC stats differ")
 
-# One volume per VOI keeps the voxel the first and third VOI share, and comes back whole.
+# One volume per VOI keeps the voxel the first and third VOI share (the example study's VOI
+# below comes back whole).
 vocelle_run("export-nifti", "--4d", "TAL.voi", "-o", "four.nii.gz")
 four = nib.load(os.path.join(work, "four.nii.gz"))
 masks = np.asarray(four.dataobj)
@@ -103,9 +101,6 @@ check(four.shape == (256, 256, 256, 3) and masks.dtype == np.uint8 and masks.max
 for n, (_, _, voxels) in enumerate(VOIS):
     world = {tuple(int(round(c)) for c in p) for p in nib.affines.apply_affine(four.affine, np.argwhere(masks[..., n]))}
     check(world == set(voxels) - {(500, 0, 0)}, (n, world))
-vocelle_run("import-nifti", "four.nii.gz", "-o", "back.voi")
-check(read_voi(os.path.join(work, "back.voi")) == [(name, colour, set(v) - {(500, 0, 0)}) for name, colour, v in VOIS],
-      read_voi(os.path.join(work, "back.voi")))
 
 # A 2 mm Talairach atlas: label 7 named by an FSLeyes table, label 2 not. Its voxel edges fall
 # between cube voxel centres, so each 2 mm voxel gives exactly 2 x 2 x 2 cube voxels.

@@ -55,14 +55,11 @@ ProgramRun runInChild(const Body& body, const std::filesystem::path& in,
 
 inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
                              const std::string& temporaryFolder = "", double killAfter = -1) {
-    const auto exec = [&] {
-        std::vector<char*> argv;
-        for (auto& word : command)
-            argv.push_back(word.data());
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        return 127;
-    };
+    std::vector<char*> argv;
+    for (auto& word : command)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const auto exec = [&] { ::execvp(argv[0], argv.data()); return 127; }; // 127: could not start
     return runInChild(exec, in, temporaryFolder, killAfter);
 }
 
