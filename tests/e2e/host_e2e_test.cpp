@@ -178,16 +178,7 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     const auto files = filesBelow(one);
     const VOI tal((one / "s1/run1_TAL_.voi").string()), acpc((one / "s1/run1_ACPC_.voi").string());
     EXPECT_EQ(tal.ReferenceSpace.value() + acpc.ReferenceSpace.value(), "TALACPC");
-    const auto counts = [](const VOI& voi) {
-        std::string text;
-        for (const auto& entry : voi.vois) text += (text.empty() ? "" : ",") + std::to_string(entry.voxels.size());
-        return text;
-    };
-    EXPECT_EQ(readAll(dir.file("report.tsv")),
-              "roi\tvoi\tspace\tstatus\treason\tvoxels\n./s1/run1.roi\t./s1/run1_TAL_.voi\tTAL\tconverted\t\t" +
-                  counts(tal) + "\n./s1/run1.roi\t./s1/run1_ACPC_.voi\tACPC\tconverted\t\t" + counts(acpc) +
-                  "\n./s2/run1.roi\t\tTAL\tnot converted\tFMR could not be loaded: ./s2/run1.fmr; FA.trf could "
-                  "not be loaded: ./s2/run1_FA.trf\t\n");
+    EXPECT_EQ(readAll(dir.file("report.tsv")), readAll(data + "/example-report.tsv"));
     expectRegionsWhereDrawn(tal, acpc, TAL((one / "s1/anat.tal").string()));
 
     // The preview of the converted regions: the views through their centre.
