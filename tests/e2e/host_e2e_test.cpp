@@ -51,12 +51,11 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
     EXPECT_EQ(full.err + std::to_string(full.status), "vocelle: Cannot Create file: /dev/full: No space left on device\n2");
 }
 
-// A damaged document never feeds a conversion: its job is refused in one entry naming the file
-// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose short
-// STC file and TAL without a FileVersion are noted; its report row gives the space its VOI holds.
-// A list line holding a NUL byte names no file (although every file call would read it as
-// last.roi). Nothing but the last job's VOI and the report is written. tests/data/damaged.txt
-// holds what the run prints.
+// A damaged document (tests/data/damaged) never feeds a conversion: its job is refused in one entry
+// naming the file and what is wrong, and the run goes on to convert the last job, whose short STC
+// and TAL without a FileVersion are noted; its report row gives the space its VOI holds. A list
+// line holding a NUL byte names no file (although every file call would read it as last.roi).
+// Nothing but the last job's VOI and the report is written.
 TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
     const ScratchDir dir;
     fs::copy(data + "/damaged", dir.path());
@@ -171,8 +170,7 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
         << made.err << "regenerate with make_study examples/study";
     const ProgramRun sequential = runHost({"run", "--report", dir.file("report.tsv"), "jobs.txt"}, one);
     EXPECT_EQ(sequential.out, readAll(data + "/example-run.txt"));
-    EXPECT_EQ(sequential.err + std::to_string(sequential.status),
-              "2 converted, 1 not converted\n1");
+    EXPECT_EQ(sequential.err + std::to_string(sequential.status), "2 converted, 1 not converted\n1");
 
     // The two VOIs are added (tests/e2e/promises_test.cpp checks that nothing else is).
     const auto files = filesBelow(one);

@@ -55,8 +55,7 @@ for label, expected in enumerate([VOIS[0][2], VOIS[1][2], VOIS[2][2][:1]], 1):
     world = {tuple(int(round(c)) for c in p)
              for p in nib.affines.apply_affine(tal.affine, np.argwhere(labels == label))}
     check(world == set(expected) and np.count_nonzero(labels) == 7, (label, world))
-with open(os.path.join(work, "tal.tsv")) as f:
-    table = f.read()
+table = open(os.path.join(work, "tal.tsv")).read()
 check(table == "index\tname\tcolor\tvoxels\n1\tright motor\t#ff2832\t3\n2\tcorners\t#50ff50\t3\n"
                "3\tleft thalamus\t#281eff\t1\n", table)
 # The same places stored as AC-PC cube voxels give the same image, labelled aligned anatomy.
@@ -65,9 +64,9 @@ check(np.array_equal(np.asarray(acpc.dataobj), labels) and np.allclose(acpc.affi
       and acpc.header["sform_code"] == 2, "AC-PC image differs")
 
 
-def read_voi(path):
-    """(name, colour, set of voxels) per entry of a VOI file."""
-    entries, lines = [], open(path).read().split("\n")
+def read_voi(name):
+    """(name, colour, set of voxels) per entry of a VOI file in the work folder."""
+    entries, lines = [], open(os.path.join(work, name)).read().split("\n")
     for n, line in enumerate(lines):
         if line.startswith("NameOfVOI:"):
             count = int(lines[n + 3].split()[1])
@@ -108,10 +107,9 @@ atlas, affine = np.zeros((40, 40, 40), np.int16), np.diag([2.0, 2.0, 2.0, 1.0])
 affine[:3, 3] = [-40.5, -30.5, -20.5]
 atlas[10:13, 5:7, 20:21], atlas[30:32, 30:33, 2:4] = 7, 2
 save("atlas.nii.gz", atlas, affine, 3)
-with open(os.path.join(work, "atlas.lut"), "w") as f:
-    f.write("7 0.0 1.0 0.5 Gyrus précentral\n")
+open(os.path.join(work, "atlas.lut"), "w").write("7 0.0 1.0 0.5 Gyrus précentral\n")
 vocelle_run("import-nifti", "atlas.nii.gz")
-imported = read_voi(os.path.join(work, "atlas.voi"))
+imported = read_voi("atlas.voi")
 
 
 def cube_box(low, high):  # image voxels low..high-1 on each axis, in world mm of the cube
@@ -125,7 +123,7 @@ check(imported == [("Label 2", "255 40 50", cube_box((30, 30, 2), (32, 33, 4))),
       and len(imported[1][2]) == 3 * 2 * 1 * 8, [(n, c, len(v)) for n, c, v in imported])
 # Asked for AC-PC, the same places are stored as cube voxels.
 vocelle_run("import-nifti", "atlas.nii.gz", "--space", "ACPC", "-o", "atlas_acpc.voi")
-check([v for _, _, v in read_voi(os.path.join(work, "atlas_acpc.voi"))] ==
+check([v for _, _, v in read_voi("atlas_acpc.voi")] ==
       [{(128 - y, 128 - z, 128 - x) for x, y, z in v} for _, _, v in imported], "AC-PC placement")
 
 # 1 mm, left-right flipped, qform only: each voxel centre in its nearest cube voxel; aligned anatomy.
@@ -134,8 +132,7 @@ affine[:3, 3] = [10, -5, 3]
 flipped[2, 3, 4] = flipped[2, 3, 5] = 1
 save("flipped.nii", flipped, affine, 2, qform_only=True)
 vocelle_run("import-nifti", "flipped.nii", "-o", "flipped.voi")
-check(read_voi(os.path.join(work, "flipped.voi"))[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)},
-      read_voi(os.path.join(work, "flipped.voi")))
+check(read_voi("flipped.voi")[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)}, read_voi("flipped.voi"))
 
 # A 1 mm ball rotated 30 degrees about z comes in solid: every cube voxel well inside it, none
 # well outside.
@@ -143,7 +140,7 @@ c, s, r = np.cos(np.pi / 6), np.sin(np.pi / 6), 12
 affine = np.array([[c, -s, 0, 0.3], [s, c, 0, -0.2], [0, 0, 1, 0.1], [0, 0, 0, 1]])
 save("ball.nii", (((np.indices((31, 31, 31)) - 15) ** 2).sum(0) <= r * r).astype(np.uint8), affine @ nib.affines.from_matvec(np.eye(3), [-15] * 3), 3)
 vocelle_run("import-nifti", "ball.nii")
-ball = read_voi(os.path.join(work, "ball.voi"))[0][2]
+ball = read_voi("ball.voi")[0][2]
 distance = {v: np.linalg.norm(np.subtract(v, affine[:3, 3])) for v in itertools.product(range(-16, 17), repeat=3)}
 check({v for v, d in distance.items() if d <= r - 1} <= ball and all(distance[v] <= r + 1 for v in ball), len(ball))
 
@@ -151,7 +148,7 @@ check({v for v, d in distance.items() if d <= r - 1} <= ball and all(distance[v]
 # through labels, less the voxels an earlier VOI holds. Names and colours come back too.
 shutil.copytree(example, os.path.join(work, "study"))
 subprocess.run([vocelle, "run", "jobs.txt"], cwd=os.path.join(work, "study"), capture_output=True)
-study_voi = read_voi(os.path.join(work, "study/s1/run1_TAL_.voi"))
+study_voi = read_voi("study/s1/run1_TAL_.voi")
 for how in (["--4d"], []):
     vocelle_run("export-nifti", "study/s1/run1_TAL_.voi", "-o", "example.nii.gz", *how)
     vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
@@ -159,12 +156,11 @@ for how in (["--4d"], []):
     for name, colour, voxels in study_voi:
         expected.append((name, colour, voxels - held if not how else voxels))
         held |= voxels
-    check(read_voi(os.path.join(work, "example.voi")) == expected, how)
+    check(read_voi("example.voi") == expected, how)
 # The names come from the table inside the image; a table beside it that says otherwise is named.
-with open(os.path.join(work, "example.tsv"), "a") as f:
-    f.write("9\tedited\t#000000\t0\n")
+open(os.path.join(work, "example.tsv"), "a").write("9\tedited\t#000000\t0\n")
 edited = vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
-check("example.tsv differs" in edited.stderr and read_voi(os.path.join(work, "example.voi")) == expected, edited)
+check("example.tsv differs" in edited.stderr and read_voi("example.voi") == expected, edited)
 
 # Over a 2 mm anatomy of 100 + RAS x with two outliers: along a row of the axial view clear of VOIs
 # and marks, grey falls from the subject's right (left edge) to the left, from white to black
