@@ -34,11 +34,10 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
     const std::string jobs = dir.file("l\xc3\xa9 \xe9\xa9\\\".txt");
     writeAll(jobs, dir.file("study/") + "\nsubject one\ns1.roi\ns2.roi");
     const std::tuple<std::string, Lines, int> runs[] = {
-        {"run", {"run", jobs}, 1},
-        {"older-host", {"--host-version", "2.7.99", "run", jobs}, 2},
-        {"no-list", {"run", dir.file("no list.txt")}, 2}};
-    for (auto [name, arguments, status] : runs) {
-        arguments.insert(arguments.begin(), {"--transcript", dir.file("calls.jsonl")});
+        {"run", {"--transcript", "calls.jsonl", "run", jobs}, 1},
+        {"older-host", {"--transcript", "calls.jsonl", "--host-version", "2.7.99", "run", jobs}, 2},
+        {"no-list", {"--transcript", "calls.jsonl", "run", dir.file("no list.txt")}, 2}};
+    for (const auto& [name, arguments, status] : runs) {
         const ProgramRun result = runHost(arguments, dir.path());
         const std::string calls = readAll(dir.file("calls.jsonl")), expected = data + "/transcripts/" + name;
         EXPECT_EQ(named(calls.substr(calls.find('\n') + 1)), readAll(expected + ".jsonl")) << name;
@@ -203,10 +202,9 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
 
     // One subject without a list: the same bytes, and the same report.
     const auto convert = [&](const std::string& s) {
-        return runHost({"convert", "--roi", s + "run1.roi", "--fmr", s + "run1.fmr", "--ia",
-                        s + "run1_IA.trf", "--fa", s + "run1_FA.trf", "--acpc", s + "anat_ACPC.trf",
-                        "--tal", s + "anat.tal", "-o", s + "converted.voi"},
-                       one);
+        return runHost({"convert", "--roi", s + "run1.roi", "--fmr", s + "run1.fmr", "--ia", s + "run1_IA.trf",
+                        "--fa", s + "run1_FA.trf", "--acpc", s + "anat_ACPC.trf", "--tal", s + "anat.tal",
+                        "-o", s + "converted.voi"}, one);
     };
     const ProgramRun converted = convert("./s1/"), refused = convert("./s2/");
     EXPECT_EQ(converted.out + converted.err + std::to_string(converted.status),
