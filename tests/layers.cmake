@@ -1,12 +1,7 @@
-# Fails when a source includes a folder that its layer may not use (the order is in README.md):
-#   text, volume      nothing of Vocelle but themselves
-#   formats, math     text, volume and each other: ROI::ConvertToVOI hands the documents to the
-#                     engine in math, which reads them back
-#   plugin            the core (text, volume, formats, math)
-#   imaging, analysis the core
-#   host              everything
-# Project headers are included as <vocelle/folder/file.h>; the old quoted form counts as wrong.
-# Variables: SOURCE_DIR.
+# Fails when a source includes a folder that its layer may not use (the order is in README.md;
+# formats and math use each other: ROI::ConvertToVOI hands the documents to the engine in math,
+# which reads them back). Project headers are included as <vocelle/folder/file.h>; the old quoted
+# form counts as wrong. Variables: SOURCE_DIR.
 cmake_minimum_required(VERSION 3.16)
 set(core text volume formats math)
 set(layers ${core} plugin imaging analysis host)

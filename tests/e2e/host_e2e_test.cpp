@@ -5,13 +5,12 @@
 #include <vocelle/formats/myVOI.h>
 #include <vocelle/math/trffunctions.h>
 #include "tests/e2e/program.h"
-#include "tests/formats/conversionfiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <map>
 #include <sstream>
+#include <tuple>
 
 using namespace vocelle;
 
@@ -21,165 +20,60 @@ namespace fs = std::filesystem;
 const std::string binDir = VOCELLE_BIN_DIR, data = VOCELLE_TEST_DATA;
 const fs::path studySource = fs::path(VOCELLE_EXAMPLES_DIR) / "study";
 
-// One line of a transcript.
-std::string call(const std::string& name, const std::string& text) {
-    return R"({"call":")" + name + R"(","text":")" + text + "\"}\n";
-}
-
-// The calls of a run: information, create, the version given, `calls`, destroy and unload.
-std::string runCalls(const std::string& version, const std::string& calls) {
-    return R"({"plugin":"getPluginName","result":"Vocelle"}
-{"plugin":"getPluginDescription","result":"Creates VOIs from a ROIs using a textfile with the names of all the necessary files"}
-{"plugin":"getAuthor","result":"<i>Tovel</i>"}
-{"plugin":"getHelpFile","result":"HelpFolder/index.html"}
-{"plugin":"getPluginVersion","result":"1.4"}
-{"plugin":"getGUIScript","result":""}
-{"plugin":"createPlugin","result":true}
-{"call":"hxGetVersionOfCorvane",)" +
-           version + "}\n" + calls + R"({"plugin":"destroy"})" + "\n" +
-           call("hxLogText", "Vocelle>  Plugin finished!\\n") + R"({"plugin":"unload"})" + "\n" +
-           call("hxLogText", "") + call("hxLogText", "Destructor of TarnLog never called");
-}
-
+// Each run's calls between host and plug-in after the load (whose path is the build's), and what
+// the user sees, as tests/data/transcripts holds them with the test's folder written DIR.
 TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
     const ScratchDir dir;
-    const std::string base = dir.file("study/"), transcript = dir.file("transcript.jsonl");
-    // The list's name holds UTF-8, bytes that are not, a backslash and a quote.
+    const auto named = [&](std::string text) {
+        for (std::size_t at; (at = text.find(dir.path().string())) != std::string::npos;)
+            text.replace(at, dir.path().string().size(), "DIR");
+        return text;
+    };
+    // The list's name holds UTF-8, bytes that are not, a backslash and a quote. Two jobs of an ROI
+    // line alone, the second the list's last line, without a line feed.
     const std::string jobs = dir.file("l\xc3\xa9 \xe9\xa9\\\".txt");
-    // Two jobs of an ROI line alone, the second the list's last line, without a line feed.
-    writeAll(jobs, base + "\nsubject one\ns1.roi\ns2.roi");
-    const auto chooser = [](const std::string& answer) {
-        return R"({"call":"hxGetOpenFileName","title":"Choose a TXT file to read",)"
-               R"j("second":"","filter":"Text file (*.txt)","answer":")j" +
-               answer + "\"}\n";
-    };
-    const std::string start = std::string(R"({"call":"hxShowLogTab"})") + "\n" +
-                              call("hxLogText", "\\nVocelle>  Running...") +
-                              R"({"plugin":"initPlugin","result":true})" + "\n",
-                      executed = std::string(R"({"plugin":"execute","result":true})") + "\n";
-    std::string calls = start + chooser(dir.file("l\xc3\xa9 \\u00e9\\u00a9\\\\\\\".txt")),
-                out = "\nVocelle>  Running...\n";
-    for (const std::string roi : {"s1.roi", "s2.roi"})
-        for (const std::string& line :
-             Lines{"!!!! Not enough files could be loaded to convert " + base + roi,
-                   "ROI could not be loaded: " + base + roi,
-                   "FMR could not be loaded: ", "IA.trf could not be loaded: ",
-                   "FA.trf could not be loaded: ", "ACPC.trf could not be loaded: "}) {
-            calls += call("hxLogText", line);
-            out += line + "\n";
-        }
-
-    const auto expectRun = [&](Lines arguments, const std::string& calls, const std::string& out,
-                               int status) {
-        arguments.insert(arguments.begin(), {"--transcript", transcript});
+    writeAll(jobs, dir.file("study/") + "\nsubject one\ns1.roi\ns2.roi");
+    const std::tuple<std::string, Lines, int> runs[] = {
+        {"run", {"--transcript", "calls.jsonl", "run", jobs}, 1},
+        {"older-host", {"--transcript", "calls.jsonl", "--host-version", "2.7.99", "run", jobs}, 2},
+        {"no-list", {"--transcript", "calls.jsonl", "run", dir.file("no list.txt")}, 2}};
+    for (const auto& [name, arguments, status] : runs) {
         const ProgramRun result = runHost(arguments, dir.path());
-        const std::string got = readAll(transcript);
-        EXPECT_EQ(got.substr(got.find('\n') + 1), calls); // after the load, with its path
+        const std::string calls = readAll(dir.file("calls.jsonl")), expected = data + "/transcripts/" + name;
+        EXPECT_EQ(named(calls.substr(calls.find('\n') + 1)), readAll(expected + ".jsonl")) << name;
         // Log entries on standard output, message boxes and the summary on standard error.
-        EXPECT_EQ(result.out + result.err + std::to_string(result.status),
-                  out + std::to_string(status));
-    };
-    const std::string v280 = R"("major":2,"minor":8,"sub":0)",
-                      none = "0 converted, 0 not converted\n",
-                      finished =
-                          "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n",
-                      old = "Can not execute this plugin - Corvane version 2.8 or higher required.",
-                      unreadable = " Error: Can not read this text file!";
-    expectRun({"run", jobs}, runCalls(v280, calls + executed),
-              out + finished + "0 converted, 2 not converted\n", 1);
-    expectRun(
-        {"--host-version", "2.7.99", "run", jobs},
-        runCalls(R"("major":2,"minor":7,"sub":99)",
-                 call("hxMessageBox", old) + R"({"plugin":"initPlugin","result":false})" + "\n"),
-        finished + old + "\nvocelle: the plug-in did not start\n" + none, 2);
-    expectRun({"run", dir.file("no list.txt")},
-              runCalls(v280, start + chooser(dir.file("no list.txt")) +
-                                 call("hxMessageBox", unreadable) + executed),
-              "\nVocelle>  Running...\n" + finished + unreadable + "\nvocelle: cannot read the job list " +
-                  dir.file("no list.txt") + ": No such file or directory\n" + none,
-              2);
+        EXPECT_EQ(named(result.out + result.err), readAll(expected + ".txt")) << name;
+        EXPECT_EQ(result.status, status) << name;
+    }
     // A transcript that cannot be written is no success.
     const ProgramRun full = runHost({"--transcript", "/dev/full", "info"}, dir.path());
     EXPECT_EQ(full.err + std::to_string(full.status), "vocelle: Cannot Create file: /dev/full: No space left on device\n2");
 }
 
-// A damaged document never feeds a conversion: its job is refused in one entry naming the file
-// and what is wrong, nothing is saved, and the run goes on to convert the last job, whose short
-// STC file and TAL without a FileVersion are noted; its report row gives the space its VOI holds.
-// A list line holding a NUL byte names no file (although every file call would read it as
-// last.roi). Nothing but the last job's VOI and the report is written.
+// A damaged document (tests/data/damaged) never feeds a conversion: its job is refused in one entry
+// naming the file and what is wrong, and the run goes on to convert the last job, whose short STC
+// and TAL without a FileVersion are noted; its report row gives the space its VOI holds. A list
+// line holding a NUL byte names no file (although every file call would read it as last.roi).
+// Nothing but the last job's VOI and the report is written.
 TEST(Host, RefusesDamagedStudiesAndWritesNothingElse) {
-    namespace cf = conversionfiles;
     const ScratchDir dir;
-    const std::string base = dir.path().string() + "/", fmr = cf::fmr("d", cf::Grid{8, 8, 8});
-    const std::pair<std::string, std::string> damaged[] = {
-        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 3\n1 2 3\n4 5"},
-        {".roi", "NrOfTCPlots: 2\nNrOfVoxels: 1\n1 2 3\n"},
-        {"_IA.trf", ""},
-        {"_IA.trf", cf::trf(true).substr(0, 80) + "ToVMRVoxelRes: -1\n"},
-        {"_FA.trf", "FileVersion: 8\nDataFormat: Matrix\n1 0 0 0\n0 1"},
-        {".tal", "FileVersion: 1\nAC: 128 128 128\n"},
-        {".fmr", fmr.substr(0, fmr.find("ResolutionX")) + "ResolutionX: 0\n"},
-        {"_FA.trf", "FileVersion: 8\nDataFormat: Text\n1 0 0 0\n0 1 0 0\n0 0 1 0\n0 0 0 1\n"},
-        {"_ACPC.trf", "FileVersion: 8\n"},
-        {".fmr", fmr.substr(0, fmr.find("SliceGap")) + "SliceGap: -1\n"},
-        {".roi", "NrOfTCPlots: 1\nNrOfVoxels: 1\n1 2 3\n4 5 6\n"},
-        {".fmr", fmr + "SliceTimingTableSize: 8\n0 1\n"}};
-    const std::string wrong[] = {
-        "Read only partly (the file ends after 1 of the 3 voxels of region 1)",
-        "Read only partly (the file ends after 1 of 2 regions)",
-        "Initial alignment has no matrix",
-        "Initial alignment has no positive ToVMRVoxelRes",
-        "Read only partly (the values after DataFormat: are cut off)",
-        "Read only partly (the landmarks PC: AP: PP: SP: IP: RP: LP: are missing)",
-        "FMR has no positive ResolutionX",
-        "Fine alignment has no matrix",
-        "AC-PC transformation has no matrix",
-        "FMR has no positive slice distance (SliceThickness + SliceGap)",
-        "Read only partly (region 1 lists more voxels than its NrOfVoxels: 1)",
-        "Read only partly (the values after SliceTimingTableSize: are cut off)"};
-    std::string list = base + "\n", log = "\nVocelle>  Running...\n";
-    for (std::size_t i = 0; i < std::size(damaged); ++i) {
-        const std::string name = "d" + std::to_string(i);
-        list += cf::job(base, name, {{{4, 4, 4}}}, cf::Grid{8, 8, 8}) + name + ".tal\n";
-        writeAll(base + name + ".tal", cf::tal(1));
-        writeAll(base + name + damaged[i].first, damaged[i].second);
-        log += "!!!! Could not convert " + base + name + ".roi: " + wrong[i] + ": " + base + name +
-               damaged[i].first + "\n";
-    }
-    writeAll(base + "jobs.txt", list + std::string("last.roi\0.roi\n", 14) +
-                                    cf::job(base, "last", {{{4, 4, 4}}}, {8, 8, 8, 1, 1, 1}) +
-                                    "last.tal\n");
-    writeAll(base + "last.tal", cf::tal(1).substr(15));
+    fs::copy(data + "/damaged", dir.path());
     auto files = filesBelow(dir.path());
     const ProgramRun run = runHost({"run", "--report", "r.tsv", "jobs.txt"}, dir.path());
-    EXPECT_EQ(
-        run.out + run.err + std::to_string(run.status),
-        log + "!!!! Not enough files could be loaded to convert " + base + "last.roi\\0.roi\n" +
-            "ROI could not be loaded: " + base +
-            "last.roi\\0.roi\nFMR could not be loaded: \nIA.trf could not be loaded: \n"
-            "FA.trf could not be loaded: \nACPC.trf could not be loaded: \nConverted " +
-            base + "last.roi\n!!! STC file too short for its FMR header (the conversion uses no "
-            "slice data): " + base + "last.stc\n" +
-            "!!! TAL without FileVersion line counts as absent, the VOI holds ACPC coordinates: " +
-            base +
-            "last.tal\nVocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n"
-            "1 converted, 13 not converted\n1");
-    files["last_TAL_.voi"] = readAll(base + "last_TAL_.voi");
-    files["r.tsv"] = readAll(base + "r.tsv");
+    EXPECT_EQ(run.out + run.err + std::to_string(run.status), readAll(data + "/damaged.txt") + "1");
+    files["last_TAL_.voi"] = readAll(dir.file("last_TAL_.voi"));
+    files["r.tsv"] = readAll(dir.file("r.tsv"));
     EXPECT_TRUE(filesBelow(dir.path()) == files);
-    EXPECT_NE(files["r.tsv"].find("last.roi\t" + base + "last_TAL_.voi\tACPC\tconverted"), std::string::npos);
+    EXPECT_NE(files["r.tsv"].find("last.roi\t./last_TAL_.voi\tACPC\tconverted"), std::string::npos);
 
     // A list that holds no job is no success; through a pipe it is named as given.
-    writeAll(base + "upper.txt", "D0.ROI\n");
+    writeAll(dir.file("upper.txt"), "D0.ROI\n");
     const ProgramRun none =
         runProgram({"sh", "-c", "cat upper.txt | " + binDir + "/vocelle run /dev/stdin"}, dir.path());
     EXPECT_EQ(none.out.substr(22, 61) + none.err + std::to_string(none.status),
-              "!!!! Job list holds no job (no line ends in roi): /dev/stdin\n"
-              "vocelle: /dev/stdin holds no job: each job needs a line ending in roi, then lines "
-              "ending in fmr, "
-              "IA.trf, FA.trf, ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not "
-              "converted\n2");
+              "!!!! Job list holds no job (no line ends in roi): /dev/stdin\nvocelle: /dev/stdin holds no "
+              "job: each job needs a line ending in roi, then lines ending in fmr, IA.trf, FA.trf, "
+              "ACPC.trf and optionally tal (case-sensitive)\n0 converted, 0 not converted\n2");
 }
 
 // A save replaces a file whole or not at all, run as nobody: it is refused where the new file
@@ -274,40 +168,14 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
     EXPECT_TRUE(made.status == 0 && filesBelow(one) == filesBelow(studySource))
         << made.err << "regenerate with make_study examples/study";
     const ProgramRun sequential = runHost({"run", "--report", dir.file("report.tsv"), "jobs.txt"}, one);
-    EXPECT_EQ(
-        sequential.out,
-        "\nVocelle>  Running...\nConverted ./s1/run1.roi\nConverted ./s1/run1.roi\n"
-        "!!!! Not enough files could be loaded to convert ./s2/run1.roi\n"
-        "FMR could not be loaded: ./s2/run1.fmr\nFA.trf could not be loaded: ./s2/run1_FA.trf\n"
-        "Vocelle>  Plugin finished!\n\n\nDestructor of TarnLog never called\n");
-    EXPECT_EQ(sequential.err + std::to_string(sequential.status),
-              "2 converted, 1 not converted\n1");
-
-    // A run that cannot be done ends with status 2, one line naming what was refused and the
-    // summary line.
-    for (const auto& [arguments, named] : std::vector<std::pair<Lines, std::string>>{
-             {{"--plugin", "none.so", "run"}, "none.so"},
-             {{"run", "--jobs", "2", "--transcript", "t", "jobs.txt"}, "--transcript"}}) {
-        const ProgramRun result = runHost(arguments, one);
-        EXPECT_TRUE(result.status == 2 && result.out.empty() && result.err.rfind("vocelle: ", 0) == 0 &&
-                    result.err.find(named) != named.npos)
-            << result.status << result.out << result.err;
-    }
+    EXPECT_EQ(sequential.out, readAll(data + "/example-run.txt"));
+    EXPECT_EQ(sequential.err + std::to_string(sequential.status), "2 converted, 1 not converted\n1");
 
     // The two VOIs are added (tests/e2e/promises_test.cpp checks that nothing else is).
     const auto files = filesBelow(one);
     const VOI tal((one / "s1/run1_TAL_.voi").string()), acpc((one / "s1/run1_ACPC_.voi").string());
     EXPECT_EQ(tal.ReferenceSpace.value() + acpc.ReferenceSpace.value(), "TALACPC");
-    const auto counts = [](const VOI& voi) {
-        std::string text;
-        for (const auto& entry : voi.vois) text += (text.empty() ? "" : ",") + std::to_string(entry.voxels.size());
-        return text;
-    };
-    EXPECT_EQ(readAll(dir.file("report.tsv")),
-              "roi\tvoi\tspace\tstatus\treason\tvoxels\n./s1/run1.roi\t./s1/run1_TAL_.voi\tTAL\tconverted\t\t" +
-                  counts(tal) + "\n./s1/run1.roi\t./s1/run1_ACPC_.voi\tACPC\tconverted\t\t" + counts(acpc) +
-                  "\n./s2/run1.roi\t\tTAL\tnot converted\tFMR could not be loaded: ./s2/run1.fmr; FA.trf could "
-                  "not be loaded: ./s2/run1_FA.trf\t\n");
+    EXPECT_EQ(readAll(dir.file("report.tsv")), readAll(data + "/example-report.tsv"));
     expectRegionsWhereDrawn(tal, acpc, TAL((one / "s1/anat.tal").string()));
 
     // The preview of the converted regions: the views through their centre.
@@ -334,10 +202,9 @@ TEST(ExampleStudy, IsWhatItsGeneratorMakesAndConvertsThroughEveryCommand) {
 
     // One subject without a list: the same bytes, and the same report.
     const auto convert = [&](const std::string& s) {
-        return runHost({"convert", "--roi", s + "run1.roi", "--fmr", s + "run1.fmr", "--ia",
-                        s + "run1_IA.trf", "--fa", s + "run1_FA.trf", "--acpc", s + "anat_ACPC.trf",
-                        "--tal", s + "anat.tal", "-o", s + "converted.voi"},
-                       one);
+        return runHost({"convert", "--roi", s + "run1.roi", "--fmr", s + "run1.fmr", "--ia", s + "run1_IA.trf",
+                        "--fa", s + "run1_FA.trf", "--acpc", s + "anat_ACPC.trf", "--tal", s + "anat.tal",
+                        "-o", s + "converted.voi"}, one);
     };
     const ProgramRun converted = convert("./s1/"), refused = convert("./s2/");
     EXPECT_EQ(converted.out + converted.err + std::to_string(converted.status),

@@ -2,7 +2,6 @@
 the world coordinates its VOI voxels stand for, in both conventions; and images made by nibabel
 read by import-nifti; the example study's VOI out and back in, and over an anatomy.
 Usage: VOCELLE WORK_FOLDER EXAMPLE_STUDY"""
-import gzip
 import itertools
 import os
 import shutil
@@ -26,6 +25,12 @@ def check(condition, message):
         sys.exit("FAILED: {}".format(message))
 
 
+def vocelle_run(*arguments, status=0):
+    result = subprocess.run([vocelle, *arguments], cwd=work, capture_output=True, text=True)
+    check(result.returncode == status and (status == 0 or result.stderr.count("\n") == 1), (arguments, result))
+    return result
+
+
 def export(space, stored, image):
     text = "FileVersion: 4\nReferenceSpace: {}\nNrOfVOIs: 3\n".format(space)
     for name, colour, voxels in VOIS:
@@ -33,10 +38,7 @@ def export(space, stored, image):
         text += "".join("{} {} {}\n".format(*stored(v)) for v in voxels)
     with open(os.path.join(work, space + ".voi"), "w") as f:
         f.write(text + "NrOfVOIVTCs: 0\n")
-    result = subprocess.run([vocelle, "export-nifti", space + ".voi", "-o", image], cwd=work,
-                            capture_output=True, text=True)
-    check(result.returncode == 0, result.stderr)
-    return result.stderr, nib.load(os.path.join(work, image))
+    return vocelle_run("export-nifti", space + ".voi", "-o", image).stderr, nib.load(os.path.join(work, image))
 
 
 shutil.rmtree(work, ignore_errors=True)
@@ -53,8 +55,7 @@ for label, expected in enumerate([VOIS[0][2], VOIS[1][2], VOIS[2][2][:1]], 1):
     world = {tuple(int(round(c)) for c in p)
              for p in nib.affines.apply_affine(tal.affine, np.argwhere(labels == label))}
     check(world == set(expected) and np.count_nonzero(labels) == 7, (label, world))
-with open(os.path.join(work, "tal.tsv")) as f:
-    table = f.read()
+table = open(os.path.join(work, "tal.tsv")).read()
 check(table == "index\tname\tcolor\tvoxels\n1\tright motor\t#ff2832\t3\n2\tcorners\t#50ff50\t3\n"
                "3\tleft thalamus\t#281eff\t1\n", table)
 # The same places stored as AC-PC cube voxels give the same image, labelled aligned anatomy.
@@ -63,21 +64,15 @@ check(np.array_equal(np.asarray(acpc.dataobj), labels) and np.allclose(acpc.affi
       and acpc.header["sform_code"] == 2, "AC-PC image differs")
 
 
-def read_voi(path):
-    """(name, colour, set of voxels) per entry of a VOI file."""
-    entries, lines = [], open(path).read().split("\n")
+def read_voi(name):
+    """(name, colour, set of voxels) per entry of a VOI file in the work folder."""
+    entries, lines = [], open(os.path.join(work, name)).read().split("\n")
     for n, line in enumerate(lines):
         if line.startswith("NameOfVOI:"):
             count = int(lines[n + 3].split()[1])
             voxels = {tuple(map(int, v.split())) for v in lines[n + 4:n + 4 + count]}
             entries.append((line.split(None, 1)[1], lines[n + 1].split(None, 1)[1], voxels))
     return entries
-
-
-def vocelle_run(*arguments, status=0):
-    result = subprocess.run([vocelle, *arguments], cwd=work, capture_output=True, text=True)
-    check(result.returncode == status and (status == 0 or result.stderr.count("\n") == 1), (arguments, result))
-    return result
 
 
 def save(name, data, affine, code, qform_only=False):
@@ -95,7 +90,8 @@ check(stats.split("\n")[1] == "1\tright motor\t3\t3.00\t38.33\t-19.67\t55.33\t38
 check(stats.split("\n")[3].startswith("3\tleft thalamus\t2\t") and run.stderr == warnings.split("\n")[0] + "\n", run.stderr)
 check(vocelle_run("stats", "ACPC.voi").stdout == stats, "AC-PC stats differ")
 
-# One volume per VOI keeps the voxel the first and third VOI share, and comes back whole.
+# One volume per VOI keeps the voxel the first and third VOI share (the example study's VOI
+# below comes back whole).
 vocelle_run("export-nifti", "--4d", "TAL.voi", "-o", "four.nii.gz")
 four = nib.load(os.path.join(work, "four.nii.gz"))
 masks = np.asarray(four.dataobj)
@@ -104,9 +100,6 @@ check(four.shape == (256, 256, 256, 3) and masks.dtype == np.uint8 and masks.max
 for n, (_, _, voxels) in enumerate(VOIS):
     world = {tuple(int(round(c)) for c in p) for p in nib.affines.apply_affine(four.affine, np.argwhere(masks[..., n]))}
     check(world == set(voxels) - {(500, 0, 0)}, (n, world))
-vocelle_run("import-nifti", "four.nii.gz", "-o", "back.voi")
-check(read_voi(os.path.join(work, "back.voi")) == [(name, colour, set(v) - {(500, 0, 0)}) for name, colour, v in VOIS],
-      read_voi(os.path.join(work, "back.voi")))
 
 # A 2 mm Talairach atlas: label 7 named by an FSLeyes table, label 2 not. Its voxel edges fall
 # between cube voxel centres, so each 2 mm voxel gives exactly 2 x 2 x 2 cube voxels.
@@ -114,10 +107,9 @@ atlas, affine = np.zeros((40, 40, 40), np.int16), np.diag([2.0, 2.0, 2.0, 1.0])
 affine[:3, 3] = [-40.5, -30.5, -20.5]
 atlas[10:13, 5:7, 20:21], atlas[30:32, 30:33, 2:4] = 7, 2
 save("atlas.nii.gz", atlas, affine, 3)
-with open(os.path.join(work, "atlas.lut"), "w") as f:
-    f.write("7 0.0 1.0 0.5 Gyrus précentral\n")
+open(os.path.join(work, "atlas.lut"), "w").write("7 0.0 1.0 0.5 Gyrus précentral\n")
 vocelle_run("import-nifti", "atlas.nii.gz")
-imported = read_voi(os.path.join(work, "atlas.voi"))
+imported = read_voi("atlas.voi")
 
 
 def cube_box(low, high):  # image voxels low..high-1 on each axis, in world mm of the cube
@@ -131,7 +123,7 @@ check(imported == [("Label 2", "255 40 50", cube_box((30, 30, 2), (32, 33, 4))),
       and len(imported[1][2]) == 3 * 2 * 1 * 8, [(n, c, len(v)) for n, c, v in imported])
 # Asked for AC-PC, the same places are stored as cube voxels.
 vocelle_run("import-nifti", "atlas.nii.gz", "--space", "ACPC", "-o", "atlas_acpc.voi")
-check([v for _, _, v in read_voi(os.path.join(work, "atlas_acpc.voi"))] ==
+check([v for _, _, v in read_voi("atlas_acpc.voi")] ==
       [{(128 - y, 128 - z, 128 - x) for x, y, z in v} for _, _, v in imported], "AC-PC placement")
 
 # 1 mm, left-right flipped, qform only: each voxel centre in its nearest cube voxel; aligned anatomy.
@@ -140,8 +132,7 @@ affine[:3, 3] = [10, -5, 3]
 flipped[2, 3, 4] = flipped[2, 3, 5] = 1
 save("flipped.nii", flipped, affine, 2, qform_only=True)
 vocelle_run("import-nifti", "flipped.nii", "-o", "flipped.voi")
-check(read_voi(os.path.join(work, "flipped.voi"))[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)},
-      read_voi(os.path.join(work, "flipped.voi")))
+check(read_voi("flipped.voi")[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)}, read_voi("flipped.voi"))
 
 # A 1 mm ball rotated 30 degrees about z comes in solid: every cube voxel well inside it, none
 # well outside.
@@ -149,7 +140,7 @@ c, s, r = np.cos(np.pi / 6), np.sin(np.pi / 6), 12
 affine = np.array([[c, -s, 0, 0.3], [s, c, 0, -0.2], [0, 0, 1, 0.1], [0, 0, 0, 1]])
 save("ball.nii", (((np.indices((31, 31, 31)) - 15) ** 2).sum(0) <= r * r).astype(np.uint8), affine @ nib.affines.from_matvec(np.eye(3), [-15] * 3), 3)
 vocelle_run("import-nifti", "ball.nii")
-ball = read_voi(os.path.join(work, "ball.voi"))[0][2]
+ball = read_voi("ball.voi")[0][2]
 distance = {v: np.linalg.norm(np.subtract(v, affine[:3, 3])) for v in itertools.product(range(-16, 17), repeat=3)}
 check({v for v, d in distance.items() if d <= r - 1} <= ball and all(distance[v] <= r + 1 for v in ball), len(ball))
 
@@ -157,7 +148,7 @@ check({v for v, d in distance.items() if d <= r - 1} <= ball and all(distance[v]
 # through labels, less the voxels an earlier VOI holds. Names and colours come back too.
 shutil.copytree(example, os.path.join(work, "study"))
 subprocess.run([vocelle, "run", "jobs.txt"], cwd=os.path.join(work, "study"), capture_output=True)
-study_voi = read_voi(os.path.join(work, "study/s1/run1_TAL_.voi"))
+study_voi = read_voi("study/s1/run1_TAL_.voi")
 for how in (["--4d"], []):
     vocelle_run("export-nifti", "study/s1/run1_TAL_.voi", "-o", "example.nii.gz", *how)
     vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
@@ -165,12 +156,11 @@ for how in (["--4d"], []):
     for name, colour, voxels in study_voi:
         expected.append((name, colour, voxels - held if not how else voxels))
         held |= voxels
-    check(read_voi(os.path.join(work, "example.voi")) == expected, how)
+    check(read_voi("example.voi") == expected, how)
 # The names come from the table inside the image; a table beside it that says otherwise is named.
-with open(os.path.join(work, "example.tsv"), "a") as f:
-    f.write("9\tedited\t#000000\t0\n")
+open(os.path.join(work, "example.tsv"), "a").write("9\tedited\t#000000\t0\n")
 edited = vocelle_run("import-nifti", "example.nii.gz", "-o", "example.voi")
-check("example.tsv differs" in edited.stderr and read_voi(os.path.join(work, "example.voi")) == expected, edited)
+check("example.tsv differs" in edited.stderr and read_voi("example.voi") == expected, edited)
 
 # Over a 2 mm anatomy of 100 + RAS x with two outliers: along a row of the axial view clear of VOIs
 # and marks, grey falls from the subject's right (left edge) to the left, from white to black
@@ -187,36 +177,12 @@ check(all(z == 145 or grey[z] <= grey[z - 1] for z in range(90, 168)), grey[88:1
 run = vocelle_run("preview", "study/s1/run1_ACPC_.voi", "--underlay", "ramp.nii", "-o", "u.png")
 check("ramp.nii says Talairach space, but the VOIs of study/s1/run1_ACPC_.voi are ACPC" in run.stderr, run.stderr)
 
-# Refused in one line naming the file, nothing written: not 3-D, not whole numbers (NaN too), no
-# orientation; data cut short (a pair's .img too), a compressed stream cut or with another
-# checksum, a dimension of 0, a voxel size that is not a number.
-save("flat.nii", np.ones((4, 4), np.int16), np.eye(4), 2)
-save("real.nii", np.full((4, 4, 4), 1.5, np.float32), np.eye(4), 2)
-save("nan.nii", np.full((4, 4, 4), np.nan, np.float32), np.eye(4), 2)
-save("lost.nii", np.ones((4, 4, 4), np.int16), np.eye(4), 0)
-nib.save(nib.Nifti1Pair(np.ones((4, 4, 4), np.int16), np.eye(4)), os.path.join(work, "pair.img"))
-whole = open(os.path.join(work, "atlas.nii.gz"), "rb").read()
-plain = gzip.decompress(whole)
-save("singular.nii", np.ones((4, 4, 4), np.int16), np.array([[1, 0, 0, 0], [0, 1, 1, 0], [0, 1, 1, 0], [0, 0, 0, 1.0]]), 2)
-damaged = {"cut.nii": plain[:-1], "header.nii": plain[:352], "cut.nii.gz": whole[:-4],
-           "crc.nii.gz": whole[:-8] + bytes([whole[-8] ^ 1]) + whole[-7:], "pair.img": b"\1\0",
-           "dim.nii": plain[:46] + b"\0\0" + plain[48:], "size.nii": plain[:80] + b"\0\0\xc0\x7f" + plain[84:]}
-for name, data in damaged.items():
-    open(os.path.join(work, name), "wb").write(data)
-for name in ("flat.nii", "real.nii", "nan.nii", "lost.nii", "singular.nii", *damaged):
-    result = vocelle_run("import-nifti", name.replace(".img", ".hdr"), "-o", "refused.voi", status=2)
-    check(name in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
-os.mkfifo(os.path.join(work, "fifo.hdr"))  # a pipe as the header of a pair is refused, not waited on
-shutil.copy(os.path.join(work, "pair.img"), os.path.join(work, "fifo.img"))
-check("fifo.hdr" in vocelle_run("import-nifti", "fifo.img", "-o", "refused.voi", status=2).stderr, "fifo.hdr")
-
-# A label table beside the image that cannot be read, or has a line that cannot be parsed, stops
-# the import naming the table and the line.
-shutil.copy(os.path.join(work, "atlas.nii.gz"), os.path.join(work, "t.nii.gz"))
-for table, named in (("index\tname\tcolor\n\n7\tx\t#-1-1-1\n", "t.tsv (line 3)"), ("index\tname\r7\tx\r", "t.tsv (line 1)"),
-                     ("index\tname\n7\t" + "n" * 4097 + "\n", "t.tsv (line 2)"), (None, "t.tsv")):
-    os.mkfifo(os.path.join(work, "t.tsv")) if table is None else open(os.path.join(work, "t.tsv"), "w").write(table)
-    result = vocelle_run("import-nifti", "t.nii.gz", "-o", "refused.voi", status=2)
+# A pipe as the header of a pair, or as the label table beside an image, is refused, not waited
+# on (tests/host has the damaged images and tables).
+os.mkfifo(os.path.join(work, "fifo.hdr"))
+open(os.path.join(work, "fifo.img"), "wb").write(b"\1\0")
+os.mkfifo(os.path.join(work, "atlas.tsv"))
+for image, named in (("fifo.img", "fifo.hdr"), ("atlas.nii.gz", "atlas.tsv")):
+    result = vocelle_run("import-nifti", image, "-o", "refused.voi", status=2)
     check(named in result.stderr and not os.path.exists(os.path.join(work, "refused.voi")), result.stderr)
-    os.remove(os.path.join(work, "t.tsv"))
 shutil.rmtree(work, ignore_errors=True)

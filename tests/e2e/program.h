@@ -1,11 +1,12 @@
 #pragma once
-// Runs a program in a folder, what it prints caught; optionally with its own temporary folder,
-// and killed (with every process it started) after a delay.
+// Runs a program, or a function in a child process, in a folder, what it prints caught; optionally
+// with its own temporary folder, and killed (with every process it started) after a delay.
 
 #include "tests/text/scratchdir.h"
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -19,23 +20,27 @@ struct ProgramRun {
     std::string out, err;
 };
 
-// With TMPDIR set to `temporaryFolder` when not empty; killAfter seconds when not negative.
-inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
-                             const std::string& temporaryFolder = "", double killAfter = -1) {
+// `body` runs in a child process and returns its exit status. With TMPDIR set to
+// `temporaryFolder` when not empty; killAfter seconds when not negative.
+template <typename Body>
+ProgramRun runInChild(const Body& body, const std::filesystem::path& in,
+                      const std::string& temporaryFolder = "", double killAfter = -1) {
     const ScratchDir capture;
     const std::string out = capture.file("out"), err = capture.file("err");
-    std::vector<char*> argv;
-    for (auto& word : command)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
+    std::fflush(nullptr); // or the child prints again what this process has not yet written
     const pid_t child = ::fork();
     if (child == 0) {
         ::setpgid(0, 0);
         if (!temporaryFolder.empty()) ::setenv("TMPDIR", temporaryFolder.c_str(), 1);
-        if (std::freopen(out.c_str(), "w", stdout) && std::freopen(err.c_str(), "w", stderr) &&
-            ::chdir(in.c_str()) == 0)
-            ::execvp(argv[0], argv.data());
-        ::_exit(127);
+        int status = 127;
+        try {
+            if (std::freopen(out.c_str(), "w", stdout) && std::freopen(err.c_str(), "w", stderr) &&
+                ::chdir(in.c_str()) == 0)
+                status = body();
+        } catch (...) { // the child must never go on with the test program
+        }
+        std::fflush(nullptr);
+        ::_exit(status);
     }
     if (child < 0) return {};
     ::setpgid(child, child); // also here, so a kill cannot come before the child's own call
@@ -46,6 +51,16 @@ inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
     }
     if (::waitpid(child, &status, 0) != child) return {};
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readAll(out), readAll(err)};
+}
+
+inline ProgramRun runProgram(Lines command, const std::filesystem::path& in,
+                             const std::string& temporaryFolder = "", double killAfter = -1) {
+    std::vector<char*> argv;
+    for (auto& word : command)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+    const auto exec = [&] { ::execvp(argv[0], argv.data()); return 127; }; // 127: could not start
+    return runInChild(exec, in, temporaryFolder, killAfter);
 }
 
 inline ProgramRun runHost(Lines arguments, const std::filesystem::path& in,

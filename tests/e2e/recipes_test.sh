@@ -50,33 +50,9 @@ if [ "$recipe" = slurm ]; then
     munged -F --key-file="$c/munge/key" --socket="$c/munge/socket" --pid-file="$c/munge/pid" \
         --seed-file="$c/munge/seed" --log-file="$c/log/munged.log" >>"$c/log/munged.log" 2>&1 & pids+=($!)
     node=$(hostname -s)
-    # Tasks side by side (CR_Core); sbatch --wait asking every 2 s (up to every 32 s while jobs are
-    # kept for minutes); a task whose start fails ends failed rather than requeued and held.
-    cat >"$c/slurm.conf" <<CONF
-ClusterName=recipe
-SlurmctldHost=$node(127.0.0.1)
-SlurmctldPort=$port
-SlurmdPort=$((port + 1))
-SlurmUser=root
-AuthInfo=socket=$c/munge/socket
-ProctrackType=proctrack/linuxproc
-TaskPlugin=task/none
-SelectType=select/cons_tres
-SelectTypeParameters=CR_Core
-ReturnToService=2
-SchedulerParameters=batch_sched_delay=0
-MinJobAge=4
-JobRequeue=0
-MailProg=/bin/true
-StateSaveLocation=$c/state
-SlurmdSpoolDir=$c/spool
-SlurmctldPidFile=$c/slurmctld.pid
-SlurmdPidFile=$c/slurmd.pid
-SlurmctldLogFile=$c/log/slurmctld.log
-SlurmdLogFile=$c/log/slurmd.log
-NodeName=$node NodeAddr=127.0.0.1 CPUs=$(nproc)
-PartitionName=main Nodes=$node Default=YES State=UP
-CONF
+    # The cluster's settings, with its folder, node and ports filled in.
+    sed -e "s|@cluster@|$c|g; s|@node@|$node|g; s|@port@|$port|; s|@nextport@|$((port + 1))|" \
+        -e "s|@cpus@|$(nproc)|" "$(dirname "$0")/../data/recipes/slurm.conf" >"$c/slurm.conf"
     export SLURM_CONF=$c/slurm.conf
     await "munged did not come up" test -S "$c/munge/socket"
     slurmctld -D -f "$SLURM_CONF" >>"$c/log/slurmctld.log" 2>&1 & pids+=($!)

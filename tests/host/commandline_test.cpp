@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <regex>
 #include <sstream>
 
 using namespace vocelle;
@@ -75,11 +76,7 @@ TEST(HostArguments, OptionsReachTheirFieldsInEitherSpelling) {
 // (compared with the help's line breaks folded).
 TEST(HostArguments, HelpGivesEachCommandsOwnExitStatuses) {
     const auto folded = [](const std::string& text) {
-        std::istringstream in(text);
-        std::string words, word;
-        while (in >> word)
-            words += word + " ";
-        return words;
+        return std::regex_replace(text, std::regex("\\s+"), " ");
     };
     const std::string program = folded(parse("--help").text);
     for (const Command* command : commandTable()) {

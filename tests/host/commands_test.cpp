@@ -4,7 +4,9 @@
 #include <vocelle/host/runreport.h>
 #include <vocelle/imaging/rgbimage.h>
 
-#include "tests/host/hostrun.h"
+#include "tests/e2e/program.h"
+
+#include <vocelle/host/commandline.h>
 
 #include <gtest/gtest.h>
 
@@ -15,13 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 const fs::path data = VOCELLE_TEST_DATA;
 
-TEST(PreviewCommand, DrawsThePictureWhereAsked) {
-    const ScratchDir dir;
-    const HostRun preview =
-        runHostHere({"preview", (data / "sample.voi").string(), "-o", "v.png"}, dir.path());
-    EXPECT_EQ(preview.out + preview.err + std::to_string(preview.status),
-              "v.png: views through cube voxel 148 69 164\n0");
-    EXPECT_EQ(readAll(dir.file("v.png")).substr(0, 4), "\x89PNG");
+// The command in a child of this process, as `vocelle ARGUMENTS` would run it in folder `in`.
+ProgramRun runHostHere(const Lines& arguments, const fs::path& in, const HostSettings& settings = {}) {
+    return runInChild([&] { return runHostCommand(arguments, settings); }, in);
 }
 
 // A name too long for its room is cut where it keeps apart from the others in view (here the
@@ -44,11 +42,19 @@ TEST(RunCommand, CountsTheJobsOfKilledProcessesAsNotConverted) {
     fs::permissions(dir.file("killed"), fs::perms::owner_exec, fs::perm_options::add);
     HostSettings settings;
     settings.program = dir.file("killed");
-    const HostRun run = runHostHere({"run", "--jobs", "2", "--report", "r.tsv", "jobs.txt"}, dir.path(), settings);
+    const ProgramRun run = runHostHere({"run", "--jobs", "2", "--report", "r.tsv", "jobs.txt"}, dir.path(), settings);
     EXPECT_EQ(run.err.substr(run.err.rfind("\n", run.err.size() - 2)) + std::to_string(run.status),
               "\n0 converted, 2 not converted\n2");
     const std::string failed = "\t\tACPC\tfailed\tno outcome was logged: the run stopped first\t\n";
     EXPECT_EQ(readAll(dir.file("r.tsv")), std::string(reportHeader) + "./a.roi" + failed + "./b.roi" + failed);
+}
+
+// A plug-in that cannot be loaded: the run ends with the reason and the summary.
+TEST(RunCommand, EndsWithoutAPlugin) {
+    const ProgramRun run = runHostHere({"--plugin", "none.so", "run"}, ".");
+    EXPECT_EQ(run.out + run.err + std::to_string(run.status),
+              "vocelle: cannot load the plug-in none.so: none.so: cannot open shared object file: No "
+              "such file or directory\n0 converted, 0 not converted\n2");
 }
 
 // What cannot be done ends with status 2 and one line that names what was refused; nothing is
@@ -57,7 +63,7 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
     const ScratchDir dir;
     fs::copy(data, dir.path(), fs::copy_options::recursive);
     const auto before = filesBelow(dir.path());
-    const std::pair<std::vector<std::string>, std::string> refusals[] = {
+    std::vector<std::pair<Lines, std::string>> refusals = {
         {{"print", "jobs.txt"}, "jobs.txt"},
         {{"print", "none.voi"}, "Failed opening for reading: none.voi: No such file or directory"},
         {{"export-nifti", "sample.voi", "-o", "a.png"}, "a.png"},
@@ -72,22 +78,22 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"export-nifti", "mirrored.voi"}, "LeftRightConvention -1"}, {{"preview", "mirrored.voi"}, "-1"},
         {{"split", "sample.voi", "2"}, "holds no job (no line ends in roi), so there is nothing to split: sample.voi"},
         {{"gather", "fmr"}, "no split manifest (split.manifest, written by vocelle split) in the folder: fmr"},
-        {{"timecourse", "sample.roi", "fmr/run1.fmr", "--acpc", "acpc.trf"},
-         "An ROI is measured in its own run: no alignment files are taken: sample.roi"},
-        {{"timecourse", "sample.voi", "fmr/run1.fmr"},
-         "A VOI needs the initial and fine alignment and the AC-PC file: sample.voi"},
-        {{"glm", "sample.roi", "fmr/run1.fmr", "--sdm", "sample.sdm"},
-         "region 1 has voxel 10 20 3 outside the functional grid: sample.roi"},
         {{"glm", "--list", "fmr/run1.fmr"},
-         "The job list names no job with a design (a line ending \"sdm\"): fmr/run1.fmr"}};
+         "The job list names no job with a design (a line ending \"sdm\"): fmr/run1.fmr"},
+        {{"import-nifti", "nifti/pair.hdr"}, "nifti/pair.img"},
+        {{"import-nifti", "nifti/table_colour.nii.gz"}, "nifti/table_colour.tsv (line 3)"},
+        {{"import-nifti", "nifti/table_cr.nii.gz"}, "nifti/table_cr.tsv (line 1)"},
+        {{"import-nifti", "nifti/table_long.nii.gz"}, "nifti/table_long.tsv (line 2)"}};
+    // Not a 3-D image of whole numbers with an orientation, or cut, or with a wrong checksum, a
+    // dimension of 0 or a voxel size that is not a number.
+    for (const std::string image : {"flat.nii", "real.nii", "nan.nii", "lost.nii", "singular.nii",
+                                    "cut.nii", "header.nii", "crc.nii.gz", "dim.nii", "size.nii"})
+        refusals.push_back({{"import-nifti", "nifti/" + image}, "nifti/" + image});
     for (const auto& [arguments, named] : refusals) {
-        const HostRun result = runHostHere(arguments, dir.path());
-        EXPECT_EQ(result.status, 2) << named;
-        EXPECT_EQ(result.out, "") << named;
-        EXPECT_TRUE(result.err.rfind("vocelle: ", 0) == 0 &&
-                    result.err.find('\n') == result.err.size() - 1 &&
-                    result.err.find(named) != std::string::npos)
-            << result.err;
+        const ProgramRun result = runHostHere(arguments, dir.path());
+        EXPECT_TRUE(result.status == 2 && result.out.empty() && result.err.rfind("vocelle: ", 0) == 0 &&
+                    result.err.find('\n') + 1 == result.err.size() && result.err.find(named) != std::string::npos)
+            << named << ": " << result.status << " " << result.out << result.err;
     }
     EXPECT_TRUE(filesBelow(dir.path()) == before);
 }

@@ -1,27 +1,8 @@
 // Uses the installed core the way a study script would: make a VOI, write it, read it back.
-// Every installed header is included after a system header that defines MAX and MIN, and the
-// file defines its own getPath, so the core must keep to its namespace.
-#include <sys/param.h>
-
-#include <vocelle/formats/fileversion.h>
-#include <vocelle/formats/myFMR.h>
-#include <vocelle/formats/myROI.h>
-#include <vocelle/formats/mySDM.h>
-#include <vocelle/formats/myTAL.h>
-#include <vocelle/formats/myTRF.h>
-#include <vocelle/formats/myVOI.h>
-#include <vocelle/math/Matrix_math.h>
-#include <vocelle/math/conversionengine.h>
-#include <vocelle/math/cubespace.h>
-#include <vocelle/math/modifiedNR.h>
-#include <vocelle/math/trffunctions.h>
-#include <vocelle/text/fault.h>
-#include <vocelle/text/fileopen.h>
-#include <vocelle/text/line.h>
-#include <vocelle/text/logsink.h>
-#include <vocelle/text/safesave.h>
-#include <vocelle/text/stringmanipulation.h>
-#include <vocelle/volume/volume.h>
+// Every installed core header is included (coreheaders.h, made by CMakeLists.txt) after a system
+// header that defines MAX and MIN, and the file defines its own getPath, so the core must keep to
+// its namespace.
+#include "coreheaders.h"
 
 #include <string>
 
