@@ -1,12 +1,11 @@
 // The host's commands that work on files alone, run in process: one group per command for what
 // it shows, and the refusals of all of them in one table.
 
+#include <vocelle/host/commandline.h>
 #include <vocelle/host/runreport.h>
 #include <vocelle/imaging/rgbimage.h>
 
 #include "tests/e2e/program.h"
-
-#include <vocelle/host/commandline.h>
 
 #include <gtest/gtest.h>
 
