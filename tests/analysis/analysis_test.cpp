@@ -16,8 +16,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <tuple>
 #include <iterator>
+#include <tuple>
 
 using namespace vocelle;
 
@@ -140,15 +140,30 @@ TEST(Analysis, RefusesADesignItCannotFit) {
 }
 
 // The fits themselves are checked against an independent least-squares fit (tests/e2e).
-TEST(Analysis, WarnsOfAnEmptyRegionOrADesignWithoutConstantAndParsesContrasts) {
+// The planted weights come back exactly; an empty region keeps its empty course.
+TEST(Analysis, FitsThePlantedDesignExactly) {
     const Files f;
     const RunRegions run(f.roi());
     ASSERT_EQ(run.warnings.size(), 1u);
     EXPECT_NE(run.warnings[0].find("region 5 has no voxels"), std::string::npos);
-    EXPECT_TRUE(measureTimeCourses(run.fmr, run.regions).means[4].empty());
+    const TimeCourses courses = measureTimeCourses(run.fmr, run.regions);
+    EXPECT_TRUE(courses.means[4].empty());
     std::vector<std::string> warnings;
-    designFromSDM(SDM(f("run1.sdm")), 12, warnings);
+    const Design planted = designFromSDM(SDM(f("run1.sdm")), courses.volumes, warnings);
     EXPECT_TRUE(warnings.empty());
+    // visual, motor, drift per region, as the example generator plants them.
+    const double weights[4][3] = {{40, 0, 2}, {0, 25, 2}, {0, 25, 2}, {12, 12, 2}};
+    for (size_t r = 0; r < 4; ++r) {
+        const Fit fit = fitDesign(planted, courses.means[r], {{"motor-visual", {-1, 1, 0, 0}}});
+        for (size_t p = 0; p < 3; ++p) EXPECT_NEAR(fit.terms[p].estimate, weights[r][p], 1e-5) << r << " " << p;
+        EXPECT_NEAR(fit.terms[4].estimate, weights[r][1] - weights[r][0], 1e-5);
+        EXPECT_NEAR(fit.r2, 1.0, 1e-12);
+        EXPECT_EQ(fit.dof, 8);
+    }
+}
+
+TEST(Analysis, WarnsOfADesignWithoutConstantAndParsesContrasts) {
+    std::vector<std::string> warnings;
     const Design design = designFromSDM(sdmOf({{1, 2, 4}}, 3), 3, warnings);
     EXPECT_EQ(warnings, std::vector<std::string>{"d.sdm: design has no constant predictor; fitted as given"});
     const Fit fit = fitDesign(design, {2, 4, 8}, {});
