@@ -22,7 +22,7 @@ ParsedArguments parse(const std::string& line) {
 TEST(HostArguments, UnusableCommandLinesAreRefusedInOneLine) {
     for (const char* line :
          {"", "frobnicate", "run a b", "run --frobnicate", "--host-version 2.8 run",
-          "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
+          "--host-version 2..0 run", "--host-version 99999999999.0.0 run", "run --plugin", "print a.voi b.voi",
           "convert --roi r x", "convert --roi r --fmr f", "run --jobs 0 j", "run --jobs 2x j", "run -j 257 j",
           "--jobs 2 run j", "run --jobs 2 --transcript t j", "split j 0", "print -o x a.voi",
           "import-nifti a.nii --space MNI", "stats a.voi b.voi", "print --4d a.voi",

@@ -3,7 +3,6 @@
 
 #include <vocelle/host/commandline.h>
 #include <vocelle/host/runreport.h>
-#include <vocelle/imaging/rgbimage.h>
 
 #include "tests/e2e/program.h"
 
@@ -19,17 +18,6 @@ const fs::path data = VOCELLE_TEST_DATA;
 // The command in a child of this process, as `vocelle ARGUMENTS` would run it in folder `in`.
 ProgramRun runHostHere(const Lines& arguments, const fs::path& in, const HostSettings& settings = {}) {
     return runInChild([&] { return runHostCommand(arguments, settings); }, in);
-}
-
-// A name too long for its room is cut where it keeps apart from the others in view (here the
-// middle would hide the x), found by halving however long the name is.
-TEST(PreviewCommand, ShortensNamesApartFromTheOthers) {
-    const std::string x = std::string(30, 'p') + "x" + std::string(9, 's'), y = x.substr(0, 30) + "y" + x.substr(31);
-    for (const std::string& name : {x, std::string(1000000, 'a') + "z"}) {
-        const std::string cut = fitText(name, 150, 13, {x, y});
-        EXPECT_TRUE(cut.find(name == x ? 'x' : 'z') != std::string::npos && RgbImage::textWidth(cut, 13) <= 150 &&
-                    RgbImage::textWidth(cut + "ss", 13) > 150) << cut;
-    }
 }
 
 // The processes of a --jobs run killed before their jobs' outcomes: the jobs count as not
