@@ -108,7 +108,7 @@ affine[:3, 3] = [-40.5, -30.5, -20.5]
 atlas[10:13, 5:7, 20:21], atlas[30:32, 30:33, 2:4] = 7, 2
 save("atlas.nii.gz", atlas, affine, 3)
 open(os.path.join(work, "atlas.lut"), "w").write("7 0.0 1.0 0.5 Gyrus précentral\n")
-vocelle_run("import-nifti", "atlas.nii.gz")
+check(vocelle_run("import-nifti", "atlas.nii.gz").stderr == "", "a warning for a Talairach atlas")
 imported = read_voi("atlas.voi")
 
 

@@ -32,6 +32,7 @@ TEST(RunCommand, CountsTheJobsOfKilledProcessesAsNotConverted) {
     const ProgramRun run = runHostHere({"run", "--jobs", "2", "--report", "r.tsv", "jobs.txt"}, dir.path(), settings);
     EXPECT_EQ(run.err.substr(run.err.rfind("\n", run.err.size() - 2)) + std::to_string(run.status),
               "\n0 converted, 2 not converted\n2");
+    EXPECT_NE(run.err.find("the process for part 2 (1 jobs) was stopped by signal 9"), std::string::npos) << run.err;
     const std::string failed = "\t\tACPC\tfailed\tno outcome was logged: the run stopped first\t\n";
     EXPECT_EQ(readAll(dir.file("r.tsv")), std::string(reportHeader) + "./a.roi" + failed + "./b.roi" + failed);
 }
