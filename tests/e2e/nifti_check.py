@@ -139,8 +139,9 @@ check(read_voi("flipped.voi")[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7,
 c, s, r = np.cos(np.pi / 6), np.sin(np.pi / 6), 12
 affine = np.array([[c, -s, 0, 0.3], [s, c, 0, -0.2], [0, 0, 1, 0.1], [0, 0, 0, 1]])
 save("ball.nii", (((np.indices((31, 31, 31)) - 15) ** 2).sum(0) <= r * r).astype(np.uint8), affine @ nib.affines.from_matvec(np.eye(3), [-15] * 3), 3)
-vocelle_run("import-nifti", "ball.nii")
+imported_ball = vocelle_run("import-nifti", "ball.nii").stdout
 ball = read_voi("ball.voi")[0][2]
+check(imported_ball == "ball.voi: 1 VOI, {} voxels, TAL\n".format(len(ball)), imported_ball)
 distance = {v: np.linalg.norm(np.subtract(v, affine[:3, 3])) for v in itertools.product(range(-16, 17), repeat=3)}
 check({v for v, d in distance.items() if d <= r - 1} <= ball and all(distance[v] <= r + 1 for v in ball), len(ball))
 

@@ -89,6 +89,8 @@ TEST(HostArguments, HelpGivesEachCommandsOwnExitStatuses) {
     }
     EXPECT_NE(program.find("Options of run and info, before or after the command name: --plugin PATH"),
               std::string::npos);
+    // The usage line: arguments by name, options with their value's name, optional ones bracketed.
+    EXPECT_EQ(parse("split --help").text.substr(0, 66), "Usage: vocelle split JOBLIST N [-o FOLDER] [--sbatch] [--replace]\n");
 }
 
 } // namespace
