@@ -29,9 +29,9 @@ TEST(Host, TranscribesEveryCallAndExitsByOutcome) {
             text.replace(at, dir.path().string().size(), "DIR");
         return text;
     };
-    // The list's name holds UTF-8, bytes that are not, a backslash and a quote. Two jobs of an ROI
-    // line alone, the second the list's last line, without a line feed.
-    const std::string jobs = dir.file("l\xc3\xa9 \xe9\xa9\\\".txt");
+    // The list's name holds UTF-8 (the last code point too), bytes that are not, a backslash and a
+    // quote. Two jobs of an ROI line alone, the second the list's last line, without a line feed.
+    const std::string jobs = dir.file("l\xc3\xa9 \xf4\x8f\xbf\xbf\xe9\xa9\\\".txt");
     writeAll(jobs, dir.file("study/") + "\nsubject one\ns1.roi\ns2.roi");
     const std::tuple<std::string, Lines, int> runs[] = {
         {"run", {"--transcript", "calls.jsonl", "run", jobs}, 1},
