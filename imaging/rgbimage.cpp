@@ -19,6 +19,8 @@ const char* const fontFamily = "DejaVu Sans";
 constexpr double capitalHeight = 0.729;
 const std::string ellipsis = "\xe2\x80\xa6";
 
+const TextFace* replacedFace = nullptr;
+
 using Surface = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using Context = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
 
@@ -133,8 +135,11 @@ void RgbImage::drawLine(int x0, int y0, int x1, int y1, Rgb colour) {
     }
 }
 
+void setTextFace(const TextFace* face) { replacedFace = face; }
+
 int RgbImage::drawText(int x, int y, const std::string& text, Rgb colour, double size) {
     const std::string shown = drawable(text);
+    if (replacedFace != nullptr) return replacedFace->draw(*this, x, y, shown, colour, size);
     Surface surface(cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels_.data()),
                                                         CAIRO_FORMAT_RGB24, width_, height_, width_ * 4),
                     cairo_surface_destroy);
@@ -151,6 +156,7 @@ int RgbImage::drawText(int x, int y, const std::string& text, Rgb colour, double
 }
 
 int RgbImage::textWidth(const std::string& text, double size) {
+    if (replacedFace != nullptr) return replacedFace->width(drawable(text), size);
     const Surface surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, 1, 1), cairo_surface_destroy);
     const Context cr = textContext(surface.get(), size);
     cairo_text_extents_t extents{};

@@ -53,4 +53,20 @@ std::string encodePng(const RgbImage& image);
 std::string fitText(const std::string& text, int maxWidth, double size,
                     const std::vector<std::string>& others = {});
 
+// How text is measured and drawn, in place of DejaVu Sans through Cairo, for a caller that needs
+// pictures independent of the fonts installed and how they are rendered (a test comparing whole
+// pictures). It gets the text as drawText shows it: U+FFFD for bytes that are not UTF-8, blanks
+// for control characters.
+class TextFace {
+public:
+    virtual ~TextFace() = default;
+    virtual int width(const std::string& shown, double size) const = 0;
+    // Draws with the top of the capitals at y; returns the width drawn.
+    virtual int draw(RgbImage& image, int x, int y, const std::string& shown, Rgb colour, double size) const = 0;
+};
+
+// The face of all text drawn from now on; nullptr goes back to DejaVu Sans. Not to be changed
+// while pictures are being drawn.
+void setTextFace(const TextFace* face);
+
 } // namespace vocelle

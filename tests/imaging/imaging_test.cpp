@@ -5,6 +5,7 @@
 #include <vocelle/imaging/preview.h>
 #include <vocelle/imaging/regionplot.h>
 #include <vocelle/imaging/rgbimage.h>
+#include <vocelle/imaging/underlay.h>
 #include <vocelle/text/fault.h>
 
 #include "tests/text/scratchdir.h"
@@ -12,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 #include <tuple>
 
 using namespace vocelle;
@@ -103,6 +106,117 @@ TEST(RegionPlot, DrawsACourseToTheRangeItSpans) {
     EXPECT_EQ(plot(0, 1), plot(1024, 1));
     EXPECT_EQ(plot(0, 1), plot(-64, 4));
     EXPECT_NE(plot(0, 1), plot(0, -1));
+}
+
+// Text as boxes, one per code point, so that whole pictures come out the same on any machine.
+class BoxFace : public TextFace {
+public:
+    int width(const std::string& shown, double size) const override {
+        return int(std::count_if(shown.begin(), shown.end(), [](char c) { return (c & 0xc0) != 0x80; })) * int(size / 2);
+    }
+    int draw(RgbImage& image, int x, int y, const std::string& shown, Rgb colour, double size) const override {
+        const int step = int(size / 2), w = width(shown, size);
+        for (int left = x; left < x + w; left += step) image.fillRect(left, y, step - 1, RgbImage::textHeight(size), colour);
+        return w;
+    }
+};
+
+// Whole pictures, text drawn as boxes, against the fingerprints of pictures that were looked at
+// when they were recorded. A picture that differs is written beside the test to be looked at.
+class Pictures : public testing::Test {
+protected:
+    void SetUp() override { setTextFace(&boxes); }
+    void TearDown() override { setTextFace(nullptr); }
+    static void expectPicture(const RgbImage& image, const std::string& name, std::uint64_t fingerprint) {
+        std::uint64_t hash = 14695981039346656037ull ^ std::uint64_t(image.width());
+        for (const std::uint32_t p : image.pixels()) hash = (hash ^ p) * 1099511628211ull;
+        if (hash == fingerprint) return;
+        writeAll(name + ".png", encodePng(image));
+        ADD_FAILURE() << name << ".png in " << std::filesystem::current_path() << " differs: 0x" << std::hex << hash;
+    }
+    const ScratchDir dir;
+    BoxFace boxes;
+};
+
+// A VOI file of the given space; each VOI a name, a colour and a box of voxels from `low` to `high`.
+struct Box {
+    std::string name, colour;
+    glm::ivec3 low, high;
+};
+VOI voiOf(const ScratchDir& dir, const std::string& space, const std::vector<Box>& boxes, const std::string& extra = "") {
+    std::string text = "FileVersion: 4\nReferenceSpace: " + space + "\nNrOfVOIs: " + std::to_string(boxes.size()) + "\n";
+    for (const Box& b : boxes) {
+        std::string voxels;
+        int count = 0;
+        for (int x = b.low.x; x <= b.high.x; ++x)
+            for (int y = b.low.y; y <= b.high.y; ++y)
+                for (int z = b.low.z; z <= b.high.z; ++z, ++count)
+                    voxels += std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(z) + "\n";
+        const bool last = &b == &boxes.back();
+        text += "NameOfVOI: " + b.name + "\nColorOfVOI: " + b.colour + "\nNrOfVoxels: " +
+                std::to_string(count + (last && !extra.empty())) + "\n" + voxels + (last ? extra : "");
+    }
+    writeAll(dir.file("v.voi"), text + "NrOfVOIVTCs: 0\n");
+    return VOI(dir.file("v.voi"));
+}
+
+// A float image of 16 voxels of 12 mm a side in Talairach space, brighter to the right, front
+// and top, holding a not-a-number and a border of background.
+std::string writeAnatomy(const ScratchDir& dir) {
+    std::string bytes(352, '\0');
+    const auto put = [&](std::size_t at, auto value) { std::memcpy(&bytes[at], &value, sizeof value); };
+    put(0, 348);
+    for (const auto& [at, value] : {std::pair{40, 3}, {42, 16}, {44, 16}, {46, 16}, {70, 16}, {72, 32}, {252, 3}})
+        put(std::size_t(at), std::int16_t(value));
+    for (const auto& [at, value] : {std::pair{76, 1.0f}, {80, 12.0f}, {84, 12.0f}, {88, 12.0f}, {108, 352.0f},
+                                    {268, -90.0f}, {272, -90.0f}, {276, -90.0f}})
+        put(std::size_t(at), value);
+    std::memcpy(&bytes[344], "n+1", 4);
+    for (int k = 0; k < 16; ++k)
+        for (int j = 0; j < 16; ++j)
+            for (int i = 0; i < 16; ++i) {
+                const float v = i == 0 ? 0.0f : i == 5 && j == 5 ? NAN : float(1 + i + 2 * j + 3 * k);
+                bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+            }
+    writeAll(dir.file("anatomy.nii"), bytes);
+    return dir.file("anatomy.nii");
+}
+
+// Talairach VOIs over anatomy: apart from each other, one lit light, 1,000 voxels in one, names
+// alike at both ends shortened where they differ, a voxel outside the cube.
+TEST_F(Pictures, PreviewOverAnatomy) {
+    const Underlay anatomy(writeAnatomy(dir));
+    const std::string name = "superior temporal gyrus, @ hemisphere, posterior part";
+    const VOI voi = voiOf(dir, "TAL", {{std::string(name).replace(name.find('@'), 1, "left"), "250 10 20", {-50, -20, 0}, {-41, -11, 9}},
+                                       {std::string(name).replace(name.find('@'), 1, "right"), "20 200 40", {40, -20, 2}, {43, -18, 4}},
+                                       {"thalamus", "240 240 250", {8, -16, 30}, {10, -14, 32}}},
+                          "300 0 0\n");
+    expectPicture(renderPreview(voi, "s1/run1_TAL_.voi", &anatomy).image, "preview_anatomy", 0xdcdf74c90bb65793);
+}
+
+// More VOIs than the legend lists, each one voxel in the cube's own space, on black; and a file
+// without VOIs.
+TEST_F(Pictures, PreviewOfManyVoisAndOfNone) {
+    std::vector<Box> boxes;
+    for (int n = 0; n < 65; ++n)
+        boxes.push_back({"v" + std::to_string(n + 1), std::to_string(n * 4) + " 100 " + std::to_string(255 - n * 4),
+                         {100 + n, 120 + n % 7, 90 + n % 11}, {100 + n, 120 + n % 7, 90 + n % 11}});
+    expectPicture(renderPreview(voiOf(dir, "CV", boxes), "many").image, "preview_many", 0x814b78d03a440d41);
+    writeAll(dir.file("none.voi"), "FileVersion: 4\nReferenceSpace: ACPC\nNrOfVOIs: 0\nNrOfVOIVTCs: 0\n");
+    expectPicture(renderPreview(VOI(dir.file("none.voi")), "none").image, "preview_none", 0x6564f0e02ba2b677);
+}
+
+// Two regions, one without voxels; a course with a gap and its fit; a flat predictor and one too
+// light to see on white.
+TEST_F(Pictures, RegionPlot) {
+    PlotPanel measured{"region 1: 27 voxels, R\u00b2 0.9", {}, {}}, empty{"region 2: no voxels", {}, {}};
+    for (const double v : {5.0, 7.0, 6.0, 9.0, 12.0, double(NAN), 11.0, 8.0, 6.0, 5.0, 7.0, 9.0}) {
+        measured.course.push_back(v);
+        measured.fitted.push_back(std::isnan(v) ? 8 : (v + 8) / 2);
+    }
+    const std::vector<PlotPredictor> design{{"visual", Rgb{0, 0, 200}, {0, 0, 1, 1, 1, 0, 0, 0, 1, 1, 1, 0}},
+                                            {"constant", Rgb{250, 250, 240}, std::vector<double>(12, 1)}};
+    expectPicture(plotRegions("s1/run1.roi in s1/run1.fmr", {measured, empty}, design), "region_plot", 0x8228729cd167cabf);
 }
 
 // Tables as export-nifti writes them and as FSLeyes does: what they hold, or the one line that
