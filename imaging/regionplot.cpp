@@ -28,18 +28,20 @@ Rgb visible(Rgb c) {
 }
 
 // The values as a line through the box (x, y, w, h), scaled from lo to hi; a flat range sits in
-// the middle.
+// the middle. Values that are not numbers are passed over: the line joins the ones around them.
 void drawSeries(RgbImage& image, const std::vector<double>& values, double lo, double hi, int x,
                 int y, int w, int h, Rgb colour, bool line, bool dots) {
     const size_t n = values.size();
+    bool drawnBefore = false;
     int lastX = 0, lastY = 0;
     for (size_t t = 0; t < n; ++t) {
         if (!std::isfinite(values[t])) continue;
         const double f = hi > lo ? (values[t] - lo) / (hi - lo) : 0.5;
         const int px = x + (n > 1 ? static_cast<int>(std::lround(double(t) * (w - 1) / double(n - 1))) : w / 2);
         const int py = y + h - 1 - static_cast<int>(std::lround(f * (h - 1)));
-        if (line && t > 0) image.drawLine(lastX, lastY, px, py, colour);
+        if (line && drawnBefore) image.drawLine(lastX, lastY, px, py, colour);
         if (dots) image.fillRect(px - 1, py - 1, 3, 3, colour);
+        drawnBefore = true;
         lastX = px;
         lastY = py;
     }
