@@ -3,6 +3,8 @@
 
 #include <vocelle/host/commandline.h>
 #include <vocelle/host/runreport.h>
+#include <vocelle/host/splitmanifest.h>
+#include <vocelle/text/fault.h>
 
 #include "tests/e2e/program.h"
 
@@ -43,6 +45,36 @@ TEST(RunCommand, EndsWithoutAPlugin) {
     EXPECT_EQ(run.out + run.err + std::to_string(run.status),
               "vocelle: cannot load the plug-in none.so: none.so: cannot open shared object file: No "
               "such file or directory\n0 converted, 0 not converted\n2");
+}
+
+// gather sums the parts a manifest names: one that was cut or edited is refused at its line, and
+// one read whole is the manifest split wrote.
+TEST(SplitManifest, IsReadWholeOrRefusedAtItsLine) {
+    const std::string head = "vocelle split manifest\nlist\tj.txt\n", part = "part\tj.1.txt\tj.1.tsv\njob\ta.roi\ta.voi\n";
+    const std::pair<std::string, std::string> manifests[] = {
+        {head + part + "part\tj.2.txt\tj.2.tsv\njob\tb.roi\t\nscript\tj.sbatch\nend\n", ""},
+        {"vocelle split manifest \n", "its first line is not \"vocelle split manifest\": m (line 1)"},
+        {"vocelle split manifest\nlist\n", "no list line: m (line 2)"}, {"vocelle split manifest\nlist\t\n", "no list line: m (line 2)"},
+        {"vocelle split manifest\nlists\tj.txt\n", "no list line: m (line 2)"}, {head + part + "end", "no line end: m (line 5)"},
+        {head + "part\tj.1.txt\tj.1.tsv\npart\tj.2.txt\tj.2.tsv\n", "a part without jobs: m (line 4)"},
+        {head + part + "script\tj.sbatch\njob\tb.roi\tb.voi\n", "a line after the script line: m (line 6)"},
+        {head + "part\t..\tj.1.tsv\n", "\"..\" is no file name in its folder: m (line 3)"},
+        {head + "part\tj.1.txt\ta/b\n", "\"a/b\" is no file name in its folder: m (line 3)"},
+        {head + part + "part\tj.2.txt\tj.1.tsv\n", "j.1.tsv is named twice: m (line 5)"},
+        {head + "job\ta.roi\ta.voi\n", "a line that is no part, job or script line: m (line 3)"},
+        {head + part + "part\tj.2.txt\n", "a line that is no part, job or script line: m (line 5)"},
+        {head + part, "no end line: the manifest is cut short: m (line 4)"},
+        {head + part + "end\nend\n", "a line after the end line: m (line 6)"},
+        {head + "end\n", "a part without jobs, or no part: m (line 3)"},
+        {head + part + "part\tj.2.txt\tj.2.tsv\nend\n", "a part without jobs, or no part: m (line 6)"}};
+    for (const auto& [text, refusal] : manifests) {
+        try {
+            EXPECT_EQ(manifestText(parseManifest(text, "m")), text);
+            EXPECT_EQ(refusal, "");
+        } catch (const FaultError& e) {
+            EXPECT_EQ(e.fault().line(), "not a split manifest: " + refusal);
+        }
+    }
 }
 
 // What cannot be done ends with status 2 and one line that names what was refused; nothing is
