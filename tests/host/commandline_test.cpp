@@ -4,6 +4,8 @@
 #include <vocelle/host/command.h>
 #include <vocelle/host/commandline.h>
 
+#include "tests/text/scratchdir.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -101,8 +103,13 @@ TEST(HostArguments, HelpGivesEachCommandsOwnExitStatuses) {
     }
     EXPECT_NE(program.find("Options of run and info, before or after the command name: --plugin PATH"),
               std::string::npos);
-    // The usage line: arguments by name, options with their value's name, optional ones bracketed.
-    EXPECT_EQ(parse("split --help").text.substr(0, 66), "Usage: vocelle split JOBLIST N [-o FOLDER] [--sbatch] [--replace]\n");
+}
+
+// The help as the manual page shows it, each command's after the program's.
+TEST(HostArguments, HelpIsAsRecorded) {
+    std::string help = parse("--help").text;
+    for (const Command* command : commandTable()) help += parse(std::string(command->name) + " --help").text;
+    EXPECT_EQ(help, readAll(std::string(VOCELLE_TEST_DATA) + "/help.txt"));
 }
 
 } // namespace
