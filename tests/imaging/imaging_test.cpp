@@ -194,14 +194,16 @@ TEST_F(Pictures, PreviewOverAnatomy) {
     expectPicture(renderPreview(voi, "s1/run1_TAL_.voi", &anatomy).image, "preview_anatomy", 0xdcdf74c90bb65793);
 }
 
-// More VOIs than the legend lists, each one voxel in the cube's own space, on black; and a file
-// without VOIs.
+// More VOIs than the legend lists, each one voxel in the cube's own space, on black, names with
+// characters of each length in UTF-8 and bytes that are no characters; and a file without VOIs.
 TEST_F(Pictures, PreviewOfManyVoisAndOfNone) {
+    const char* const odd[] = {"\xff", "\x01", "\xc3\xa9", "\xe2\x82\xac", "\xf0\x9f\x98\x80", "\xc0\xaf",
+                               "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe2\x82", "\xf4\x8f\xbf\xbf"};
     std::vector<Box> boxes;
     for (int n = 0; n < 65; ++n)
-        boxes.push_back({"v" + std::to_string(n + 1), std::to_string(n * 4) + " 100 " + std::to_string(255 - n * 4),
+        boxes.push_back({"v" + std::to_string(n + 1) + (n < 10 ? odd[n] : ""), std::to_string(n * 4) + " 100 " + std::to_string(255 - n * 4),
                          {100 + n, 120 + n % 7, 90 + n % 11}, {100 + n, 120 + n % 7, 90 + n % 11}});
-    expectPicture(renderPreview(voiOf(dir, "CV", boxes), "many").image, "preview_many", 0x814b78d03a440d41);
+    expectPicture(renderPreview(voiOf(dir, "CV", boxes), "many").image, "preview_many", 0x9417d7a2592a68b9);
     writeAll(dir.file("none.voi"), "FileVersion: 4\nReferenceSpace: ACPC\nNrOfVOIs: 0\nNrOfVOIVTCs: 0\n");
     expectPicture(renderPreview(VOI(dir.file("none.voi")), "none").image, "preview_none", 0x6564f0e02ba2b677);
 }
