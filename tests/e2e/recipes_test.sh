@@ -19,7 +19,7 @@ failed() { echo "FAILED: $*"; [ "$recipe" != slurm ] || state; exit 1; }
 # The recipe's study folder is named with characters Slurm and the shell would expand.
 folder='recipe %a\ $x'
 rm -rf "$work" && mkdir -p "$work" && cp -R "$study" "$work/plain" && cp -R "$study" "$work/$folder" || exit 1
-(cd "$work/plain" && vocelle run --report report.tsv jobs.txt >/dev/null 2>summary)
+(cd "$work/plain" && vocelle run --report report.tsv jobs.txt >/dev/null 2>summary; echo $? >status)
 script=$(awk -v mark="<!-- recipe: $recipe -->" '$0 == mark { on = 1; next }
     on && /^```/ { if (fence++) exit; next } on' "$readme")
 [ -n "$script" ] || failed "README.md has no block marked <!-- recipe: $recipe -->"
@@ -63,7 +63,8 @@ fi
 # With the start (30 s), a failure's report (15 s) and the stop (10 s) well inside CTest's 120 s.
 limit=50
 (cd "$work/$folder" && timeout $limit bash -c "$script") >"$work/recipe.out" 2>&1
-[ $? = 124 ] && failed "the recipe did not end within $limit s: $(cat "$work/recipe.out")"
+status=$?
+[ $status = 124 ] && failed "the recipe did not end within $limit s: $(cat "$work/recipe.out")"
 cat "$work/recipe.out"
 cd "$work" || exit 1
 vois=$(cd plain && find . -name '*.voi' | sort)
@@ -71,7 +72,8 @@ vois=$(cd plain && find . -name '*.voi' | sort)
 [ "$(cd "$folder" && find . -name '*.voi' | sort)" = "$vois" ] || failed "the recipe wrote other VOI files"
 for voi in $vois; do cmp "plain/$voi" "$folder/$voi" || failed "$voi differs"; done
 cmp plain/report.tsv "$folder/report.tsv" || failed "the gathered report differs from the plain run's"
-[ "$(tail -n 1 recipe.out)" = "$(tail -n 1 plain/summary)" ] || failed "gather's summary is not the plain run's"
+[ "$(tail -n 1 recipe.out) $status" = "$(tail -n 1 plain/summary) $(cat plain/status)" ] ||
+    failed "gather's summary or exit status is not the plain run's"
 grep -qx 'vocelle: jobs.txt holds 3 jobs: 3 lists instead of 4' recipe.out && [ ! -e "$folder/parts/jobs.4.txt" ] ||
     failed "split wrote an empty part, or did not say it wrote fewer"
 
@@ -80,8 +82,8 @@ cd "$folder" || exit 1
 vocelle split jobs.txt 2 -o parts 2>/dev/null && failed "a second split into the folder was not refused"
 cp parts/jobs.1.tsv parts/jobs.2.tsv && vocelle gather parts -o again.tsv >gathered 2>&1
 [ $? = 2 ] && [ ! -e again.tsv ] && grep -qx 'parts to run again: 2,3' gathered || failed "gather summed another part's report"
-vocelle split jobs.txt 2 -o parts --replace >/dev/null 2>&1 && [ -z "$(ls parts/*.tsv parts/jobs.3.txt 2>/dev/null)" ] ||
-    failed "--replace left files of the split it replaced"
+said=$(vocelle split jobs.txt 2 -o parts --replace 2>&1 >/dev/null) && [ -z "$said$(ls parts/*.tsv parts/jobs.3.txt 2>/dev/null)" ] ||
+    failed "--replace left files of the split it replaced, or split said more than its parts: $said"
 cd .. && [[ $(vocelle split "$folder/jobs.txt" 2 -o elsewhere 2>&1 >/dev/null) == *"is not found from this folder"* ]] ||
     failed "split did not warn that the list's first job is not found from where it ran"
 echo "PASSED: the $recipe recipe"
