@@ -82,6 +82,7 @@ TEST(SplitManifest, IsReadWholeOrRefusedAtItsLine) {
 TEST(HostCommands, RefuseInOneLineNamingTheFile) {
     const ScratchDir dir;
     fs::copy(data, dir.path(), fs::copy_options::recursive);
+    for (const std::string full : {"full.nii.gz", "full.nii", "full.png"}) fs::create_symlink("/dev/full", dir.path() / full);
     const auto before = filesBelow(dir.path());
     std::vector<std::pair<Lines, std::string>> refusals = {
         {{"print", "jobs.txt"}, "jobs.txt"},
@@ -90,6 +91,9 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"export-nifti", "sample.voi", "-o", "no/a.nii"},
          "Cannot Create file: no/a.nii: No such file or directory"},
         {{"run", "--report", "no/r.tsv", "jobs.txt"}, "Cannot Create file: no/r.tsv: No such file or directory"},
+        {{"export-nifti", "sample.voi", "-o", "full.nii.gz"}, "Cannot Create file: full.nii.gz: No space left on device"},
+        {{"export-nifti", "sample.voi", "-o", "full.nii"}, "Cannot Create file: full.nii: No space left on device"},
+        {{"preview", "sample.voi", "-o", "full.png"}, "Cannot Create file: full.png: No space left on device"},
         {{"import-nifti", "fmr/run1.fmr"}, "not a NIfTI-1 image: fmr/run1.fmr"},
         {{"preview", "sample.voi", "--underlay", "none.nii"},
          "Failed opening for reading: none.nii: No such file or directory"},
