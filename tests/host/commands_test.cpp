@@ -108,11 +108,24 @@ TEST(HostCommands, RefuseInOneLineNamingTheFile) {
         {{"import-nifti", "nifti/table_colour.nii.gz"}, "nifti/table_colour.tsv (line 3)"},
         {{"import-nifti", "nifti/table_cr.nii.gz"}, "nifti/table_cr.tsv (line 1)"},
         {{"import-nifti", "nifti/table_long.nii.gz"}, "nifti/table_long.tsv (line 2)"}};
-    // Not a 3-D image of whole numbers with an orientation, or cut, or with a wrong checksum, a
-    // dimension of 0 or a voxel size that is not a number.
-    for (const std::string image : {"flat.nii", "real.nii", "nan.nii", "lost.nii", "singular.nii",
-                                    "cut.nii", "header.nii", "crc.nii.gz", "dim.nii", "size.nii"})
-        refusals.push_back({{"import-nifti", "nifti/" + image}, "nifti/" + image});
+    // Images that are no 3-D images of whole numbers with an orientation, or cut, or with a wrong
+    // checksum, a dimension of 0 or a voxel size that is not a number; some as underlays too.
+    const std::pair<std::string, std::string> images[] = {
+        {"flat.nii", "not a 3-D image (it has 2 dimensions): @"}, {"fivedim.nii", "not a 3-D image (dimension 5 is 2): @"},
+        {"real.nii", "holds values that are not labels (whole numbers), for example 1.5: @"},
+        {"nan.nii", "holds values that are not labels (whole numbers), for example nan: @"},
+        {"complex.nii", "holds COMPLEX64 values, not labels: @"}, {"mask2.nii", "each volume must be a mask of 0 and 1; it holds 2: @"},
+        {"lost.nii", "no orientation: the sform and qform codes are 0: @"},
+        {"singular.nii", "no usable orientation: the voxel-to-world matrix is singular: @"},
+        {"cut.nii", "the image data is cut short: @ (byte 479 of 480)"}, {"header.nii", "cut short: @ (byte 352 of 480)"},
+        {"crc.nii.gz", "the compressed data is damaged or cut short (incorrect data check): @"},
+        {"dim.nii", "no voxels: dimension 3 is 0: @"}, {"size.nii", "voxel size 1 is nan, not a positive size: @"}};
+    for (const auto& [image, why] : images)
+        refusals.push_back({{"import-nifti", "nifti/" + image}, std::string(why).replace(why.find('@'), 1, "nifti/" + image)});
+    for (const auto& [image, why] : {std::pair{"complex", "holds COMPLEX64 values, not intensities"},
+                                     {"mask2", "not a 3-D image (dimension 4 is 2)"}, {"fivedim", "(dimension 5 is 2)"},
+                                     {"flat", "not a 3-D image (it has 2 dimensions)"}})
+        refusals.push_back({{"preview", "sample.voi", "--underlay", "nifti/" + std::string(image) + ".nii"}, why});
     for (const auto& [arguments, named] : refusals) {
         const ProgramRun result = runHostHere(arguments, dir.path());
         EXPECT_TRUE(result.status == 2 && result.out.empty() && result.err.rfind("vocelle: ", 0) == 0 &&
