@@ -92,22 +92,6 @@ TEST(Preview, DrawsAVoxelAsACellOfEachViewWhereTheyCross) {
     EXPECT_EQ(cells, expected);
 }
 
-// A time course and its fit are drawn to the range they span: moved or scaled (exactly, by a
-// power of two) they draw the same picture, turned over they do not.
-TEST(RegionPlot, DrawsACourseToTheRangeItSpans) {
-    const auto plot = [](double offset, double factor) {
-        PlotPanel panel{"region", {}, {}};
-        for (const double v : {0, 3, 1, 4, 1, 5, 9, 2, 6, 5}) {
-            panel.course.push_back(offset + factor * v);
-            panel.fitted.push_back(offset + factor * (v + 4) / 2);
-        }
-        return plotRegions("run", {panel}, {{"visual", Rgb{0, 0, 200}, {0, 1, 1, 0, 0, 1, 1, 0, 0, 1}}}).pixels();
-    };
-    EXPECT_EQ(plot(0, 1), plot(1024, 1));
-    EXPECT_EQ(plot(0, 1), plot(-64, 4));
-    EXPECT_NE(plot(0, 1), plot(0, -1));
-}
-
 // Text as boxes, one per code point, so that whole pictures come out the same on any machine.
 class BoxFace : public TextFace {
 public:
