@@ -2,6 +2,7 @@
 // it shows, and the refusals of all of them in one table.
 
 #include <vocelle/host/commandline.h>
+#include <vocelle/host/progress.h>
 #include <vocelle/host/runreport.h>
 #include <vocelle/host/splitmanifest.h>
 #include <vocelle/text/fault.h>
@@ -37,6 +38,15 @@ TEST(RunCommand, CountsTheJobsOfKilledProcessesAsNotConverted) {
     EXPECT_NE(run.err.find("the process for part 2 (1 jobs) was stopped by signal 9"), std::string::npos) << run.err;
     const std::string failed = "\t\tACPC\tfailed\tno outcome was logged: the run stopped first\t\n";
     EXPECT_EQ(readAll(dir.file("r.tsv")), std::string(reportHeader) + "./a.roi" + failed + "./b.roi" + failed);
+}
+
+// The progress line: jobs done of all and the ROIs at work, cut to leave the terminal's last
+// column free, with dots where they fit.
+TEST(RunCommand, ProgressLineFitsTheTerminal) {
+    const std::vector<std::string> rois = {"a.roi", "b.roi"};
+    EXPECT_EQ(ProgressLine::text(1, 3, rois, 30) + "|" + ProgressLine::text(1, 3, rois, 20) + "|" +
+                  ProgressLine::text(12, 30, {}, 5) + "|" + ProgressLine::text(12, 30, {}, 4) + "|" + ProgressLine::text(0, 3, {}, 0),
+              "[1/3] converting a.roi, b.roi|[1/3] converting...|[...|[12|[");
 }
 
 // A plug-in that cannot be loaded: the run ends with the reason and the summary.
