@@ -57,6 +57,16 @@ TEST(RunCommand, EndsWithoutAPlugin) {
               "such file or directory\n0 converted, 0 not converted\n2");
 }
 
+// A preview says where its views cross, and how many voxels it could not draw.
+TEST(PreviewCommand, SaysWhereTheViewsCrossAndWhatIsNotDrawn) {
+    const ScratchDir dir;
+    writeAll(dir.file("v.voi"), "FileVersion: 4\nReferenceSpace: TAL\nNrOfVOIs: 1\nNameOfVOI: a\nColorOfVOI: 1 2 3\n"
+                                "NrOfVoxels: 2\n30 -40 50\n300 0 0\nNrOfVOIVTCs: 0\n");
+    const ProgramRun run = runHostHere({"preview", "v.voi"}, dir.path());
+    EXPECT_EQ(run.out + run.err + std::to_string(run.status),
+              "v.png: views through cube voxel 168 78 98\nvocelle: 1 voxels of v.voi lie outside the cube and are not drawn\n0");
+}
+
 // gather sums the parts a manifest names: one that was cut or edited is refused at its line, and
 // one read whole is the manifest split wrote.
 TEST(SplitManifest, IsReadWholeOrRefusedAtItsLine) {
