@@ -2,6 +2,7 @@
 // it shows, and the refusals of all of them in one table.
 
 #include <vocelle/host/commandline.h>
+#include <vocelle/host/logrecords.h>
 #include <vocelle/host/progress.h>
 #include <vocelle/host/runreport.h>
 #include <vocelle/host/splitmanifest.h>
@@ -47,6 +48,16 @@ TEST(RunCommand, ProgressLineFitsTheTerminal) {
     EXPECT_EQ(ProgressLine::text(1, 3, rois, 30) + "|" + ProgressLine::text(1, 3, rois, 20) + "|" +
                   ProgressLine::text(12, 30, {}, 5) + "|" + ProgressLine::text(12, 30, {}, 4) + "|" + ProgressLine::text(0, 3, {}, 0),
               "[1/3] converting a.roi, b.roi|[1/3] converting...|[...|[12|[");
+}
+
+// A --jobs process's log entries arrive in pieces: whole records are taken, the rest kept.
+TEST(RunCommand, TakesWholeLogRecordsOnly) {
+    std::string buffer = "5:hello0:3:ab";
+    EXPECT_EQ(readLogRecords(buffer), (std::vector<std::string>{"hello", ""}));
+    EXPECT_EQ(buffer, "3:ab");
+    buffer += "c12:";
+    EXPECT_EQ(readLogRecords(buffer), std::vector<std::string>{"abc"});
+    EXPECT_EQ(buffer, "12:");
 }
 
 // A plug-in that cannot be loaded: the run ends with the reason and the summary.
