@@ -50,18 +50,6 @@ TEST(RgbImage, DrawsToItsEdgesAndClipsBeyond) {
     EXPECT_EQ(colourOf(mix(red, blue, 0.25f)), "191 0 23");
 }
 
-// A name too long for its room is cut where it keeps apart from the others in view (here the
-// middle would hide the x), found by halving however long the name is; a name that fits stays.
-TEST(RgbImage, ShortensNamesApartFromTheOthers) {
-    const std::string x = std::string(30, 'p') + "x" + std::string(9, 's'), y = x.substr(0, 30) + "y" + x.substr(31);
-    EXPECT_EQ(fitText("short", 150, 13, {x}), "short");
-    for (const std::string& name : {x, std::string(1000000, 'a') + "z"}) {
-        const std::string cut = fitText(name, 150, 13, {x, y});
-        EXPECT_TRUE(cut.find(name == x ? 'x' : 'z') != std::string::npos && RgbImage::textWidth(cut, 13) <= 150 &&
-                    RgbImage::textWidth(cut + "ss", 13) > 150) << cut;
-    }
-}
-
 // One voxel is drawn in its colour as one cell of each view, on the views' grid, where the views
 // cross; a voxel outside the cube is counted and gets a legend row of its own.
 TEST(Preview, DrawsAVoxelAsACellOfEachViewWhereTheyCross) {
@@ -121,6 +109,16 @@ protected:
     const ScratchDir dir;
     BoxFace boxes;
 };
+
+// A name too long for its room is cut in the middle, or at the nearest place that keeps it apart
+// from the others in view, found by halving however long it is (characters here 5 pixels wide).
+TEST_F(Pictures, ShortensNamesApartFromTheOthers) {
+    const std::string x = std::string(30, 'p') + "x" + std::string(9, 's'), y = x.substr(0, 30) + "y" + x.substr(31);
+    EXPECT_EQ(fitText("short", 60, 10, {x}) + "|" + fitText("abcdefghijklmnopqrstuvwxyz", 60, 10) + "|" +
+                  fitText(x, 60, 10, {x, y}) + "|" + fitText("abcdefgXijklmno", 60, 10, {"abcdefgYijklmno"}) + "|" +
+                  fitText(std::string(1000000, 'a') + "z", 60, 10, {x, y}) + "|" + fitText("abc", 4, 10),
+              "short|abcdef…vwxyz|p…xsssssssss|abcdefgX…mno|aaaaaa…aaaaz|");
+}
 
 // A VOI file of the given space; each VOI a name, a colour and a box of voxels from `low` to `high`.
 struct Box {
