@@ -81,7 +81,9 @@ grep -qx 'vocelle: jobs.txt holds 3 jobs: 3 lists instead of 4' recipe.out && [ 
 cd "$folder" || exit 1
 vocelle split jobs.txt 2 -o parts 2>/dev/null && failed "a second split into the folder was not refused"
 cp parts/jobs.1.tsv parts/jobs.2.tsv && vocelle gather parts -o again.tsv >gathered 2>&1
-[ $? = 2 ] && [ ! -e again.tsv ] && grep -qx 'parts to run again: 2,3' gathered || failed "gather summed another part's report"
+[ $? = 2 ] && [ ! -e again.tsv ] && grep -qx 'parts to run again: 2,3' gathered && grep -qxF "vocelle: parts/jobs.2.tsv row 1 is \
+./s1/run1.roi (./s1/run1_TAL_.voi), but job 1 of parts/jobs.2.txt is ./s1/run1.roi (./s1/run1_ACPC_.voi)" gathered ||
+    failed "gather summed another part's report, or did not say which row differs"
 said=$(vocelle split jobs.txt 2 -o parts --replace 2>&1 >/dev/null) && [ -z "$said$(ls parts/*.tsv parts/jobs.3.txt 2>/dev/null)" ] ||
     failed "--replace left files of the split it replaced, or split said more than its parts: $said"
 cd .. && [[ $(vocelle split "$folder/jobs.txt" 2 -o elsewhere 2>&1 >/dev/null) == *"is not found from this folder"* ]] ||

@@ -5,6 +5,7 @@
 #include <vocelle/host/logrecords.h>
 #include <vocelle/host/progress.h>
 #include <vocelle/host/runreport.h>
+#include <vocelle/host/session.h>
 #include <vocelle/host/splitmanifest.h>
 #include <vocelle/text/fault.h>
 
@@ -58,6 +59,18 @@ TEST(RunCommand, TakesWholeLogRecordsOnly) {
     buffer += "c12:";
     EXPECT_EQ(readLogRecords(buffer), std::vector<std::string>{"abc"});
     EXPECT_EQ(buffer, "12:");
+}
+
+// A list is read whole, or up to a line longer than any file name, so that a device without end
+// cannot fill the memory; a line just as long as allowed, ending a read, is no such line.
+TEST(RunCommand, ReadsAListWholeOrUpToALineTooLong) {
+    const ScratchDir dir;
+    const std::string fits = std::string(65435, 'x') + "\n" + std::string(100, 'y') + "\nz\n", endless(300000, 'x');
+    writeAll(dir.file("fits"), fits);
+    writeAll(dir.file("endless"), endless);
+    std::string text, more, error;
+    EXPECT_TRUE(readWholeFile(dir.file("fits"), text, error, 100) && text == fits);
+    EXPECT_TRUE(readWholeFile(dir.file("endless"), more, error, 100) && more.size() < endless.size());
 }
 
 // A plug-in that cannot be loaded: the run ends with the reason and the summary.
