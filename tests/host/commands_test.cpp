@@ -91,6 +91,12 @@ TEST(PreviewCommand, SaysWhereTheViewsCrossAndWhatIsNotDrawn) {
               "v.png: views through cube voxel 168 78 98\nvocelle: 1 voxels of v.voi lie outside the cube and are not drawn\n0");
 }
 
+// stats: each VOI's size, centre and bounds in RAS millimetres (the table worked out by hand).
+TEST(StatsCommand, GivesEachVoisSizeCentreAndBounds) {
+    const ProgramRun run = runHostHere({"stats", "sample.voi"}, data);
+    EXPECT_EQ(run.out + run.err + std::to_string(run.status), readAll((data / "sample-stats.tsv").string()) + "0");
+}
+
 // gather sums the parts a manifest names: one that was cut or edited is refused at its line, and
 // one read whole is the manifest split wrote.
 TEST(SplitManifest, IsReadWholeOrRefusedAtItsLine) {
