@@ -50,36 +50,6 @@ TEST(RgbImage, DrawsToItsEdgesAndClipsBeyond) {
     EXPECT_EQ(colourOf(mix(red, blue, 0.25f)), "191 0 23");
 }
 
-// One voxel is drawn in its colour as one cell of each view, on the views' grid, where the views
-// cross; a voxel outside the cube is counted and gets a legend row of its own.
-TEST(Preview, DrawsAVoxelAsACellOfEachViewWhereTheyCross) {
-    using L = PreviewLayout;
-    const ScratchDir dir;
-    const auto preview = [&](int count, const std::string& voxels) {
-        writeAll(dir.file("v.voi"), "FileVersion: 4\nReferenceSpace: TAL\nNrOfVOIs: 1\nNameOfVOI: a\nColorOfVOI: 250 10 20\n"
-                                    "NrOfVoxels: " + std::to_string(count) + "\n" + voxels + "NrOfVOIVTCs: 0\n");
-        return renderPreview(VOI(dir.file("v.voi")), "t");
-    };
-    const Preview one = preview(1, "30 -40 50\n"), outside = preview(2, "30 -40 50\n300 0 0\n");
-    EXPECT_EQ(std::to_string(one.outside) + " " + std::to_string(outside.outside), "0 1");
-    EXPECT_GT(outside.image.height(), one.image.height());
-    std::vector<std::string> cells, expected;
-    for (int y = L::panelTop; y < L::panelTop + L::panel; ++y)
-        for (int x = 0; x < one.image.width(); ++x)
-            if (colourOf(one.image.at(x, y)) == "250 10 20") {
-                const int view = (x - L::margin) / (L::panel + L::gap);
-                cells.push_back(std::to_string(view) + ": " + std::to_string((x - L::panelLeft(view)) / L::scale) + " " +
-                                std::to_string((y - L::panelTop) / L::scale));
-            }
-    const glm::ivec3 c = one.centre;
-    for (const auto& [view, column, row] : {std::tuple{0, c.z, c.x}, {1, c.z, c.y}, {2, c.x, c.y}})
-        expected.insert(expected.end(), L::scale * L::scale,
-                        std::to_string(view) + ": " + std::to_string(column) + " " + std::to_string(row));
-    std::sort(cells.begin(), cells.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(cells, expected);
-}
-
 // Text as boxes, one per code point, so that whole pictures come out the same on any machine.
 class BoxFace : public TextFace {
 public:
@@ -140,6 +110,28 @@ VOI voiOf(const ScratchDir& dir, const std::string& space, const std::vector<Box
     }
     writeAll(dir.file("v.voi"), text + "NrOfVOIVTCs: 0\n");
     return VOI(dir.file("v.voi"));
+}
+
+// One voxel is drawn in its colour as one cell of each view, on the views' grid, where the views
+// cross.
+TEST_F(Pictures, DrawsAVoxelAsACellOfEachViewWhereTheyCross) {
+    using L = PreviewLayout;
+    const Preview one = renderPreview(voiOf(dir, "TAL", {{"a", "250 10 20", {30, -40, 50}, {30, -40, 50}}}), "t");
+    std::vector<std::string> cells, expected;
+    for (int y = L::panelTop; y < L::panelTop + L::panel; ++y)
+        for (int x = 0; x < one.image.width(); ++x)
+            if (colourOf(one.image.at(x, y)) == "250 10 20") {
+                const int view = (x - L::margin) / (L::panel + L::gap);
+                cells.push_back(std::to_string(view) + ": " + std::to_string((x - L::panelLeft(view)) / L::scale) + " " +
+                                std::to_string((y - L::panelTop) / L::scale));
+            }
+    const glm::ivec3 c = one.centre;
+    for (const auto& [view, column, row] : {std::tuple{0, c.z, c.x}, {1, c.z, c.y}, {2, c.x, c.y}})
+        expected.insert(expected.end(), L::scale * L::scale,
+                        std::to_string(view) + ": " + std::to_string(column) + " " + std::to_string(row));
+    std::sort(cells.begin(), cells.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(cells, expected);
 }
 
 // A float image of 16 voxels of 12 mm a side in Talairach space, brighter to the right, front
