@@ -126,13 +126,14 @@ vocelle_run("import-nifti", "atlas.nii.gz", "--space", "ACPC", "-o", "atlas_acpc
 check([v for _, _, v in read_voi("atlas_acpc.voi")] ==
       [{(128 - y, 128 - z, 128 - x) for x, y, z in v} for _, _, v in imported], "AC-PC placement")
 
-# 1 mm, left-right flipped, qform only: each voxel centre in its nearest cube voxel; aligned anatomy.
-flipped, affine = np.zeros((20, 20, 20), np.uint8), np.diag([-1.0, 1.0, 1.0, 1.0])
-affine[:3, 3] = [10, -5, 3]
+# 1 mm, the first two axes swapped (x along j, left to right; y along i), qform only: each voxel
+# centre in its nearest cube voxel; aligned anatomy.
+flipped = np.zeros((20, 20, 20), np.uint8)
+affine = np.array([[0, -1.0, 0, 10], [1, 0, 0, -5], [0, 0, 1, 3], [0, 0, 0, 1]])
 flipped[2, 3, 4] = flipped[2, 3, 5] = 1
 save("flipped.nii", flipped, affine, 2, qform_only=True)
 vocelle_run("import-nifti", "flipped.nii", "-o", "flipped.voi")
-check(read_voi("flipped.voi")[0][2] == {(128 + 2, 128 - z, 128 - 8) for z in (7, 8)}, read_voi("flipped.voi"))
+check(read_voi("flipped.voi")[0][2] == {(128 + 3, 128 - z, 128 - 7) for z in (7, 8)}, read_voi("flipped.voi"))
 
 # A 1 mm ball rotated 30 degrees about z comes in solid: every cube voxel well inside it, none
 # well outside.
