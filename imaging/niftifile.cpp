@@ -283,13 +283,15 @@ mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code)
     code = sform ? image.sform_code : image.qform_code;
     if (code <= 0) throw FaultError({"no orientation: the sform and qform codes are 0", path});
     const mat44 toWorld = sform ? image.sto_xyz : image.qto_xyz;
-    const auto& m = toWorld.m;
-    const double determinant = double(m[0][0]) * (double(m[1][1]) * m[2][2] - double(m[1][2]) * m[2][1]) -
-                               double(m[0][1]) * (double(m[1][0]) * m[2][2] - double(m[1][2]) * m[2][0]) +
-                               double(m[0][2]) * (double(m[1][0]) * m[2][1] - double(m[1][1]) * m[2][0]);
-    bool finite = std::isfinite(determinant);
+    mat33 linear;
+    bool finite = true;
     for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c) finite = finite && std::isfinite(m[r][c]);
+        for (int c = 0; c < 4; ++c) {
+            finite = finite && std::isfinite(toWorld.m[r][c]);
+            if (c < 3) linear.m[r][c] = toWorld.m[r][c];
+        }
+    const float determinant = nifti_mat33_determ(linear);
+    finite = finite && std::isfinite(determinant);
     if (!finite || std::fabs(determinant) < 1e-6)
         throw FaultError({"no usable orientation: the voxel-to-world matrix is singular", path});
     return toWorld;
