@@ -50,6 +50,18 @@ TEST(RgbImage, DrawsToItsEdgesAndClipsBeyond) {
     EXPECT_EQ(colourOf(mix(red, blue, 0.25f)), "191 0 23");
 }
 
+// Text through Cairo: the capitals' top at y, drawn within the width it measures.
+TEST(RgbImage, DrawsTextWithTheCapitalsTopAtY) {
+    RgbImage image(200, 80, {});
+    const int width = image.drawText(10, 30, "HH", {255, 255, 255}, 40);
+    int top = 80, right = 0;
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (image.at(x, y).r > 128) top = std::min(top, y), right = std::max(right, x);
+    EXPECT_TRUE(std::abs(top - 30) <= 1 && width == RgbImage::textWidth("HH", 40) && right > 10 + width / 2 && right < 10 + width)
+        << top << " " << width << " " << right;
+}
+
 // Text as boxes, one per code point, so that whole pictures come out the same on any machine.
 class BoxFace : public TextFace {
 public:
