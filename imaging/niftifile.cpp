@@ -285,11 +285,10 @@ mat44 niftiToWorld(const std::string& path, const nifti_image& image, int& code)
     const mat44 toWorld = sform ? image.sto_xyz : image.qto_xyz;
     mat33 linear;
     bool finite = true;
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 4; ++c) {
-            finite = finite && std::isfinite(toWorld.m[r][c]);
-            if (c < 3) linear.m[r][c] = toWorld.m[r][c];
-        }
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) linear.m[r][c] = toWorld.m[r][c];
+        for (int c = 0; c < 4; ++c) finite = finite && std::isfinite(toWorld.m[r][c]);
+    }
     const float determinant = nifti_mat33_determ(linear);
     finite = finite && std::isfinite(determinant);
     if (!finite || std::fabs(determinant) < 1e-6)
